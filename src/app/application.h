@@ -1,0 +1,32 @@
+// The composition root: owns the run-level state, the window model, the log, the FTP
+// sessions and the driver with its dispatch table. Both front ends build one.
+#pragma once
+
+#include <memory>
+
+#include "runcontrol/clock.h"
+#include "runcontrol/run_context.h"
+#include "runcontrol/run_driver.h"
+
+namespace kalvex {
+
+class Application {
+ public:
+  Application();
+  ~Application();
+
+  WindowModel& Window() { return window_; }
+  RunState& State() { return state_; }
+  RunDriver& Driver() { return driver_; }
+  RunContext& Context() { return context_; }
+
+ private:
+  SystemClock clock_;
+  RunState state_;
+  WindowModel window_;
+  RunLog log_;
+  RunContext context_;
+  RunDriver driver_;
+};
+
+}  // namespace kalvex

@@ -1,0 +1,108 @@
+#include "app/console_front_end.h"
+
+#include "runcontrol/run_driver.h"
+
+namespace kalvex {
+
+namespace {
+
+class ConsoleProgressDialog : public ProgressDialog {
+ public:
+  ConsoleProgressDialog(std::FILE* err, bool terminal, std::string caption)
+      : err_(err), terminal_(terminal), caption_(std::move(caption)) {}
+  ~ConsoleProgressDialog() override {
+    if (terminal_ && shown_) std::fputc('\n', err_);
+  }
+  void SetText(const std::string& text) override {
+    text_ = text;
+    Show();
+  }
+  void SetPosition(int position) override {
+    int percent = static_cast<int>(static_cast<long>(position) * 100 / 65535);
+    if (percent == percent_) return;
+    percent_ = percent;
+    Show();
+  }
+  bool CancelRequested() override { return false; }
+
+ private:
+  void Show() {
+    if (!terminal_) return;
+    std::fprintf(err_, "\r%s %s %3d%%\x1b[K", caption_.c_str(), text_.c_str(), percent_);
+    std::fflush(err_);
+    shown_ = true;
+  }
+  std::FILE* err_;
+  bool terminal_;
+  std::string caption_;
+  std::string text_;
+  int percent_ = -1;
+  bool shown_ = false;
+};
+
+}  // namespace
+
+ConsoleFrontEnd::ConsoleFrontEnd(std::FILE* out, std::FILE* err, bool err_is_terminal)
+    : out_(out), err_(err), err_is_terminal_(err_is_terminal) {}
+
+void ConsoleFrontEnd::ShowMessage(const std::string& text) {
+  if (label_line_open_) {
+    std::fputc('\n', err_);
+    label_line_open_ = false;
+  }
+  std::fprintf(err_, "%s\n", text.c_str());
+  std::fflush(err_);
+}
+
+std::unique_ptr<ProgressDialog> ConsoleFrontEnd::OpenProgressDialog(const std::string& caption) {
+  return std::make_unique<ConsoleProgressDialog>(err_, err_is_terminal_, caption);
+}
+
+void ConsoleFrontEnd::TextChanged(WindowField field, const std::string& text) {
+  if (field == WindowField::kCaption) {
+    std::fprintf(out_, "%s\n", text.c_str());
+    std::fflush(out_);
+  } else if ((field == WindowField::kLabel1 || field == WindowField::kLabel2) &&
+             err_is_terminal_) {
+    std::fprintf(err_, "\r%s\x1b[K", text.c_str());
+    std::fflush(err_);
+    label_line_open_ = true;
+  }
+}
+
+void ConsoleFrontEnd::MemoLineAdded(const std::string& line) {
+  if (label_line_open_) {
+    std::fprintf(err_, "\r\x1b[K");
+    label_line_open_ = false;
+  }
+  std::fprintf(out_, "%s\n", line.c_str());
+  std::fflush(out_);
+}
+
+int ConsoleFrontEnd::Run(Application& app, const std::vector<std::string>& portal_args) {
+  app.Window().SetFrontEnd(this);
+  app.Window().SetObserver(this);
+  int code = 0;
+  try {
+    app.Driver().FormCreate(portal_args);
+    if (portal_args.size() != 1) {
+      std::fprintf(err_, "Usage : kalvex [--console] PORTAL\n");
+      code = 2;
+    } else if (app.State().selected_portal.empty()) {
+      std::string known;
+      for (const auto& c : PortalCodes()) known += (known.empty() ? "" : ", ") + c;
+      std::fprintf(err_, "Portail inconnu : %s (portails reconnus : %s)\n",
+                   portal_args[0].c_str(), known.c_str());
+      code = 2;
+    } else {
+      code = app.Window().AutoClose() ? 0 : 1;
+    }
+  } catch (const std::exception& e) {
+    ShowMessage(e.what());
+    code = 1;
+  }
+  app.Window().SetObserver(nullptr);
+  return code;
+}
+
+}  // namespace kalvex

@@ -1,0 +1,56 @@
+// kalvex [--console] PORTAL: publishes the dealer's stock to one portal.
+#include <unistd.h>
+
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "app/console_front_end.h"
+#include "app/front_end_choice.h"
+
+namespace {
+
+void PrintHelp() {
+  std::printf(
+      "Usage : kalvex [--console] PORTAL\n"
+      "Publie le stock de véhicules d'occasion sur un portail d'annonces.\n"
+      "PORTAL : ParuVendu, AutoScout24, SitAutoPro, TopAnnonces, LeBonCoin ou InfoPress\n"
+      "         (casse indifférente).\n"
+      "  --console   sans fenêtre : le journal s'affiche sur la sortie standard\n"
+      "  --help      cette aide\n"
+      "  --version   la version du programme\n"
+      "Codes de sortie (console) : 0 export terminé, 1 erreur, 2 syntaxe ou portail inconnu.\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  bool console = false;
+  std::vector<std::string> portal_args;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0) {
+      PrintHelp();
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("kalvex %s\n", KALVEX_FILE_VERSION);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--console") == 0) {
+      console = true;
+      continue;
+    }
+    if (std::strncmp(argv[i], "--", 2) == 0) continue;  // options never name the portal
+    portal_args.emplace_back(argv[i]);
+  }
+  if (!console && kalvex::WindowAvailable())
+    return kalvex::RunWindowFrontEnd(argc, argv, portal_args);
+
+  kalvex::Application app;
+  kalvex::ConsoleFrontEnd front_end(stdout, stderr, ::isatty(STDERR_FILENO) != 0);
+  return front_end.Run(app, portal_args);
+}

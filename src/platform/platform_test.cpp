@@ -1,0 +1,107 @@
+#include "platform/platform.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "platform/error.h"
+#include "test_support.h"
+
+namespace kalvex::platform {
+namespace {
+
+using kalvex::testing::PathExists;
+using kalvex::testing::ReadFile;
+using kalvex::testing::ScopedEnv;
+using kalvex::testing::TempDir;
+
+TEST(PlatformTest, WindirIsEmptyWhenUnset) {
+  ScopedEnv unset("Windir", nullptr);
+  EXPECT_EQ(Windir(), "");
+  ScopedEnv set("Windir", "/srv/win");
+  EXPECT_EQ(Windir(), "/srv/win");
+}
+
+TEST(PlatformTest, NativePathTurnsBackslashesIntoSlashes) {
+  EXPECT_EQ(NativePath("\\TEMP\\Kalvex\\a.xml"), "/TEMP/Kalvex/a.xml");
+  EXPECT_EQ(NativePath("rel\\dir\\\\file"), "rel/dir/file");
+}
+
+TEST(PlatformTest, NativePathFindsFoldersWrittenInAnotherCase) {
+  TempDir dir;
+  ASSERT_TRUE(ForceDirectories(dir.path() + "\\TEMP\\Kalvex"));
+  // "Temp" and "TEMP" name one folder for the tool.
+  EXPECT_EQ(NativePath(dir.path() + "\\Temp\\kalvex\\x.xml"), dir.path() + "/TEMP/Kalvex/x.xml");
+  // A missing folder stays as written, so it can be created.
+  EXPECT_EQ(NativePath(dir.path() + "\\New\\x"), dir.path() + "/New/x");
+}
+
+TEST(PlatformTest, ForceDirectoriesCreatesParents) {
+  TempDir dir;
+  EXPECT_TRUE(ForceDirectories(dir.path() + "\\a\\b\\c"));
+  EXPECT_TRUE(DirectoryExists(dir.path() + "/a/b/c"));
+  EXPECT_FALSE(FileExists(dir.path() + "/a/b/c"));
+  EXPECT_TRUE(ForceDirectories(dir.path() + "/a/b/c"));  // already there
+}
+
+TEST(PlatformTest, FileOperations) {
+  TempDir dir;
+  const std::string f = dir / "f.txt";
+  EXPECT_FALSE(FileExists(f));
+  CreateEmptyFile(f);
+  EXPECT_TRUE(FileExists(f));
+  AppendToFile(f, "ab");
+  AppendToFile(f, "c");
+  EXPECT_EQ(ReadFile(f), "abc");
+  CreateEmptyFile(f);
+  EXPECT_EQ(ReadFile(f), "");
+  EXPECT_TRUE(CopyFileOverwrite(f, dir / "g.txt"));
+  EXPECT_TRUE(RemoveFile(f));
+  EXPECT_FALSE(PathExists(f));
+  EXPECT_FALSE(RemoveFile(f));
+}
+
+TEST(PlatformTest, AppendToUnwritableFolderRaisesTheSystemText) {
+  TempDir dir;
+  try {
+    AppendToFile(dir.path() + "/missing/log.txt", "x");
+    FAIL() << "no error";
+  } catch (const IoError& e) {
+    EXPECT_EQ(e.code(), ENOENT);
+    EXPECT_EQ(std::string(e.what()), "Erreur d'entrée/sortie 2 (No such file or directory) : " +
+                                         dir.path() + "/missing/log.txt");
+  }
+}
+
+TEST(PlatformTest, WriteFileAtomicallyReplacesWholeFile) {
+  TempDir dir;
+  const std::string f = dir / "out.xml";
+  WriteFileAtomically(f, "first version, longer");
+  WriteFileAtomically(f, "second");
+  EXPECT_EQ(ReadFile(f), "second");
+  struct stat st;
+  ASSERT_EQ(::stat(f.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
+  EXPECT_THROW(WriteFileAtomically(dir.path() + "/nope/out.xml", "x"), IoError);
+}
+
+TEST(PlatformTest, ExecutableDirEndsWithSeparator) {
+  std::string dir = ExecutableDir();
+  ASSERT_FALSE(dir.empty());
+  EXPECT_EQ(dir.back(), '/');
+  EXPECT_EQ(ExecutablePath().rfind(dir, 0), 0u);
+}
+
+TEST(PlatformTest, FormatDateTimeUsesShortDateAndLongTime) {
+  std::tm t{};
+  t.tm_year = 2026 - 1900;
+  t.tm_mon = 11;
+  t.tm_mday = 9;
+  t.tm_hour = 14;
+  t.tm_min = 5;
+  t.tm_sec = 7;
+  // The C locale's "%x %X".
+  EXPECT_EQ(FormatDateTime(t), "12/09/26 14:05:07");
+}
+
+}  // namespace
+}  // namespace kalvex::platform

@@ -1,0 +1,51 @@
+#include "platform/unicode_case.h"
+
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
+namespace kalvex {
+
+std::string UpperCaseAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return out;
+}
+
+std::string UpperCaseUnicode(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  const auto* s = reinterpret_cast<const uint8_t*>(text.data());
+  int32_t length = static_cast<int32_t>(text.size());
+  int32_t i = 0;
+  while (i < length) {
+    int32_t start = i;
+    UChar32 c;
+    U8_NEXT(s, i, length, c);
+    if (c < 0) {
+      out.append(text.substr(start, i - start));
+      continue;
+    }
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c));
+      continue;
+    }
+    UChar32 u = u_toupper(c);
+    uint8_t buf[U8_MAX_LENGTH];
+    int32_t n = 0;
+    UBool error = false;
+    U8_APPEND(buf, n, U8_MAX_LENGTH, u, error);
+    if (error) {
+      out.append(text.substr(start, i - start));
+    } else {
+      out.append(reinterpret_cast<const char*>(buf), n);
+    }
+  }
+  return out;
+}
+
+bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
+  return UpperCaseUnicode(a) == UpperCaseUnicode(b);
+}
+
+}  // namespace kalvex

@@ -1,0 +1,64 @@
+// Every section, key and default of Kalvex.ini in one place.
+//
+// The preset defaults are placeholders for the deployment: every preset host is the
+// local machine, the passwords are visible placeholders, the customer number and the
+// SitAutoPro account code are dummies to be replaced in the dealer's Kalvex.ini.
+#pragma once
+
+#include <string>
+
+#include "runcontrol/ini_file.h"
+
+namespace kalvex::config {
+
+inline constexpr const char* kPresetHost = "127.0.0.1";
+inline constexpr const char* kPresetImageUser = "pixtrove@127.0.0.1";
+inline constexpr const char* kPresetImagePassword = "CHANGEME";
+inline constexpr const char* kPresetPortalUser = "kalvex@127.0.0.1";
+inline constexpr const char* kPresetPortalPassword = "CHANGEME";
+// SitAutoPro account code and AutoScout24 customer number: dummies.
+inline constexpr const char* kPresetSitAutoProAccount = "SAP000";
+inline constexpr const char* kPresetCustomerId = "0000000000";
+
+struct Key {
+  const char* section;
+  const char* key;
+  const char* default_value;
+};
+
+// [Options], read by the run driver.
+inline constexpr Key kPathImages{"Options", "PathImages", "c:\\projects\\relmo\\images"};
+inline constexpr Key kURLImages{"Options", "URLImages", "http://127.0.0.1/pixtrove"};
+
+// [Pixtrove]: the image server.
+inline constexpr Key kPixtroveServeurFTP{"Pixtrove", "ServeurFTP", kPresetHost};
+inline constexpr Key kPixtroveUser{"Pixtrove", "User", kPresetImageUser};
+inline constexpr Key kPixtrovePassWord{"Pixtrove", "PassWord", kPresetImagePassword};
+inline constexpr Key kPixtrovePathFTP{"Pixtrove", "PathFTP", "www/pixtrove"};
+
+// Keys of a portal section ([PARUVENDU], [AUTOSCOUT24], ...), by key name.
+enum class PortalKey {
+  kServeurFTP,
+  kUser,
+  kPassWord,
+  kPathFTP,
+  kTestFTPPixtrove,
+  kFlgInfoEquip,   // PARUVENDU
+  kPathTemp,       // AUTOSCOUT24
+  kIdClient,       // AUTOSCOUT24
+  kFileResult,     // SITAUTOPRO
+  kFileResultZip,  // SITAUTOPRO
+};
+
+const char* PortalKeyName(PortalKey key);
+// Default of a portal-section key for a portal code (upper case).
+std::string PortalDefault(const std::string& portal, PortalKey key);
+
+inline std::string Read(const IniFile& ini, const Key& k) {
+  return ini.ReadString(k.section, k.key, k.default_value);
+}
+inline std::string Read(const IniFile& ini, const std::string& portal, PortalKey key) {
+  return ini.ReadString(portal, PortalKeyName(key), PortalDefault(portal, key));
+}
+
+}  // namespace kalvex::config

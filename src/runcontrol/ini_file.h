@@ -1,0 +1,32 @@
+// Read-only INI file with the lookup rules of the Windows profile functions: section and
+// key names match ignoring letter case, values are trimmed, one pair of surrounding
+// double or single quotes is removed, a missing file, section or key gives the default,
+// a key present with an empty value gives the empty text, values are cut at 2047 bytes.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace kalvex {
+
+class IniFile {
+ public:
+  // Opens the file at a native path; a missing or unreadable file reads as empty.
+  explicit IniFile(const std::string& native_path);
+  ~IniFile();
+  IniFile(const IniFile&) = delete;
+  IniFile& operator=(const IniFile&) = delete;
+
+  bool Loaded() const;
+  std::string ReadString(const std::string& section, const std::string& key,
+                         const std::string& default_value) const;
+
+  // Switch values: off for the exact text "0", on for every other text.
+  static bool IsOn(const std::string& value) { return value != "0"; }
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace kalvex

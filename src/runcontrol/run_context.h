@@ -1,0 +1,26 @@
+// What an export run works with: the run-level state, the window model, the run log,
+// the clock and the two FTP sessions. Built once by the application and handed to the
+// driver and the exporters; none of it knows the front end.
+#pragma once
+
+#include "runcontrol/clock.h"
+#include "runcontrol/run_log.h"
+#include "runcontrol/run_state.h"
+#include "runcontrol/window_model.h"
+
+namespace kalvex {
+
+class FtpTransfer;  // src/ftp: image-server and portal-drop sessions
+
+struct RunContext {
+  RunState& state;
+  WindowModel& window;
+  RunLog& log;
+  const Clock& clock;
+  FtpTransfer* ftp = nullptr;
+
+  void WriteLog(const std::string& text) { log.WriteLog(text); }
+  const IniFile& Config() const { return state.Config(); }
+};
+
+}  // namespace kalvex

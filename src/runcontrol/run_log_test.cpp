@@ -1,0 +1,95 @@
+#include "runcontrol/run_log.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "platform/error.h"
+#include "test_support.h"
+
+namespace kalvex {
+namespace {
+
+using testing::FakeClock;
+using testing::PathExists;
+using testing::ReadFile;
+using testing::ScopedEnv;
+using testing::TempDir;
+
+class RunLogTest : public ::testing::Test {
+ protected:
+  RunLogTest() : windir_("Windir", dir_.path().c_str()), log_(state_, window_, clock_) {}
+  std::string LogFile(const std::string& portal) {
+    return dir_.path() + "/TEMP/DadozoVavire" + portal + ".log";
+  }
+  TempDir dir_;
+  ScopedEnv windir_;
+  RunState state_;
+  WindowModel window_;
+  FakeClock clock_;
+  RunLog log_;
+};
+
+TEST_F(RunLogTest, RestartCreatesEmptyFileAndEchoesArrow) {
+  state_.selected_portal = "PARUVENDU";
+  log_.WriteLog("");
+  EXPECT_EQ(ReadFile(LogFile("PARUVENDU")), "");
+  ASSERT_EQ(window_.MemoLines().size(), 1u);
+  EXPECT_EQ(window_.MemoLines()[0], "-> ");
+}
+
+TEST_F(RunLogTest, LinesAreStampedWithCrLf) {
+  state_.selected_portal = "PARUVENDU";
+  log_.WriteLog("");
+  log_.WriteLog("A");
+  log_.WriteLog("Nb Images Mises à jour : 2");
+  EXPECT_EQ(ReadFile(LogFile("PARUVENDU")),
+            "12/09/26 14:05:07 - A\r\n12/09/26 14:05:07 - Nb Images Mises à jour : 2\r\n");
+  EXPECT_EQ(window_.MemoLines().back(), "-> 12/09/26 14:05:07 - Nb Images Mises à jour : 2");
+}
+
+TEST_F(RunLogTest, RestartEmptiesFileButKeepsMemo) {
+  state_.selected_portal = "AUTOSCOUT24";
+  log_.WriteLog("");
+  for (int i = 0; i < 10; ++i) log_.WriteLog("line " + std::to_string(i));
+  log_.WriteLog("");
+  EXPECT_EQ(ReadFile(LogFile("AUTOSCOUT24")), "");
+  EXPECT_EQ(window_.MemoLines().size(), 12u);
+  EXPECT_EQ(window_.MemoLines().back(), "-> ");
+}
+
+TEST_F(RunLogTest, TextWithLineBreaksIsWrittenUnchanged) {
+  log_.WriteLog("Result : a\r\nb");
+  EXPECT_EQ(ReadFile(LogFile("")), "12/09/26 14:05:07 - Result : a\r\nb\r\n");
+}
+
+TEST_F(RunLogTest, PathFollowsSelectedPortalAndAppendCreatesMissingFile) {
+  log_.WriteLog("Fichier INI non trouvé : x");
+  EXPECT_TRUE(PathExists(dir_.path() + "/TEMP/DadozoVavire.log"));
+  state_.selected_portal = "INFOPRESS";
+  EXPECT_EQ(log_.LogPath(), dir_.path() + "\\TEMP\\DadozoVavireINFOPRESS.log");
+  log_.WriteLog("B");  // never restarted: created
+  EXPECT_EQ(ReadFile(LogFile("INFOPRESS")), "12/09/26 14:05:07 - B\r\n");
+}
+
+TEST_F(RunLogTest, UnwritableFolderRaisesAndAddsNoMemoLine) {
+  ASSERT_EQ(::mkdir((dir_.path() + "/TEMP").c_str(), 0555), 0);
+  if (::access((dir_.path() + "/TEMP").c_str(), W_OK) == 0) GTEST_SKIP() << "running as a user who writes anywhere";
+  EXPECT_THROW(log_.WriteLog("A"), IoError);
+  EXPECT_TRUE(window_.MemoLines().empty());
+}
+
+TEST_F(RunLogTest, LogPathIsAFolderRaises) {
+  ASSERT_EQ(::mkdir((dir_.path() + "/TEMP").c_str(), 0777), 0);
+  ASSERT_EQ(::mkdir(LogFile("").c_str(), 0777), 0);
+  try {
+    log_.WriteLog("A");
+    FAIL();
+  } catch (const IoError& e) {
+    EXPECT_EQ(e.code(), EISDIR);
+    EXPECT_NE(std::string(e.what()).find("DadozoVavire.log"), std::string::npos);
+  }
+  EXPECT_THROW(log_.WriteLog(""), IoError);
+}
+
+}  // namespace
+}  // namespace kalvex

@@ -1,0 +1,39 @@
+// The run-level state: the process-wide values that the driver, the exporters, the
+// photo synchronisation, the FTP transfer and the log share during a run.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_set>
+
+#include "runcontrol/ini_file.h"
+
+namespace kalvex {
+
+struct RunState {
+  std::string ini_path;
+  // A new reader at every run; readers of earlier runs are kept until the process ends.
+  std::shared_ptr<IniFile> config;
+  std::string selected_portal;  // empty or one of the six portal codes
+  std::string photo_folder;     // [Options] PathImages
+  std::string image_base_url;   // [Options] URLImages
+  std::string staging_folder;   // AutoScout24: Windir + PathTemp
+  std::string customer_id;      // AutoScout24: idClient
+  std::string archive_path;     // AutoScout24
+  int32_t photo_counter = 0;
+  int32_t update_counter = 0;
+  int32_t vehicle_counter = 0;
+  bool image_server_check = false;
+  // Names on the image server, upper-cased, made once per process at the first
+  // successful connection; none until then.
+  std::optional<std::unordered_set<std::string>> image_server_listing;
+  int32_t progress_max = 0;
+  int32_t last_shown_percentage = 0;  // never reset
+
+  const IniFile& Config() const;
+  void ResetCounters() { photo_counter = update_counter = vehicle_counter = 0; }
+};
+
+}  // namespace kalvex

@@ -1,0 +1,78 @@
+#include "runcontrol/window_model.h"
+
+#include "runcontrol/config_keys.h"
+
+namespace kalvex {
+
+namespace {
+
+class NullProgressDialog : public ProgressDialog {
+ public:
+  void SetText(const std::string&) override {}
+  void SetPosition(int) override {}
+  bool CancelRequested() override { return false; }
+};
+
+NullFrontEnd& DefaultFrontEnd() {
+  static NullFrontEnd front_end;
+  return front_end;
+}
+
+}  // namespace
+
+std::unique_ptr<ProgressDialog> NullFrontEnd::OpenProgressDialog(const std::string&) {
+  return std::make_unique<NullProgressDialog>();
+}
+
+WindowModel::WindowModel()
+    : texts_(static_cast<size_t>(WindowField::kCount)), front_end_(&DefaultFrontEnd()) {
+  // Design-time contents. The server fields hold placeholders that every exporter
+  // overwrites from the configuration before any connection is made.
+  texts_[static_cast<size_t>(WindowField::kCaption)] = "Form1";
+  texts_[static_cast<size_t>(WindowField::kGroupBox1)] = "Connexion Serveur Pixtrove : ";
+  texts_[static_cast<size_t>(WindowField::kBoxServer)] = "Connexion Serveur xxx : ";
+  texts_[static_cast<size_t>(WindowField::kParamServeurPixtrove)] = config::kPresetHost;
+  texts_[static_cast<size_t>(WindowField::kParamUserPixtrove)] = config::kPresetImageUser;
+  texts_[static_cast<size_t>(WindowField::kParamPasswordPixtrove)] = config::kPresetImagePassword;
+  texts_[static_cast<size_t>(WindowField::kParamRepertPixtrove)] = "www/pixtrove";
+  texts_[static_cast<size_t>(WindowField::kParamServeur)] = config::kPresetHost;
+  texts_[static_cast<size_t>(WindowField::kParamUser)] = config::kPresetPortalUser;
+  texts_[static_cast<size_t>(WindowField::kParamPassword)] = config::kPresetPortalPassword;
+  texts_[static_cast<size_t>(WindowField::kLabel1)] = "Label1";
+  texts_[static_cast<size_t>(WindowField::kLabel2)] = "Label2";
+}
+
+const std::string& WindowModel::Text(WindowField field) const {
+  return texts_[static_cast<size_t>(field)];
+}
+
+void WindowModel::SetText(WindowField field, const std::string& text) {
+  std::string& slot = texts_[static_cast<size_t>(field)];
+  if (slot == text) return;
+  slot = text;
+  if (observer_) observer_->TextChanged(field, slot);
+}
+
+void WindowModel::AddMemoLine(const std::string& line) {
+  memo_.push_back(line);
+  if (observer_) observer_->MemoLineAdded(line);
+}
+
+void WindowModel::ClearMemo() {
+  memo_.clear();
+  if (observer_) observer_->MemoCleared();
+}
+
+void WindowModel::SetManualStartVisible(bool visible) {
+  if (manual_start_visible_ == visible) return;
+  manual_start_visible_ = visible;
+  if (observer_) observer_->ControlsVisibilityChanged(visible);
+}
+
+void WindowModel::Timer1Timer() {
+  if (auto_close_) ++tick_counter_;
+  if (tick_counter_ >= 30) front_end_->RequestClose();
+  front_end_->ProcessPendingEvents();
+}
+
+}  // namespace kalvex

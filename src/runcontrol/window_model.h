@@ -1,0 +1,113 @@
+// What the status window shows, as plain state: captions, the eight server fields,
+// the two progress labels, the memo, the manual-start controls and the auto-close
+// timer. Front ends (Qt window, console) render it and are told of every change;
+// the run code never sees a front end, only this model and its FrontEnd services.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kalvex {
+
+enum class WindowField {
+  kCaption,               // Form1
+  kGroupBox1,             // "Connexion Serveur Pixtrove : "
+  kBoxServer,             // "Connexion FTP pour " + code + " : "
+  kParamServeurPixtrove,  // image server
+  kParamUserPixtrove,
+  kParamPasswordPixtrove,
+  kParamRepertPixtrove,
+  kParamServeur,  // portal drop
+  kParamUser,
+  kParamPassword,
+  kParamRepert,
+  kLabel1,
+  kLabel2,
+  kCBExport,  // text of the portal combo box
+  kCount
+};
+
+// A progress window for long archive work: a text line and a bar from 0 to 65535.
+class ProgressDialog {
+ public:
+  virtual ~ProgressDialog() = default;
+  virtual void SetText(const std::string& text) = 0;
+  virtual void SetPosition(int position) = 0;
+  // True once the user asked to cancel.
+  virtual bool CancelRequested() = 0;
+};
+
+// Services that only the front end can give.
+class FrontEnd {
+ public:
+  virtual ~FrontEnd() = default;
+  // Lets the window repaint and handle input during long work.
+  virtual void ProcessPendingEvents() {}
+  // A message box (window) or a line on standard error (console).
+  virtual void ShowMessage(const std::string& text) = 0;
+  // Asks the window to close, as a click on its close box would.
+  virtual void RequestClose() {}
+  // A progress window; the console one writes a line on standard error.
+  virtual std::unique_ptr<ProgressDialog> OpenProgressDialog(const std::string& caption) = 0;
+};
+
+class WindowObserver {
+ public:
+  virtual ~WindowObserver() = default;
+  virtual void TextChanged(WindowField /*field*/, const std::string& /*text*/) {}
+  virtual void MemoLineAdded(const std::string& /*line*/) {}
+  virtual void MemoCleared() {}
+  virtual void ControlsVisibilityChanged(bool /*visible*/) {}
+};
+
+class WindowModel {
+ public:
+  WindowModel();
+
+  const std::string& Text(WindowField field) const;
+  void SetText(WindowField field, const std::string& text);
+
+  const std::vector<std::string>& MemoLines() const { return memo_; }
+  void AddMemoLine(const std::string& line);
+  void ClearMemo();
+
+  // Button1 ("Démarrer") and CBExport: shown for a manual start, hidden once a
+  // portal is selected.
+  bool ManualStartVisible() const { return manual_start_visible_; }
+  void SetManualStartVisible(bool visible);
+
+  // Set by an exporter as the last step of a run that ended normally.
+  bool AutoClose() const { return auto_close_; }
+  void SetAutoClose(bool on) { auto_close_ = on; }
+  int32_t TickCounter() const { return tick_counter_; }
+
+  // The 1000 ms timer's tick: counts while the auto-close flag is set and asks for
+  // the close from the 30th counted tick on; then lets pending events run.
+  void Timer1Timer();
+
+  void SetObserver(WindowObserver* observer) { observer_ = observer; }
+  void SetFrontEnd(FrontEnd* front_end) { front_end_ = front_end; }
+  FrontEnd& Ui() const { return *front_end_; }
+  void ProcessPendingEvents() const { front_end_->ProcessPendingEvents(); }
+
+ private:
+  std::vector<std::string> texts_;
+  std::vector<std::string> memo_;
+  bool manual_start_visible_ = true;
+  bool auto_close_ = false;
+  int32_t tick_counter_ = 0;
+  WindowObserver* observer_ = nullptr;
+  FrontEnd* front_end_;
+};
+
+// A front end that shows nothing: message boxes are dropped. For tests and tools.
+class NullFrontEnd : public FrontEnd {
+ public:
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  std::unique_ptr<ProgressDialog> OpenProgressDialog(const std::string& caption) override;
+  std::vector<std::string> messages;
+};
+
+}  // namespace kalvex

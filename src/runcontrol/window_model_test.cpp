@@ -1,0 +1,73 @@
+#include "runcontrol/window_model.h"
+
+#include <gtest/gtest.h>
+
+namespace kalvex {
+namespace {
+
+class CountingFrontEnd : public NullFrontEnd {
+ public:
+  void ProcessPendingEvents() override { ++events; }
+  void RequestClose() override { ++closes; }
+  int events = 0;
+  int closes = 0;
+};
+
+class RecordingObserver : public WindowObserver {
+ public:
+  void TextChanged(WindowField field, const std::string& text) override {
+    changes.emplace_back(field, text);
+  }
+  void MemoLineAdded(const std::string& line) override { lines.push_back(line); }
+  void MemoCleared() override { ++clears; }
+  std::vector<std::pair<WindowField, std::string>> changes;
+  std::vector<std::string> lines;
+  int clears = 0;
+};
+
+TEST(WindowModelTest, DesignTimeTexts) {
+  WindowModel w;
+  EXPECT_EQ(w.Text(WindowField::kCaption), "Form1");
+  EXPECT_EQ(w.Text(WindowField::kGroupBox1), "Connexion Serveur Pixtrove : ");
+  EXPECT_EQ(w.Text(WindowField::kBoxServer), "Connexion Serveur xxx : ");
+  EXPECT_EQ(w.Text(WindowField::kParamRepertPixtrove), "www/pixtrove");
+  EXPECT_EQ(w.Text(WindowField::kParamRepert), "");
+  EXPECT_EQ(w.Text(WindowField::kLabel1), "Label1");
+  EXPECT_EQ(w.Text(WindowField::kLabel2), "Label2");
+  EXPECT_TRUE(w.ManualStartVisible());
+}
+
+TEST(WindowModelTest, ObserverSeesChangesOnly) {
+  WindowModel w;
+  RecordingObserver o;
+  w.SetObserver(&o);
+  w.SetText(WindowField::kLabel1, "Image 1 : a.jpg");
+  w.SetText(WindowField::kLabel1, "Image 1 : a.jpg");
+  w.AddMemoLine("-> x");
+  w.ClearMemo();
+  ASSERT_EQ(o.changes.size(), 1u);
+  EXPECT_EQ(o.changes[0].second, "Image 1 : a.jpg");
+  EXPECT_EQ(o.lines, std::vector<std::string>{"-> x"});
+  EXPECT_EQ(o.clears, 1);
+  EXPECT_TRUE(w.MemoLines().empty());
+}
+
+TEST(WindowModelTest, TimerClosesOnThirtiethTickAfterFlag) {
+  WindowModel w;
+  CountingFrontEnd fe;
+  w.SetFrontEnd(&fe);
+  for (int i = 0; i < 100; ++i) w.Timer1Timer();  // no flag: never closes
+  EXPECT_EQ(fe.closes, 0);
+  EXPECT_EQ(w.TickCounter(), 0);
+  w.SetAutoClose(true);
+  for (int i = 0; i < 29; ++i) w.Timer1Timer();
+  EXPECT_EQ(fe.closes, 0);
+  w.Timer1Timer();
+  EXPECT_EQ(fe.closes, 1);
+  w.Timer1Timer();  // later ticks ask again, harmlessly
+  EXPECT_EQ(fe.closes, 2);
+  EXPECT_EQ(fe.events, 131);
+}
+
+}  // namespace
+}  // namespace kalvex

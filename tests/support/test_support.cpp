@@ -1,0 +1,96 @@
+#include "test_support.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace kalvex::testing {
+
+TempDir::TempDir() {
+  std::string base = std::filesystem::temp_directory_path().string() + "/kalvex-test-XXXXXX";
+  if (::mkdtemp(base.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = base;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  // Make read-only content removable first.
+  for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    if (!it->is_symlink(ec))
+      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::add, ec);
+  }
+  std::filesystem::remove_all(path_, ec);
+}
+
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+  const char* old = std::getenv(name);
+  had_value_ = old != nullptr;
+  if (old) old_value_ = old;
+  if (value)
+    ::setenv(name, value, 1);
+  else
+    ::unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (had_value_)
+    ::setenv(name_.c_str(), old_value_.c_str(), 1);
+  else
+    ::unsetenv(name_.c_str());
+}
+
+FakeClock::FakeClock() { Set(2026, 12, 9, 14, 5, 7); }
+
+void FakeClock::Set(int year, int month, int day, int hour, int minute, int second) {
+  now_ = std::tm{};
+  now_.tm_year = year - 1900;
+  now_.tm_mon = month - 1;
+  now_.tm_mday = day;
+  now_.tm_hour = hour;
+  now_.tm_min = minute;
+  now_.tm_sec = second;
+  now_.tm_isdst = -1;
+  std::tm copy = now_;
+  ::mktime(&copy);  // fills the weekday
+  now_.tm_wday = copy.tm_wday;
+  now_.tm_yday = copy.tm_yday;
+}
+
+std::string ReadFile(const std::string& native_path) {
+  std::ifstream in(native_path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + native_path);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteFile(const std::string& native_path, const std::string& bytes) {
+  std::filesystem::create_directories(std::filesystem::path(native_path).parent_path());
+  std::ofstream out(native_path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  if (!out) throw std::runtime_error("cannot write " + native_path);
+}
+
+bool PathExists(const std::string& native_path) {
+  struct stat st;
+  return ::lstat(native_path.c_str(), &st) == 0;
+}
+
+std::string SourceDir() {
+  const char* v = std::getenv("KALVEX_SOURCE_DIR");
+  return v ? v : KALVEX_DEFAULT_SOURCE_DIR;
+}
+
+std::string BinaryDir() {
+  const char* v = std::getenv("KALVEX_BINARY_DIR");
+  return v ? v : KALVEX_DEFAULT_BINARY_DIR;
+}
+
+}  // namespace kalvex::testing
