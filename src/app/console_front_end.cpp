@@ -62,8 +62,7 @@ void ConsoleFrontEnd::TextChanged(WindowField field, const std::string& text) {
   if (field == WindowField::kCaption) {
     std::fprintf(out_, "%s\n", text.c_str());
     std::fflush(out_);
-  } else if ((field == WindowField::kLabel1 || field == WindowField::kLabel2) &&
-             err_is_terminal_) {
+  } else if ((field == WindowField::kLabel1 || field == WindowField::kLabel2) && err_is_terminal_) {
     std::fprintf(err_, "\r%s\x1b[K", text.c_str());
     std::fflush(err_);
     label_line_open_ = true;
@@ -91,8 +90,8 @@ int ConsoleFrontEnd::Run(Application& app, const std::vector<std::string>& porta
     } else if (app.State().selected_portal.empty()) {
       std::string known;
       for (const auto& c : PortalCodes()) known += (known.empty() ? "" : ", ") + c;
-      std::fprintf(err_, "Portail inconnu : %s (portails reconnus : %s)\n",
-                   portal_args[0].c_str(), known.c_str());
+      std::fprintf(err_, "Portail inconnu : %s (portails reconnus : %s)\n", portal_args[0].c_str(),
+                   known.c_str());
       code = 2;
     } else {
       code = app.Window().AutoClose() ? 0 : 1;

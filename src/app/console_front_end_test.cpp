@@ -36,7 +36,8 @@ class Capture {
 
 class ConsoleFrontEndTest : public ::testing::Test {
  protected:
-  ConsoleFrontEndTest() : windir_("Windir", dir_.path().c_str()), fe_(out_.file(), err_.file(), false) {
+  ConsoleFrontEndTest()
+      : windir_("Windir", dir_.path().c_str()), fe_(out_.file(), err_.file(), false) {
     app_.Driver().SetIniFolder(dir_.path() + "/");
     testing::WriteFile(dir_ / "Kalvex.ini", "");
   }

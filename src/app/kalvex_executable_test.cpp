@@ -1,0 +1,89 @@
+// Runs the built executable the way a scheduler does.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+#include "test_support.h"
+
+namespace kalvex {
+namespace {
+
+using testing::BinaryDir;
+using testing::PathExists;
+using testing::ReadFile;
+using testing::TempDir;
+
+struct RunResult {
+  int exit_code;
+  std::string out;
+  std::string err;
+};
+
+// Copies the executable into dir/bin, beside a Kalvex.ini when ini_text is given.
+std::string InstallKalvex(const TempDir& dir, const char* ini_text) {
+  const std::string bin = dir.path() + "/bin";
+  const std::string cmd =
+      "mkdir -p '" + bin + "' && cp '" + BinaryDir() + "/src/app/kalvex' '" + bin + "/'";
+  EXPECT_EQ(std::system(cmd.c_str()), 0);
+  if (ini_text) testing::WriteFile(bin + "/Kalvex.ini", ini_text);
+  return bin + "/kalvex";
+}
+
+RunResult RunKalvex(const TempDir& dir, const std::string& args, const char* ini_text = "") {
+  const std::string exe = InstallKalvex(dir, ini_text);
+  const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY Windir='" + dir.path() + "' '" + exe +
+                          "' " + args + " >'" + dir.path() + "/out' 2>'" + dir.path() + "/err'";
+  int status = std::system(cmd.c_str());
+  RunResult r;
+  r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.out = ReadFile(dir / "out");
+  r.err = ReadFile(dir / "err");
+  return r;
+}
+
+TEST(KalvexExecutableTest, UnknownPortalExitsTwoWithoutLog) {
+  TempDir dir;
+  RunResult r = RunKalvex(dir, "--console FOO");
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.out.rfind("Export des données pour FOO\n", 0), 0u) << r.out;
+  EXPECT_NE(r.err.find("PARUVENDU, AUTOSCOUT24, SITAUTOPRO, TOPANNONCES, LEBONCOIN, INFOPRESS"),
+            std::string::npos)
+      << r.err;
+  EXPECT_FALSE(PathExists(dir.path() + "/TEMP/DadozoVavireFOO.log"));
+  EXPECT_FALSE(PathExists(dir.path() + "/TEMP/DadozoVavire.log"));
+}
+
+TEST(KalvexExecutableTest, SyntaxErrorAndOptions) {
+  TempDir dir;
+  RunResult r = RunKalvex(dir, "--console A B");
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.out, "Syntax : Kalvex \"option\"\n");
+  r = RunKalvex(dir, "--version");
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.out, "kalvex 1.1.0.0\n");
+  r = RunKalvex(dir, "--help");
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_NE(r.out.find("Usage : kalvex [--console] PORTAL"), std::string::npos);
+}
+
+TEST(KalvexExecutableTest, MissingIniIsLoggedWithoutPortal) {
+  TempDir dir;
+  RunResult r = RunKalvex(dir, "--console FOO", nullptr);
+  EXPECT_EQ(r.exit_code, 2);
+  const std::string log = ReadFile(dir.path() + "/TEMP/DadozoVavire.log");
+  EXPECT_NE(log.find(" - Fichier INI non trouvé : " + dir.path() + "/bin/Kalvex.ini\r\n"),
+            std::string::npos)
+      << log;
+}
+
+TEST(KalvexExecutableTest, RecognisedPortalStartsItsLog) {
+  TempDir dir;
+  RunResult r = RunKalvex(dir, "--console PARUVENDU");
+  EXPECT_NE(r.exit_code, 2);
+  EXPECT_TRUE(PathExists(dir.path() + "/TEMP/DadozoVavirePARUVENDU.log"));
+  EXPECT_EQ(r.out.rfind("Export des données pour PARUVENDU\n", 0), 0u) << r.out;
+}
+
+}  // namespace
+}  // namespace kalvex
