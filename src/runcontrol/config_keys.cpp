@@ -4,23 +4,34 @@ namespace kalvex::config {
 
 const char* PortalKeyName(PortalKey key) {
   switch (key) {
-    case PortalKey::kServeurFTP: return "ServeurFTP";
-    case PortalKey::kUser: return "User";
-    case PortalKey::kPassWord: return "PassWord";
-    case PortalKey::kPathFTP: return "PathFTP";
-    case PortalKey::kTestFTPPixtrove: return "TestFTPPixtrove";
-    case PortalKey::kFlgInfoEquip: return "FlgInfoEquip";
-    case PortalKey::kPathTemp: return "PathTemp";
-    case PortalKey::kIdClient: return "idClient";
-    case PortalKey::kFileResult: return "FileResult";
-    case PortalKey::kFileResultZip: return "FileResultZip";
+    case PortalKey::kServeurFTP:
+      return "ServeurFTP";
+    case PortalKey::kUser:
+      return "User";
+    case PortalKey::kPassWord:
+      return "PassWord";
+    case PortalKey::kPathFTP:
+      return "PathFTP";
+    case PortalKey::kTestFTPPixtrove:
+      return "TestFTPPixtrove";
+    case PortalKey::kFlgInfoEquip:
+      return "FlgInfoEquip";
+    case PortalKey::kPathTemp:
+      return "PathTemp";
+    case PortalKey::kIdClient:
+      return "idClient";
+    case PortalKey::kFileResult:
+      return "FileResult";
+    case PortalKey::kFileResultZip:
+      return "FileResultZip";
   }
   return "";
 }
 
 std::string PortalDefault(const std::string& portal, PortalKey key) {
   switch (key) {
-    case PortalKey::kServeurFTP: return kPresetHost;
+    case PortalKey::kServeurFTP:
+      return kPresetHost;
     case PortalKey::kUser:
       if (portal == "PARUVENDU") return "paruvendu@127.0.0.1";
       if (portal == "AUTOSCOUT24") return "autoscout24@127.0.0.1";
@@ -32,13 +43,20 @@ std::string PortalDefault(const std::string& portal, PortalKey key) {
       if (portal == "AUTOSCOUT24" || portal == "SITAUTOPRO") return "CHANGEME";
       if (portal == "TOPANNONCES") return "XXXX";
       return "";
-    case PortalKey::kPathFTP: return "";
-    case PortalKey::kTestFTPPixtrove: return "0";
-    case PortalKey::kFlgInfoEquip: return "0";
-    case PortalKey::kPathTemp: return "\\Temp\\AS24";
-    case PortalKey::kIdClient: return kPresetCustomerId;
-    case PortalKey::kFileResult: return std::string(kPresetSitAutoProAccount) + ".xml";
-    case PortalKey::kFileResultZip: return std::string(kPresetSitAutoProAccount) + ".zip";
+    case PortalKey::kPathFTP:
+      return "";
+    case PortalKey::kTestFTPPixtrove:
+      return "0";
+    case PortalKey::kFlgInfoEquip:
+      return "0";
+    case PortalKey::kPathTemp:
+      return "\\Temp\\AS24";
+    case PortalKey::kIdClient:
+      return kPresetCustomerId;
+    case PortalKey::kFileResult:
+      return std::string(kPresetSitAutoProAccount) + ".xml";
+    case PortalKey::kFileResultZip:
+      return std::string(kPresetSitAutoProAccount) + ".zip";
   }
   return "";
 }

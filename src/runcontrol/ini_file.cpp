@@ -5,6 +5,8 @@
 #define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
+#include "platform/code_page.h"
+
 namespace kalvex {
 
 namespace {
@@ -43,6 +45,8 @@ std::string IniFile::ReadString(const std::string& section, const std::string& k
   if (raw == nullptr) return default_value;
   std::string value = Trim(raw);
   if (value.size() > kMaxValueLength) value.resize(kMaxValueLength);
+  // Files edited on Windows are often in the ANSI code page.
+  value = Utf8OrWindows1252(value);
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
       value.back() == value.front())
     value = value.substr(1, value.size() - 2);

@@ -2,6 +2,7 @@
 // key names match ignoring letter case, values are trimmed, one pair of surrounding
 // double or single quotes is removed, a missing file, section or key gives the default,
 // a key present with an empty value gives the empty text, values are cut at 2047 bytes.
+// Values come back as UTF-8; a file written in Windows-1252 is converted.
 #pragma once
 
 #include <memory>

@@ -65,7 +65,7 @@ TEST_F(IniFileTest, SwitchRule) {
   EXPECT_FALSE(on("a"));
   EXPECT_TRUE(on("b"));
   EXPECT_TRUE(on("c"));
-  EXPECT_TRUE(on("d"));  // present but empty: on
+  EXPECT_TRUE(on("d"));   // present but empty: on
   EXPECT_FALSE(on("e"));  // trimmed to "0"
   EXPECT_FALSE(on("missing"));
 }
@@ -78,6 +78,19 @@ TEST(ConfigKeysTest, PresetHostsAreLocal) {
     EXPECT_EQ(config::Read(ini, portal, config::PortalKey::kServeurFTP), "127.0.0.1");
   EXPECT_EQ(config::Read(ini, "AUTOSCOUT24", config::PortalKey::kPathTemp), "\\Temp\\AS24");
   EXPECT_EQ(config::Read(ini, "SITAUTOPRO", config::PortalKey::kFileResult), "SAP000.xml");
+}
+
+}  // namespace
+}  // namespace kalvex
+
+namespace kalvex {
+namespace {
+
+TEST(IniFileEncodingTest, Windows1252ValuesBecomeUtf8) {
+  testing::TempDir dir;
+  testing::WriteFile(dir / "k.ini", "[Options]\nPathImages=d:\\photos\\\xE9t\xE9\n");
+  IniFile ini(dir / "k.ini");
+  EXPECT_EQ(ini.ReadString("Options", "PathImages", ""), "d:\\photos\\été");
 }
 
 }  // namespace

@@ -100,8 +100,8 @@ TEST_F(RunDriverTest, FormCreateNeedsExactlyOneArgument) {
   driver_.FormCreate({});
   driver_.FormCreate({"PARUVENDU", "X"});
   EXPECT_TRUE(ran_.empty());
-  EXPECT_EQ(window_.MemoLines(), (std::vector<std::string>{"Syntax : Kalvex \"option\"",
-                                                           "Syntax : Kalvex \"option\""}));
+  EXPECT_EQ(window_.MemoLines(),
+            (std::vector<std::string>{"Syntax : Kalvex \"option\"", "Syntax : Kalvex \"option\""}));
   EXPECT_EQ(window_.Text(WindowField::kCaption), "Form1");
   state_.image_server_listing.emplace();
   driver_.FormCreate({"topannonces"});

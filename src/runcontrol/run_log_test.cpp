@@ -73,7 +73,8 @@ TEST_F(RunLogTest, PathFollowsSelectedPortalAndAppendCreatesMissingFile) {
 
 TEST_F(RunLogTest, UnwritableFolderRaisesAndAddsNoMemoLine) {
   ASSERT_EQ(::mkdir((dir_.path() + "/TEMP").c_str(), 0555), 0);
-  if (::access((dir_.path() + "/TEMP").c_str(), W_OK) == 0) GTEST_SKIP() << "running as a user who writes anywhere";
+  if (::access((dir_.path() + "/TEMP").c_str(), W_OK) == 0)
+    GTEST_SKIP() << "running as a user who writes anywhere";
   EXPECT_THROW(log_.WriteLog("A"), IoError);
   EXPECT_TRUE(window_.MemoLines().empty());
 }

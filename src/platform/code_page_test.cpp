@@ -1,0 +1,31 @@
+#include "platform/code_page.h"
+
+#include <gtest/gtest.h>
+
+namespace kalvex {
+namespace {
+
+TEST(CodePageTest, Windows1252RoundTrip) {
+  const std::string utf8 = "Coupé 5p € œ";
+  const std::string ansi = FromUtf8(utf8, "windows-1252");
+  EXPECT_EQ(ansi, "Coup\xE9 5p \x80 \x9C");
+  EXPECT_EQ(ToUtf8(ansi, "windows-1252"), utf8);
+}
+
+TEST(CodePageTest, Iso885915PlacesEuroAndOe) {
+  EXPECT_EQ(FromUtf8("é€œ", "ISO-8859-15"), "\xE9\xA4\xBD");
+}
+
+TEST(CodePageTest, UnmappableCharactersAreSubstituted) {
+  EXPECT_EQ(FromUtf8("a\xE2\x86\x92z", "windows-1252"), "a?z");  // an arrow
+}
+
+TEST(CodePageTest, Utf8OrWindows1252) {
+  EXPECT_TRUE(IsValidUtf8("é"));
+  EXPECT_FALSE(IsValidUtf8("\xE9t\xE9"));
+  EXPECT_EQ(Utf8OrWindows1252("d:\\photos\\\xE9t\xE9"), "d:\\photos\\été");
+  EXPECT_EQ(Utf8OrWindows1252("déjà"), "déjà");
+}
+
+}  // namespace
+}  // namespace kalvex
