@@ -1,0 +1,144 @@
+// One FTP client session (image server or portal drop) over a libcurl easy handle that
+// lives as long as the session, so the control connection opened at the first Connect
+// is reused by every later operation and is never closed with QUIT before the process
+// ends.
+//
+// The host, user name, password and folder are read from the window's edit fields at
+// the moment of connecting. The host field is "host", "host:port", "[v6]" or
+// "[v6]:port"; without a port the port is 21. Data connections are active (PORT/EPRT
+// from the address of the control connection); files are stored in binary type and
+// names are listed (NLST) in ASCII type. The credentials go to libcurl as user name
+// and password options, never inside a URL, so they never appear in an error text.
+//
+// Every state change (resolving, connecting, connected, logged in, changing folder,
+// listing, storing, server refusals and errors) is reported as one readable line to the
+// status handler; the password is never part of it.
+//
+// Time-outs (see FtpTimeouts): a server that cannot be reached, that never answers or
+// whose transfer stalls makes the operation fail like any other connection or transfer
+// failure instead of blocking the run.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+#include "runcontrol/window_model.h"
+
+namespace kalvex {
+
+// A failed FTP operation: libcurl's reason and, when there was one, the server's last
+// reply. Never carries the password.
+class FtpError : public Error {
+ public:
+  enum class Stage { kConnect, kLogin, kChangeFolder, kList, kStore, kLocalFile };
+  FtpError(Stage stage, const std::string& message) : Error(message), stage_(stage) {}
+  Stage stage() const { return stage_; }
+
+ private:
+  Stage stage_;
+};
+
+struct FtpTimeouts {
+  // Opening the control connection, greeting and login included.
+  std::chrono::milliseconds connect{30000};
+  // Longest wait for any single server reply, and for the server to open an active
+  // data connection.
+  std::chrono::milliseconds server_response{60000};
+  // A transfer that moves fewer than low_speed_bytes per second for this long is
+  // abandoned.
+  std::chrono::seconds low_speed_time{60};
+  long low_speed_bytes = 1;
+};
+
+// Which edit fields of the window a session reads when it connects.
+struct FtpSessionFields {
+  WindowField host;
+  WindowField user;
+  WindowField password;
+  WindowField folder;
+};
+
+// Splits the host field into host and port (21 when none is given). An IPv6 address
+// is given without brackets.
+struct FtpEndpoint {
+  std::string host;
+  long port = 21;
+};
+FtpEndpoint ParseFtpHost(const std::string& field);
+
+class FtpSession {
+ public:
+  using StatusHandler = std::function<void(const std::string& text)>;
+  // Bytes to send, at the start of a store.
+  using WorkBeginHandler = std::function<void(int64_t total)>;
+  // Bytes sent so far in the current store; called when the count changes.
+  using WorkHandler = std::function<void(int64_t count)>;
+
+  FtpSession(std::string name, WindowModel& window, FtpSessionFields fields);
+  ~FtpSession();
+  FtpSession(const FtpSession&) = delete;
+  FtpSession& operator=(const FtpSession&) = delete;
+
+  const std::string& Name() const { return name_; }  // "IdFTP1", "IdFTP2"
+
+  void SetStatusHandler(StatusHandler handler) { on_status_ = std::move(handler); }
+  void SetWorkHandlers(WorkBeginHandler begin, WorkHandler work);
+  void SetTimeouts(const FtpTimeouts& timeouts) { timeouts_ = timeouts; }
+  const FtpTimeouts& Timeouts() const { return timeouts_; }
+
+  // True while the control connection of the session is open.
+  bool Connected();
+
+  // Reads the fields, opens the control connection and logs in. Throws FtpError
+  // (kConnect or kLogin) and leaves the session not connected.
+  void Connect();
+  // Changes into folder, relative to the login folder. Throws FtpError
+  // (kChangeFolder) and leaves the session connected in the folder it was in.
+  void ChangeDir(const std::string& folder);
+
+  // NLST of the current folder, one entry per line in the order received.
+  std::vector<std::string> ListNames();
+
+  // STOR of the local file (native path) under remote_name in the current folder;
+  // never appends. Throws FtpError (kLocalFile when it cannot be opened, kStore).
+  void Put(const std::string& native_local_path, const std::string& remote_name);
+
+  // Pending window events run about every this often while a call blocks.
+  static constexpr std::chrono::milliseconds kEventInterval{250};
+
+ private:
+  struct Curl;
+  enum class Command { kNone, kConnect, kChangeDir, kList, kStore };
+
+  void Perform(Command command, const std::string& path, FtpError::Stage stage);
+  std::string Url(const std::string& path) const;
+  void Status(const std::string& text);
+  void OnDebug(int type, const char* data, size_t size);
+  int OnProgress(int64_t ulnow);
+  void MarkDisconnected();
+
+  std::string name_;
+  WindowModel& window_;
+  FtpSessionFields fields_;
+  FtpTimeouts timeouts_;
+  StatusHandler on_status_;
+  WorkBeginHandler on_work_begin_;
+  WorkHandler on_work_;
+  std::unique_ptr<Curl> curl_;
+
+  bool connected_ = false;
+  FtpEndpoint endpoint_;
+  std::string user_;
+  std::string folder_;  // current folder, relative to the login folder
+  std::string last_reply_;
+  bool logged_in_now_ = false;
+  int64_t last_ulnow_ = -1;
+  std::chrono::steady_clock::time_point last_events_{};
+};
+
+}  // namespace kalvex

@@ -1,0 +1,79 @@
+// The two FTP sessions of the status window and the operations the exporters use:
+// IdFTP1 reaches the image server (listing once per process, photo uploads), IdFTP2
+// the portal drop (upload of the export file with progress in Label2).
+//
+// Connection failures never end a run: ImageOnServer answers "not on the server",
+// SendImage stays silent and SendExportFile gives its failure text. Only a failed name
+// listing of the image server is raised (FtpError) and ends the run.
+//
+// Status texts of both sessions go to the memo (IdFTP1Status, IdFTP2Status). Time-outs
+// of both sessions are those of FtpTimeouts unless set with SetTimeouts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "ftp/ftp_session.h"
+#include "runcontrol/run_log.h"
+#include "runcontrol/run_state.h"
+#include "runcontrol/window_model.h"
+
+namespace kalvex {
+
+// The part of path after its last "/" or ":"; the whole path when it holds neither.
+// A "\" is not a separator here.
+std::string RemoteFileName(std::string_view path);
+
+class FtpTransfer {
+ public:
+  static constexpr const char* kTransferOk = "Transfert FTP OK : ";
+  static constexpr const char* kConnectionFailed = "Transfert FTP : Erreur Connexion au serveur. ";
+  static constexpr const char* kTransferFailed = "Transfert FTP : Erreur lors du transfert. ";
+
+  FtpTransfer(RunState& state, WindowModel& window, RunLog& log);
+  ~FtpTransfer();
+  FtpTransfer(const FtpTransfer&) = delete;
+  FtpTransfer& operator=(const FtpTransfer&) = delete;
+
+  // Whether a photo file name is on the image server. True for any name when the
+  // image-server check is off (no connection then). The first successful connection
+  // logs "Lecture du répertoire FTP Pixtrove" and lists the folder once per process;
+  // later calls look the name up in that listing, ignoring letter case. A failed
+  // connection answers false and is retried at the next call. Throws FtpError when the
+  // listing itself fails.
+  bool ImageOnServer(const std::string& name);
+
+  // Uploads a local file ("\" form path) to the image server folder under its own file
+  // name. Never reports failure.
+  void SendImage(const std::string& local_path);
+
+  // Uploads the export file ("\" form path) to the portal drop under its own file name;
+  // result is kTransferOk, kConnectionFailed or kTransferFailed. Never throws.
+  void SendExportFile(const std::string& local_path, std::string& result);
+
+  // Session events.
+  void IdFTP1Status(const std::string& text);
+  void IdFTP2Status(const std::string& text);
+  void IdFTP2WorkBegin(int64_t total);
+  void IdFTP2Work(int64_t count);
+
+  void SetTimeouts(const FtpTimeouts& timeouts);
+  FtpSession& IdFTP1() { return id_ftp1_; }
+  FtpSession& IdFTP2() { return id_ftp2_; }
+
+ private:
+  // Connects the session when it is not connected and changes into its folder field
+  // when not empty. False when the connection or the login failed; a failed change of
+  // folder leaves the session connected in its login folder and also gives false.
+  bool ConnectOnDemand(FtpSession& session, WindowField folder_field,
+                       const std::string& label1_text, bool replace_label1);
+
+  RunState& state_;
+  WindowModel& window_;
+  RunLog& log_;
+  FtpSession id_ftp1_;
+  FtpSession id_ftp2_;
+};
+
+}  // namespace kalvex

@@ -1,0 +1,34 @@
+// Photo synchronisation: every photo an ad links to, and its thumbnail, must be on the
+// image server. Paths are in the tool's "\" form.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "runcontrol/run_context.h"
+
+namespace kalvex {
+
+// The thumbnail of a photo path or name: every ".jpg", found ignoring letter case,
+// becomes "m.jpg" (P1.JPG gives P1m.jpg).
+std::string ThumbnailName(std::string_view path);
+
+// Checks the photo (photo folder + "\" + name) and its thumbnail against the photo
+// folder and the image server; uploads whichever exists locally but is missing on the
+// server, counts and logs it ("Update n : file"), and logs "Pb Existence : file" for
+// one that is missing on both sides.
+void SyncPhoto(RunContext& context, const std::string& name);
+
+// AutoScout24: copies the photo to staging folder + "\" + vehicle_id + "_" + index +
+// ".jpg", counts it, and checks photo and thumbnail as SyncPhoto does, without
+// uploading anything.
+void StagePhotoForAutoScout24(RunContext& context, int32_t index, const std::string& name,
+                              const std::string& vehicle_id);
+
+// Deletes every file and sub-folder below folder, then folder itself, as far as the
+// system allows; never fails. Read-only files are made writable first. A symbolic link
+// is removed itself; what it points to is never touched.
+void DeleteFolderTree(const std::string& folder);
+
+}  // namespace kalvex

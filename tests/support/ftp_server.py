@@ -1,0 +1,138 @@
+#!/usr/bin/python3
+"""A small FTP server for tests and demonstrations, on 127.0.0.1 only.
+
+Built on Debian's python3-pyftpdlib. It binds 127.0.0.1 on an ephemeral port (or the
+port given), writes the chosen port number to the port file once it listens, and stops
+cleanly on SIGTERM or SIGINT (exit status 0).
+
+Options:
+  --root DIR           home folder of the user given with --user/--password
+  --user U             user name (default "kalvex")
+  --password P         password of that user (default "kalvex")
+  --account U:P:DIR    one more user with its own home; may be repeated
+  --port N             port to bind (default 0: an ephemeral port)
+  --port-file F        file that receives the bound port number (written atomically)
+  --command-log F      every command received is appended to F as one line
+                       ("NLST", "STOR p1.jpg", "CWD www/pixtrove"); the argument of
+                       PASS is never written
+  --refuse-login       every login fails with 530
+  --refuse-cwd         every CWD fails with 550
+  --fail-nlst          every NLST fails with 550
+  --refuse-stor        every STOR fails with 553
+  --verbose            pyftpdlib's own log on standard error
+
+Example:
+  ftp_server.py --root /tmp/ftp --user u --password p --port-file /tmp/ftp.port &
+"""
+
+import argparse
+import logging
+import os
+import signal
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+PERMISSIONS = "elradfmwMT"
+
+
+def parse_args(argv):
+    parser = argparse.ArgumentParser(description="FTP test server on 127.0.0.1")
+    parser.add_argument("--root")
+    parser.add_argument("--user", default="kalvex")
+    parser.add_argument("--password", default="kalvex")
+    parser.add_argument("--account", action="append", default=[])
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--port-file")
+    parser.add_argument("--command-log")
+    parser.add_argument("--refuse-login", action="store_true")
+    parser.add_argument("--refuse-cwd", action="store_true")
+    parser.add_argument("--fail-nlst", action="store_true")
+    parser.add_argument("--refuse-stor", action="store_true")
+    parser.add_argument("--verbose", action="store_true")
+    return parser.parse_args(argv)
+
+
+def make_handler(options):
+    class Handler(FTPHandler):
+        banner = "Kalvex test FTP server ready."
+
+        def pre_process_command(self, line, cmd, arg):
+            if options.command_log:
+                text = cmd if cmd == "PASS" or not arg else cmd + " " + arg
+                with open(options.command_log, "a", encoding="utf-8") as log:
+                    log.write(text + "\n")
+            return super().pre_process_command(line, cmd, arg)
+
+        def ftp_PASS(self, line):
+            if options.refuse_login:
+                self.respond("530 Authentication failed.")
+                self.username = ""
+                return
+            return super().ftp_PASS(line)
+
+        def ftp_CWD(self, path):
+            if options.refuse_cwd:
+                self.respond("550 Folder change refused.")
+                return
+            return super().ftp_CWD(path)
+
+        def ftp_NLST(self, path):
+            if options.fail_nlst:
+                self.respond("550 Name listing refused.")
+                return
+            return super().ftp_NLST(path)
+
+        def ftp_STOR(self, file, mode="w"):
+            if options.refuse_stor:
+                self.respond("553 Storing refused.")
+                return
+            return super().ftp_STOR(file, mode)
+
+    # pyftpdlib resolves the path arguments of these commands before calling the
+    # methods above; the overrides only change the answers.
+    return Handler
+
+
+def main(argv):
+    options = parse_args(argv)
+    logging.basicConfig(level=logging.INFO if options.verbose else logging.ERROR)
+
+    authorizer = DummyAuthorizer()
+    if options.root:
+        authorizer.add_user(options.user, options.password, options.root, perm=PERMISSIONS)
+    for account in options.account:
+        user, password, home = account.split(":", 2)
+        authorizer.add_user(user, password, home, perm=PERMISSIONS)
+
+    handler = make_handler(options)
+    handler.authorizer = authorizer
+    handler.permit_foreign_addresses = False
+    handler.permit_privileged_ports = False
+
+    server = FTPServer(("127.0.0.1", options.port), handler)
+    port = server.address[1]
+    if options.port_file:
+        temporary = options.port_file + ".tmp"
+        with open(temporary, "w", encoding="ascii") as f:
+            f.write("%d\n" % port)
+        os.replace(temporary, options.port_file)
+
+    def stop(signum, frame):
+        raise KeyboardInterrupt()
+
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGINT, stop)
+    try:
+        server.serve_forever(handle_exit=False)
+    except KeyboardInterrupt:
+        pass
+    finally:
+        server.close_all()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
