@@ -1,0 +1,173 @@
+#include "exports/ad_text.h"
+
+#include <unicode/utf8.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "platform/unicode_case.h"
+
+namespace kalvex {
+namespace {
+
+// A text upper-cased code point by code point, remembering where each code point
+// starts in the upper-cased form and at which byte offset of the original text it
+// came from. Upper-casing may change the byte length of a code point ("ı" becomes
+// "I", "ſ" becomes "S"), so positions found in the upper-cased form are mapped back
+// through the points where the two forms stop running in step.
+class UpperCasedText {
+ public:
+  explicit UpperCasedText(std::string_view text) {
+    upper_.reserve(text.size());
+    starts_.reserve(text.size() + 1);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const auto length = static_cast<int32_t>(text.size());
+    int32_t i = 0;
+    while (i < length) {
+      starts_.push_back(true);
+      const uint8_t byte = bytes[i];
+      if (byte < 0x80) {
+        upper_.push_back(byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - 'a' + 'A')
+                                                    : static_cast<char>(byte));
+        ++i;
+        continue;
+      }
+      const int32_t start = i;
+      UChar32 c;
+      U8_NEXT(bytes, i, length, c);
+      const std::string_view original = text.substr(start, i - start);
+      const std::string mapped = c < 0 ? std::string(original) : UpperCaseUnicode(original);
+      upper_.append(mapped);
+      starts_.insert(starts_.end(), mapped.size() - 1, false);
+      if (mapped.size() != original.size())
+        shifts_.emplace_back(upper_.size(), static_cast<size_t>(i));
+    }
+    starts_.push_back(true);  // the end of the text
+  }
+
+  std::string_view upper() const { return upper_; }
+
+  // True when a code point starts at this position of the upper-cased form (or it is
+  // the end), so that a match may begin or end there.
+  bool IsBoundary(size_t position) const { return starts_[position]; }
+
+  // Offset in the original text of a boundary of the upper-cased form.
+  size_t OriginalOffset(size_t position) const {
+    auto after = std::upper_bound(shifts_.begin(), shifts_.end(), position,
+                                  [](size_t p, const auto& shift) { return p < shift.first; });
+    if (after == shifts_.begin()) return position;
+    const auto& [upper_at, original_at] = *std::prev(after);
+    return original_at + (position - upper_at);
+  }
+
+ private:
+  std::string upper_;
+  std::vector<bool> starts_;
+  std::vector<std::pair<size_t, size_t>> shifts_;  // (upper offset, original offset)
+};
+
+bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+}  // namespace
+
+std::string ReplaceIgnoringCase(std::string_view text, std::string_view pattern,
+                                std::string_view replacement) {
+  if (pattern.empty() || text.empty()) return std::string(text);
+  const std::string upper_pattern = UpperCaseUnicode(pattern);
+  const UpperCasedText upper_text(text);
+  const std::string_view haystack = upper_text.upper();
+
+  std::string out;
+  out.reserve(text.size());
+  size_t copied = 0;  // original offset up to which the text is in out
+  size_t from = 0;    // search position in the upper-cased form
+  while (from <= haystack.size()) {
+    const size_t found = haystack.find(upper_pattern, from);
+    if (found == std::string_view::npos) break;
+    const size_t end = found + upper_pattern.size();
+    if (!upper_text.IsBoundary(found) || !upper_text.IsBoundary(end)) {
+      from = found + 1;
+      continue;
+    }
+    const size_t original_start = upper_text.OriginalOffset(found);
+    out.append(text.substr(copied, original_start - copied));
+    out.append(replacement);
+    copied = upper_text.OriginalOffset(end);
+    from = end;
+  }
+  out.append(text.substr(copied));
+  return out;
+}
+
+std::string TrimBlanks(std::string_view text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && IsBlankOrControl(text[begin])) ++begin;
+  while (end > begin && IsBlankOrControl(text[end - 1])) --end;
+  return std::string(text.substr(begin, end - begin));
+}
+
+void AppendListItem(std::string& list, std::string_view item) {
+  list.append(item);
+  list.push_back(';');
+}
+
+std::string StripBrand(std::string_view text, std::string_view brand) {
+  if (brand.empty()) return std::string(text);
+  std::string result = ReplaceIgnoringCase(text, std::string(brand) + " ", "");
+  const std::string plain_brand = ReplaceIgnoringCase(brand, "é", "e");
+  return ReplaceIgnoringCase(result, plain_brand + " ", "");
+}
+
+std::string HasEquipment(std::string_view list, std::string_view code,
+                         const EquipmentAnswers& answers) {
+  if (list.empty()) return {};
+  const std::string needle = ";" + std::string(code) + ";";
+  return std::string(list.find(needle) != std::string_view::npos ? answers.yes : answers.no);
+}
+
+std::string BodyTypeCode(std::string_view text) {
+  static constexpr std::pair<std::string_view, std::string_view> kRows[] = {
+      {"BERLINE", "11100"}, {"BREAK", "11200"},     {"MONOSPACE", "11300"}, {"4X4", "11400"},
+      {"PICK UP", "11400"}, {"CABRIOLET", "11500"}, {"COUPE", "11500"},     {"SOCIETE", "11200"},
+  };
+  std::string normalised = ReplaceIgnoringCase(text, "é", "e");
+  normalised = UpperCaseAscii(ReplaceIgnoringCase(normalised, "è", "e"));
+  for (const auto& [word, code] : kRows)
+    if (normalised == word) return std::string(code);
+  return "11100";
+}
+
+std::string StripMonths(std::string_view text) {
+  return TrimBlanks(ReplaceIgnoringCase(text, "MOIS", ""));
+}
+
+std::string DoorCount(std::string_view text) {
+  std::string result(text);
+  for (std::string_view word : {"hayon", "avec", "portes", "p"})
+    result = TrimBlanks(ReplaceIgnoringCase(result, word, ""));
+  return result;
+}
+
+std::string ReplaceSpans(std::string_view text, std::string_view opening, std::string_view closing,
+                         std::string_view replacement) {
+  if (opening.empty() || closing.empty()) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  size_t copied = 0;
+  while (true) {
+    const size_t open_at = text.find(opening, copied);
+    if (open_at == std::string_view::npos) break;
+    const size_t close_at = text.find(closing, open_at + opening.size());
+    if (close_at == std::string_view::npos) break;
+    out.append(text.substr(copied, open_at - copied));
+    out.append(replacement);
+    copied = close_at + closing.size();
+  }
+  out.append(text.substr(copied));
+  return out;
+}
+
+}  // namespace kalvex

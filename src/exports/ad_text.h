@@ -1,0 +1,72 @@
+// The small text operations the exporters share to turn raw vehicle fields into the
+// words and codes a portal expects. Texts are UTF-8; no character is ever lost.
+//
+// "Ignoring case" compares per code point after the Unicode simple upper-case mapping
+// (UpperCaseUnicode), so "É" matches "é"; "ASCII upper case" changes only a to z.
+// Every replacement that ignores case replaces all non-overlapping occurrences, left to
+// right. None of these operations raises an error of its own; ExpandEquipment passes on
+// the errors of the cursor.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kalvex {
+
+class IXMLCursor;
+
+// The two answers of HasEquipment: when the list holds the code, and when it does not.
+struct EquipmentAnswers {
+  std::string_view yes;
+  std::string_view no;
+};
+inline constexpr EquipmentAnswers kAnswerDigits{"1", "0"};        // AutoScout24 vehicle file
+inline constexpr EquipmentAnswers kAnswerLetters{"O", "N"};       // SitAutoPro
+inline constexpr EquipmentAnswers kAnswerWords{"true", "false"};  // TopAnnonces
+
+// Replaces every non-overlapping occurrence of pattern in text, compared ignoring case,
+// scanning from left to right, in one pass. An empty pattern leaves the text unchanged.
+std::string ReplaceIgnoringCase(std::string_view text, std::string_view pattern,
+                                std::string_view replacement);
+
+// Removes from both ends every character whose code is at most that of the blank.
+std::string TrimBlanks(std::string_view text);
+
+// list := list + item + ";". An empty item adds ";" alone (an empty field of the line).
+void AppendListItem(std::string& list, std::string_view item);
+
+// Removes every brand + " " ignoring case, then every occurrence of the brand with each
+// "é"/"É" written "e", followed by a blank. A brand at the very end of the text stays.
+// An empty brand leaves the text unchanged.
+std::string StripBrand(std::string_view text, std::string_view brand);
+
+// Turns the code list ";A;B;" into "label of A, label of B", looking each code up in
+// ASCII upper case in the equipment labels of the cursor's document (first match in
+// document order; a code without a label leaves an empty item). An empty list gives the
+// empty text without any query.
+std::string ExpandEquipment(IXMLCursor& cursor, std::string_view code_list);
+
+// Empty when the list is empty (nothing known); otherwise answers.yes when ";" + code +
+// ";" occurs in the list (exact, case-sensitive), answers.no when it does not.
+std::string HasEquipment(std::string_view list, std::string_view code,
+                         const EquipmentAnswers& answers);
+
+// Five-digit category code of a body-type word: "é"/"è" become "e" ignoring case, the
+// text is ASCII upper-cased and compared whole; anything unknown gives "11100".
+std::string BodyTypeCode(std::string_view text);
+
+// Removes every "MOIS" ignoring case, then trims: "24 mois" gives "24".
+std::string StripMonths(std::string_view text);
+
+// Removes "hayon", "avec", "portes" and then every "p", ignoring case, trimming after
+// each pass: "5 portes avec hayon" gives "5", "3p" gives "3".
+std::string DoorCount(std::string_view text);
+
+// Replaces every span that starts with an opening marker and ends with the next closing
+// marker after it, both included, by the replacement, in one left-to-right pass. Stops
+// at the first opening marker without a closing marker after it. An empty marker never
+// occurs, so the text comes back unchanged.
+std::string ReplaceSpans(std::string_view text, std::string_view opening, std::string_view closing,
+                         std::string_view replacement);
+
+}  // namespace kalvex

@@ -1,0 +1,204 @@
+#include "exports/ad_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace kalvex {
+namespace {
+
+TEST(ReplaceIgnoringCaseTest, ReplacesEveryOccurrenceWhateverTheCase) {
+  EXPECT_EQ(ReplaceIgnoringCase("Clim clim CLIM cLiM", "clim", "X"), "X X X X");
+  EXPECT_EQ(ReplaceIgnoringCase("Société SOCIÉTÉ", "é", "e"), "Societe SOCIeTe");
+  EXPECT_EQ(ReplaceIgnoringCase("Élan élan", "ÉLAN", "-"), "- -");
+}
+
+TEST(ReplaceIgnoringCaseTest, ReplacesNonOverlappingOccurrencesFromTheLeft) {
+  EXPECT_EQ(ReplaceIgnoringCase("aaaa", "AA", "b"), "bb");
+  EXPECT_EQ(ReplaceIgnoringCase("aaa", "aa", "b"), "ba");
+  EXPECT_EQ(ReplaceIgnoringCase(";A;A;A;", ";a;", ";L;"), ";L;A;L;");
+}
+
+TEST(ReplaceIgnoringCaseTest, ReplacementIsNotSearchedAgain) {
+  EXPECT_EQ(ReplaceIgnoringCase("ab ab", "ab", "abab"), "abab abab");
+}
+
+TEST(ReplaceIgnoringCaseTest, EmptyPatternOrTextLeavesTheTextUnchanged) {
+  EXPECT_EQ(ReplaceIgnoringCase("abc", "", "x"), "abc");
+  EXPECT_EQ(ReplaceIgnoringCase("", "a", "x"), "");
+  EXPECT_EQ(ReplaceIgnoringCase("abc", "abcd", "x"), "abc");
+}
+
+TEST(ReplaceIgnoringCaseTest, KeepsEveryCharacterOutsideTheMatches) {
+  // None of these fits in Windows-1252; all of them must survive.
+  EXPECT_EQ(ReplaceIgnoringCase("Ωmega Ł 漢字 mois €", "MOIS", ""), "Ωmega Ł 漢字  €");
+}
+
+TEST(ReplaceIgnoringCaseTest, MapsPositionsBackWhenUpperCasingChangesByteLength) {
+  // "ı" (2 bytes) and "ſ" (2 bytes) upper-case to the one-byte "I" and "S".
+  EXPECT_EQ(ReplaceIgnoringCase("ıſ-abc-ıſ-ABC", "abc", "x"), "ıſ-x-ıſ-x");
+  EXPECT_EQ(ReplaceIgnoringCase("xxıs yy", "IS", "[]"), "xx[] yy");
+  EXPECT_EQ(ReplaceIgnoringCase("ſſſ mois ſ", "mois", "M"), "ſſſ M ſ");
+  EXPECT_EQ(ReplaceIgnoringCase("ſ", "S", "z"), "z");
+}
+
+TEST(ReplaceIgnoringCaseTest, MatchesOnlyWholeCodePoints) {
+  // Invalid UTF-8 is kept byte for byte; a lone lead byte never matches inside a character.
+  EXPECT_EQ(ReplaceIgnoringCase("é", "\xC3", "x"), "é");
+  EXPECT_EQ(ReplaceIgnoringCase("a\xE9z", "Z", "!"), "a\xE9!");
+  EXPECT_EQ(ReplaceIgnoringCase("a\xC3 b", "\xC3", "x"), "ax b");
+}
+
+TEST(TrimBlanksTest, RemovesBlanksAndControlCharactersAtBothEnds) {
+  EXPECT_EQ(TrimBlanks(" \t\r\n 12 \x01"), "12");
+  EXPECT_EQ(TrimBlanks("  "), "");
+  EXPECT_EQ(TrimBlanks(" é ß "), "é ß");
+}
+
+TEST(AppendListItemTest, AppendsSemicolonTerminatedItems) {
+  std::string list;
+  AppendListItem(list, "A");
+  EXPECT_EQ(list, "A;");
+  AppendListItem(list, "");
+  AppendListItem(list, "B");
+  EXPECT_EQ(list, "A;;B;");
+}
+
+TEST(StripBrandTest, RemovesTheBrandFollowedByABlankIgnoringCase) {
+  EXPECT_EQ(StripBrand("Zeta 1.5 D", "Zeta"), "1.5 D");
+  EXPECT_EQ(StripBrand("ZETA RS", "zeta"), "RS");
+  EXPECT_EQ(StripBrand("Zeta Zeta 2 zeta", "Zeta"), "2 zeta");
+}
+
+TEST(StripBrandTest, BrandAtTheEndOrWithoutBlankStays) {
+  EXPECT_EQ(StripBrand("1.5 D Zeta", "Zeta"), "1.5 D Zeta");
+  EXPECT_EQ(StripBrand("Zetabus 2", "Zeta"), "Zetabus 2");
+}
+
+TEST(StripBrandTest, BrandWithEAcuteAlsoRemovesItsUnaccentedForm) {
+  EXPECT_EQ(StripBrand("Séra 2 Sera 3 SÉRA 4 SERA 5", "Séra"), "2 3 4 5");
+  EXPECT_EQ(StripBrand("Sera 3", "SÉRA"), "3");
+  // Other accents are not folded.
+  EXPECT_EQ(StripBrand("Citroën C3 Citroen C4", "Citroën"), "C3 Citroen C4");
+}
+
+TEST(StripBrandTest, EmptyBrandLeavesTheTextUnchanged) {
+  EXPECT_EQ(StripBrand("Zeta 1.5 D", ""), "Zeta 1.5 D");
+}
+
+TEST(HasEquipmentTest, AnswersWithEachPair) {
+  EXPECT_EQ(HasEquipment(";Clim;ABS;", "Clim", kAnswerDigits), "1");
+  EXPECT_EQ(HasEquipment(";Clim;ABS;", "ESP", kAnswerDigits), "0");
+  EXPECT_EQ(HasEquipment(";Clim;ABS;", "ABS", kAnswerLetters), "O");
+  EXPECT_EQ(HasEquipment(";Clim;ABS;", "ESP", kAnswerLetters), "N");
+  EXPECT_EQ(HasEquipment(";Clim;ABS;", "ABS", kAnswerWords), "true");
+  EXPECT_EQ(HasEquipment(";Clim;ABS;", "ESP", kAnswerWords), "false");
+}
+
+TEST(HasEquipmentTest, SearchIsExactAndCaseSensitive) {
+  EXPECT_EQ(HasEquipment(";Clim;ABS;", "clim", kAnswerDigits), "0");
+  EXPECT_EQ(HasEquipment(";ClimAuto;", "Clim", kAnswerDigits), "0");
+  // Without the leading ";" the first code is not found.
+  EXPECT_EQ(HasEquipment("Clim;ABS;", "Clim", kAnswerDigits), "0");
+}
+
+TEST(HasEquipmentTest, EmptyListMeansNothingKnown) {
+  EXPECT_EQ(HasEquipment("", "Clim", kAnswerDigits), "");
+  EXPECT_EQ(HasEquipment("", "Clim", kAnswerLetters), "");
+  EXPECT_EQ(HasEquipment("", "Clim", kAnswerWords), "");
+}
+
+TEST(HasEquipmentTest, EmptyCodeIsFoundOnlyInAnEmptyItem) {
+  EXPECT_EQ(HasEquipment(";Clim;;ABS;", "", kAnswerDigits), "1");
+  EXPECT_EQ(HasEquipment(";Clim;ABS;", "", kAnswerDigits), "0");
+}
+
+TEST(BodyTypeCodeTest, MapsEveryRowOfTheTable) {
+  EXPECT_EQ(BodyTypeCode("Berline"), "11100");
+  EXPECT_EQ(BodyTypeCode("break"), "11200");
+  EXPECT_EQ(BodyTypeCode("Monospace"), "11300");
+  EXPECT_EQ(BodyTypeCode("4x4"), "11400");
+  EXPECT_EQ(BodyTypeCode("Pick up"), "11400");
+  EXPECT_EQ(BodyTypeCode("Cabriolet"), "11500");
+  EXPECT_EQ(BodyTypeCode("Coupé"), "11500");
+  EXPECT_EQ(BodyTypeCode("COUPÈ"), "11500");
+  EXPECT_EQ(BodyTypeCode("Société"), "11200");
+  EXPECT_EQ(BodyTypeCode("SOCIÉTÉ"), "11200");
+}
+
+TEST(BodyTypeCodeTest, AnythingElseGivesTheDefault) {
+  EXPECT_EQ(BodyTypeCode(""), "11100");
+  EXPECT_EQ(BodyTypeCode("Berline "), "11100");
+  EXPECT_EQ(BodyTypeCode(" Break"), "11100");
+  EXPECT_EQ(BodyTypeCode("Pick-up"), "11100");
+  EXPECT_EQ(BodyTypeCode("Coupê"), "11100");
+}
+
+TEST(StripMonthsTest, RemovesTheWordAndTrims) {
+  EXPECT_EQ(StripMonths("24 mois"), "24");
+  EXPECT_EQ(StripMonths("12 Mois"), "12");
+  EXPECT_EQ(StripMonths(" 6 MOIS "), "6");
+  EXPECT_EQ(StripMonths(""), "");
+  EXPECT_EQ(StripMonths("Garantie 12 mois pièces"), "Garantie 12  pièces");
+}
+
+TEST(DoorCountTest, ReducesDoorsTextToItsNumber) {
+  EXPECT_EQ(DoorCount("5 portes"), "5");
+  EXPECT_EQ(DoorCount("5 portes avec hayon"), "5");
+  EXPECT_EQ(DoorCount("3p"), "3");
+  EXPECT_EQ(DoorCount("3 P"), "3");
+  EXPECT_EQ(DoorCount(""), "");
+}
+
+TEST(DoorCountTest, LastPassRemovesEveryLetterP) {
+  EXPECT_EQ(DoorCount("Coupé 2p"), "Coué 2");
+  EXPECT_EQ(DoorCount("4 Portes HAYON"), "4");
+}
+
+TEST(ReplaceSpansTest, ReplacesAlternatingSpans) {
+  EXPECT_EQ(ReplaceSpans("a[b]c[d]e", "[", "]", "-"), "a-c-e");
+  EXPECT_EQ(ReplaceSpans("<x><A>1</A><B>2</B></x><x><A>3</A><B>4</B></x>", "<A>", "</B>", ""),
+            "<x></x><x></x>");
+  EXPECT_EQ(ReplaceSpans("[]", "[", "]", "abc"), "abc");
+}
+
+TEST(ReplaceSpansTest, MissingMarkerLeavesTheTextUnchanged) {
+  EXPECT_EQ(ReplaceSpans("a]b]c", "[", "]", "-"), "a]b]c");
+  EXPECT_EQ(ReplaceSpans("a[b[c", "[", "]", "-"), "a[b[c");
+  EXPECT_EQ(ReplaceSpans("", "[", "]", "-"), "");
+}
+
+TEST(ReplaceSpansTest, StopsAtAnOpeningMarkerWithoutClosingMarkerAfterIt) {
+  EXPECT_EQ(ReplaceSpans("a[b]c[d", "[", "]", "-"), "a-c[d");
+}
+
+TEST(ReplaceSpansTest, ReversedMarkersEnd) {
+  // A closing marker before the first opening marker is kept.
+  EXPECT_EQ(ReplaceSpans("a]b[c]d", "[", "]", "-"), "a]b-d");
+  EXPECT_EQ(ReplaceSpans("]x[", "[", "]", "-"), "]x[");
+  // An absent opening field, as the exporters meet it, keeps its closing tag only.
+  EXPECT_EQ(ReplaceSpans("<r><B>2</B></r><r><A>3</A><B>4</B></r>", "<A>", "</B>", ""),
+            "<r><B>2</B></r><r></r>");
+}
+
+TEST(ReplaceSpansTest, ReplacementHoldingTheMarkersIsNotSearchedAgain) {
+  EXPECT_EQ(ReplaceSpans("a[b]c[d]e", "[", "]", "[x]"), "a[x]c[x]e");
+  EXPECT_EQ(ReplaceSpans("a[b]c]", "[", "]", "["), "a[c]");
+}
+
+TEST(ReplaceSpansTest, MarkersAreExactAndCaseSensitive) {
+  EXPECT_EQ(ReplaceSpans("<a>x</A><a>y</a>", "<a>", "</a>", "-"), "-");
+  EXPECT_EQ(ReplaceSpans("<A>x</a>", "<a>", "</a>", "-"), "<A>x</a>");
+}
+
+TEST(ReplaceSpansTest, EmptyMarkerNeverOccurs) {
+  EXPECT_EQ(ReplaceSpans("a[b]c", "", "]", "-"), "a[b]c");
+  EXPECT_EQ(ReplaceSpans("a[b]c", "[", "", "-"), "a[b]c");
+}
+
+TEST(ReplaceSpansTest, OverlappingMarkersLookForTheClosingOneAfterTheOpeningOne) {
+  EXPECT_EQ(ReplaceSpans("x<a>1<a>y", "<a>", "a>", "-"), "x-y");
+}
+
+}  // namespace
+}  // namespace kalvex
