@@ -1,0 +1,380 @@
+// The ParuVendu export end to end: the built kalvex executable, run as a scheduler runs
+// it (console, one portal argument), with a temporary Windir, its Kalvex.ini beside a
+// copy of the executable, and two loopback FTP servers playing the image server and the
+// ParuVendu portal drop.
+#include <dirent.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "ftp_server_fixture.h"
+#include "test_support.h"
+
+namespace kalvex {
+namespace {
+
+using testing::BinaryDir;
+using ::testing::ElementsAre;
+using testing::FtpServerOptions;
+using testing::FtpTestServer;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using testing::PathExists;
+using testing::ReadFile;
+using ::testing::StartsWith;
+using testing::TempDir;
+using testing::WriteFile;
+
+// Vehicle 1 has seven photo links and no slot elements; vehicle 2 has one photo that
+// the image server already holds, one photo missing everywhere, and six empty slots.
+const char kDocument[] =
+    "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?>\r\n"
+    "<document>\r\n"
+    "<DataVOS EOF=\"False\" RecordName=\"DataVO\">\r\n"
+    "<DataVO><idNVO>1</idNVO><SousRubrique>Renault</SousRubrique>"
+    "<ModeleVersion>Renault Clio V 1.0 TCe 90 Zen</ModeleVersion>"
+    "<EqutInterieur>;Clim;GPS;</EqutInterieur><EqutExterieur>;JantAll;</EqutExterieur>"
+    "<EqutSecurite>;ABS;</EqutSecurite><InfoComplement></InfoComplement>"
+    "<Texte>Très belle Clio, 12 490 €</Texte></DataVO>\r\n"
+    "<DataVO><IdNvo>2</IdNvo><SousRubrique>Citroën</SousRubrique>"
+    "<ModeleVersion>Citroën C3 Aircross Shine</ModeleVersion>"
+    "<EqutInterieur>;ClimAuto;</EqutInterieur><EqutExterieur></EqutExterieur>"
+    "<EqutSecurite></EqutSecurite><InfoComplement>;CtOK;</InfoComplement>"
+    "<NomPhoto1></NomPhoto1><NomPhoto2></NomPhoto2><NomPhoto3></NomPhoto3>"
+    "<NomPhoto4></NomPhoto4><NomPhoto5></NomPhoto5><NomPhoto6></NomPhoto6></DataVO>\r\n"
+    "</DataVOS>\r\n"
+    "<LiensImagesS EOF=\"False\" RecordName=\"LiensImages\">\r\n"
+    "<LiensImages><idNVO>1</idNVO><NomImage>clio_1</NomImage></LiensImages>\r\n"
+    "<LiensImages><idNVO>1</idNVO><NomImage>clio_2</NomImage></LiensImages>\r\n"
+    "<LiensImages><idNVO>1</idNVO><NomImage>clio_3</NomImage></LiensImages>\r\n"
+    "<LiensImages><idNVO>1</idNVO><NomImage>clio_4</NomImage></LiensImages>\r\n"
+    "<LiensImages><idNVO>1</idNVO><NomImage>clio_5</NomImage></LiensImages>\r\n"
+    "<LiensImages><idNVO>1</idNVO><NomImage>clio_6</NomImage></LiensImages>\r\n"
+    "<LiensImages><idNVO>1</idNVO><NomImage>clio_7</NomImage></LiensImages>\r\n"
+    "<LiensImages><idNVO>2</idNVO><NomImage>c3_1</NomImage></LiensImages>\r\n"
+    "<LiensImages><idNVO>2</idNVO><NomImage>c3_lost</NomImage></LiensImages>\r\n"
+    "</LiensImagesS>\r\n"
+    "<LiensEquipementsS EOF=\"False\" RecordName=\"LiensEquipements\">\r\n"
+    "<LiensEquipements><AbbrEquip>CLIM</AbbrEquip>"
+    "<LibelleEquipement>Climatisation</LibelleEquipement></LiensEquipements>\r\n"
+    "<LiensEquipements><AbbrEquip>CLIMAUTO</AbbrEquip>"
+    "<LibelleEquipement>Climatisation automatique</LibelleEquipement></LiensEquipements>\r\n"
+    "<LiensEquipements><AbbrEquip>GPS</AbbrEquip>"
+    "<LibelleEquipement>GPS intégré</LibelleEquipement></LiensEquipements>\r\n"
+    "<LiensEquipements><AbbrEquip>JANTALL</AbbrEquip>"
+    "<LibelleEquipement>Jantes alliage</LibelleEquipement></LiensEquipements>\r\n"
+    "<LiensEquipements><AbbrEquip>ABS</AbbrEquip>"
+    "<LibelleEquipement>ABS</LibelleEquipement></LiensEquipements>\r\n"
+    "<LiensEquipements><AbbrEquip>CTOK</AbbrEquip>"
+    "<LibelleEquipement>Contrôle technique OK</LibelleEquipement></LiensEquipements>\r\n"
+    "</LiensEquipementsS>\r\n"
+    "<Aliases><Alias Nom=\"VO\">DataVO</Alias></Aliases>\r\n"
+    "</document>\r\n";
+
+// The document above in ISO-8859-15, as the back office writes it.
+std::string Latin9(const std::string& utf8) {
+  std::string out;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c == 0xE2 && utf8.compare(i, 3, "\xE2\x82\xAC") == 0) {  // €
+      out.push_back('\xA4');
+      i += 2;
+    } else {  // two-byte Latin-1 letters
+      out.push_back(static_cast<char>(((c & 0x1F) << 6) | (utf8[i + 1] & 0x3F)));
+      ++i;
+    }
+  }
+  return out;
+}
+
+struct RunResult {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+class ParuVenduEndToEndTest : public ::testing::Test {
+ protected:
+  std::string Windir() const { return dir_.path() + "/windows"; }
+  std::string WorkingFolder() const { return Windir() + "/TEMP/Kalvex"; }
+  std::string Photos() const { return dir_.path() + "/photos"; }
+  std::string RunLog() const { return ReadFile(Windir() + "/TEMP/DadozoVavirePARUVENDU.log"); }
+
+  // A distinct small file per photo, so every transfer can be checked byte for byte.
+  void WritePhoto(const std::string& folder, const std::string& file) {
+    WriteFile(folder + "/" + file, "\xFF\xD8\xFF\xE0 photo " + file + "\xFF\xD9");
+  }
+  void PreparePhotos(const FtpTestServer& images) {
+    for (int i = 1; i <= 7; ++i) {
+      WritePhoto(Photos(), "clio_" + std::to_string(i) + ".jpg");
+      WritePhoto(Photos(), "clio_" + std::to_string(i) + "m.jpg");
+    }
+    WritePhoto(Photos(), "c3_1.jpg");
+    WritePhoto(Photos(), "c3_1m.jpg");
+    // c3_1 is on the image server already; c3_lost is nowhere.
+    WritePhoto(images.Home() + "/www/pixtrove", "c3_1.jpg");
+    WritePhoto(images.Home() + "/www/pixtrove", "c3_1m.jpg");
+  }
+
+  std::string Ini(const FtpTestServer& images, const std::string& drop_host,
+                  const std::string& switches) const {
+    return "[Options]\r\nPathImages=" + Photos() +
+           "\r\nURLImages=http://127.0.0.1/pixtrove\r\n"
+           "[Pixtrove]\r\nServeurFTP=" +
+           images.HostField() + "\r\nUser=" + images.options().user +
+           "\r\nPassWord=" + images.options().password +
+           "\r\nPathFTP=www/pixtrove\r\n"
+           "[PARUVENDU]\r\nServeurFTP=" +
+           drop_host + "\r\nUser=" + kDropUser + "\r\nPassWord=" + kDropPassword +
+           "\r\nPathFTP=\r\n" + switches;
+  }
+
+  RunResult RunKalvex(const std::string& ini, const std::string& portal = "ParuVendu") {
+    const std::string bin = dir_.path() + "/bin";
+    const std::string copy =
+        "mkdir -p '" + bin + "' && cp '" + BinaryDir() + "/src/app/kalvex' '" + bin + "/'";
+    EXPECT_EQ(std::system(copy.c_str()), 0);
+    WriteFile(bin + "/Kalvex.ini", ini);
+    const std::string command = "cd '" + dir_.path() +
+                                "' && env -u DISPLAY -u WAYLAND_DISPLAY Windir='" + Windir() +
+                                "' '" + bin + "/kalvex' --console " + portal + " </dev/null >'" +
+                                dir_.path() + "/out' 2>'" + dir_.path() + "/err'";
+    const int status = std::system(command.c_str());
+    RunResult result;
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = ReadFile(dir_ / "out");
+    result.err = ReadFile(dir_ / "err");
+    return result;
+  }
+
+  // Names in a folder, sorted.
+  static std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* d = ::opendir(folder.c_str())) {
+      while (dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+      }
+      ::closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  // The portal files of a run: the time-stamped copy and the export file.
+  struct Outputs {
+    std::string stamped;
+    std::string export_file;
+  };
+  Outputs FindOutputs() const {
+    Outputs found;
+    for (const std::string& name : Names(WorkingFolder())) {
+      if (std::regex_match(name, std::regex("[0-9]{12}\\.xml"))) found.stamped = name;
+      if (std::regex_match(name, std::regex("FerlaneDatasVO-[0-9]{8}\\.xml")))
+        found.export_file = name;
+    }
+    return found;
+  }
+
+  static std::vector<std::string> LogTexts(const std::string& log) {
+    std::vector<std::string> texts;
+    size_t start = 0;
+    while (start < log.size()) {
+      size_t end = log.find("\r\n", start);
+      if (end == std::string::npos) end = log.size();
+      const std::string line = log.substr(start, end - start);
+      const size_t dash = line.find(" - ");
+      texts.push_back(dash == std::string::npos ? line : line.substr(dash + 3));
+      start = end + 2;
+    }
+    return texts;
+  }
+
+  static constexpr const char* kDropUser = "paruvendu";
+  static constexpr const char* kDropPassword = "Dr0p-9xWv";
+
+  static FtpServerOptions ImageServerOptions() {
+    FtpServerOptions options;
+    options.folders = {"www/pixtrove"};
+    return options;
+  }
+  static FtpServerOptions DropOptions() {
+    FtpServerOptions options;
+    options.user = kDropUser;
+    options.password = kDropPassword;
+    return options;
+  }
+
+  TempDir dir_;
+};
+
+TEST_F(ParuVenduEndToEndTest, ExportsSynchronisesPhotosAndSendsThePortalFile) {
+  FtpTestServer images(ImageServerOptions());
+  FtpTestServer drop(DropOptions());
+  PreparePhotos(images);
+  WriteFile(WorkingFolder() + "/ExpDatasParuVendu.xml", Latin9(kDocument));
+
+  const RunResult run =
+      RunKalvex(Ini(images, drop.HostField(), "FlgInfoEquip=1\r\nTestFTPPixtrove=1\r\n"));
+  ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+  EXPECT_EQ(run.err, "");
+
+  const Outputs outputs = FindOutputs();
+  ASSERT_FALSE(outputs.stamped.empty()) << run.out;
+  ASSERT_FALSE(outputs.export_file.empty()) << run.out;
+  EXPECT_EQ(outputs.stamped.substr(0, 8), outputs.export_file.substr(15, 8));
+  const std::string saved = ReadFile(WorkingFolder() + "/" + outputs.export_file);
+  EXPECT_EQ(ReadFile(WorkingFolder() + "/" + outputs.stamped), saved);
+
+  // UTF-8 with a declaration that names no encoding.
+  EXPECT_THAT(saved, StartsWith("<?xml version=\"1.0\"?>"));
+  EXPECT_THAT(saved, Not(HasSubstr("encoding")));
+  EXPECT_THAT(saved, HasSubstr("<Texte>Très belle Clio, 12 490 €</Texte>"));
+  EXPECT_THAT(saved, Not(HasSubstr("LiensImagesS")));
+  EXPECT_THAT(saved, Not(HasSubstr("LiensEquipementsS")));
+  EXPECT_THAT(saved, Not(HasSubstr("Aliases")));
+  EXPECT_THAT(saved, Not(HasSubstr("idNVO")));
+  EXPECT_THAT(saved, Not(HasSubstr("IdNvo")));
+  EXPECT_THAT(saved, Not(HasSubstr("clio_7")));
+  EXPECT_THAT(
+      saved,
+      HasSubstr("<DataVO><id-VO>1</id-VO><SousRubrique>Renault</SousRubrique>"
+                "<ModeleVersion>Clio V 1.0 TCe 90 Zen</ModeleVersion>"
+                "<EqutInterieur>Climatisation, GPS intégré</EqutInterieur>"
+                "<EqutExterieur>Jantes alliage</EqutExterieur><EqutSecurite>ABS</EqutSecurite>"
+                "<InfoComplement></InfoComplement><Texte>Très belle Clio, 12 490 €</Texte>"
+                "<Photo Num=\"1\">http://127.0.0.1/pixtrove/clio_1.jpg</Photo>"
+                "<Photo Num=\"2\">http://127.0.0.1/pixtrove/clio_2.jpg</Photo>"
+                "<Photo Num=\"3\">http://127.0.0.1/pixtrove/clio_3.jpg</Photo>"
+                "<Photo Num=\"4\">http://127.0.0.1/pixtrove/clio_4.jpg</Photo>"
+                "<Photo Num=\"5\">http://127.0.0.1/pixtrove/clio_5.jpg</Photo>"
+                "<Photo Num=\"6\">http://127.0.0.1/pixtrove/clio_6.jpg</Photo></DataVO>"));
+  EXPECT_THAT(saved, HasSubstr("<DataVO><id-VO>2</id-VO><SousRubrique>Citroën</SousRubrique>"
+                               "<ModeleVersion>C3 Aircross Shine</ModeleVersion>"
+                               "<EqutInterieur>Climatisation automatique</EqutInterieur>"
+                               "<EqutExterieur></EqutExterieur><EqutSecurite></EqutSecurite>"
+                               "<InfoComplement>Contrôle technique OK</InfoComplement>"
+                               "<Photo Num=\"1\">http://127.0.0.1/pixtrove/c3_1.jpg</Photo>"
+                               "<Photo Num=\"2\">http://127.0.0.1/pixtrove/c3_lost.jpg</Photo>"
+                               "<Photo Num=\"3\"></Photo><Photo Num=\"4\"></Photo>"
+                               "<Photo Num=\"5\"></Photo><Photo Num=\"6\"></Photo></DataVO>"));
+
+  // The portal drop received the export file as it is on disk.
+  EXPECT_THAT(Names(drop.Home()), ElementsAre(outputs.export_file));
+  EXPECT_EQ(ReadFile(drop.Home() + "/" + outputs.export_file), saved);
+
+  // The image server received every photo and thumbnail it lacked, the seventh too;
+  // c3_1 was there already and c3_lost exists nowhere.
+  std::vector<std::string> expected = {"c3_1.jpg", "c3_1m.jpg"};
+  for (int i = 1; i <= 7; ++i) {
+    expected.push_back("clio_" + std::to_string(i) + ".jpg");
+    expected.push_back("clio_" + std::to_string(i) + "m.jpg");
+  }
+  std::sort(expected.begin(), expected.end());
+  const std::string image_folder = images.Home() + "/www/pixtrove";
+  EXPECT_EQ(Names(image_folder), expected);
+  for (const std::string& name : expected)
+    EXPECT_EQ(ReadFile(image_folder + "/" + name), ReadFile(Photos() + "/" + name)) << name;
+  EXPECT_EQ(images.CountCommand("NLST"), 1);
+  EXPECT_EQ(images.CountCommand("STOR"), 14);
+
+  // The run log holds the summary only.
+  const std::string export_path = WorkingFolder() + "/" + outputs.export_file;
+  EXPECT_THAT(LogTexts(RunLog()),
+              ElementsAre("Nb Images Mises à jour : 14 photos --- ",
+                          "Début Transfert : " + export_path + " - 2 VO - 9 photos",
+                          "Transfert FTP OK : Fichier VO actualisé transmis sur site FTP : "
+                          "PARUVENDU - " +
+                              export_path));
+  // The console showed the whole run, missing photos included.
+  EXPECT_THAT(run.out, StartsWith("Export des données pour PARUVENDU\n"));
+  EXPECT_THAT(run.out, HasSubstr(" - Pb Existence : c3_lost.jpg\n"));
+  EXPECT_THAT(run.out, HasSubstr(" - Pb Existence : c3_lostm.jpg\n"));
+  EXPECT_THAT(run.out, HasSubstr(" - Lecture du répertoire FTP Pixtrove\n"));
+  EXPECT_THAT(run.out, HasSubstr(" - Result : <?xml version=\"1.0\"?>"));
+}
+
+TEST_F(ParuVenduEndToEndTest, EquipmentCodesStayWithTheSwitchOffOrAbsent) {
+  FtpTestServer images(ImageServerOptions());
+  FtpTestServer drop(DropOptions());
+  PreparePhotos(images);
+  for (const char* switches : {"FlgInfoEquip=0\r\n", ""}) {
+    WriteFile(WorkingFolder() + "/ExpDatasParuVendu.xml", Latin9(kDocument));
+    const RunResult run = RunKalvex(Ini(images, drop.HostField(), switches));
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    const Outputs outputs = FindOutputs();
+    const std::string saved = ReadFile(WorkingFolder() + "/" + outputs.export_file);
+    EXPECT_THAT(saved, HasSubstr("<EqutInterieur>;Clim;GPS;</EqutInterieur>"
+                                 "<EqutExterieur>;JantAll;</EqutExterieur>"
+                                 "<EqutSecurite>;ABS;</EqutSecurite>"))
+        << switches;
+    EXPECT_THAT(saved, HasSubstr("<InfoComplement>;CtOK;</InfoComplement>")) << switches;
+    // With the image-server check off nothing is listed or sent, and no update line.
+    const std::vector<std::string> log = LogTexts(RunLog());
+    ASSERT_EQ(log.size(), 2u) << RunLog();
+    EXPECT_THAT(log[0], StartsWith("Début Transfert : "));
+    EXPECT_THAT(log[1], StartsWith("Transfert FTP OK : "));
+  }
+  EXPECT_EQ(images.CountCommand("NLST"), 0);
+  EXPECT_EQ(images.CountCommand("STOR"), 0);
+}
+
+TEST_F(ParuVenduEndToEndTest, FailedUploadStillEndsTheRunNormally) {
+  FtpTestServer images(ImageServerOptions());
+  FtpServerOptions refusing = DropOptions();
+  refusing.refuse_stor = true;
+  FtpTestServer drop(refusing);
+  PreparePhotos(images);
+  WriteFile(WorkingFolder() + "/ExpDatasParuVendu.xml", Latin9(kDocument));
+
+  RunResult run = RunKalvex(Ini(images, drop.HostField(), ""));
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  const std::string export_path = WorkingFolder() + "/" + FindOutputs().export_file;
+  EXPECT_EQ(LogTexts(RunLog()).back(),
+            "Transfert FTP : Erreur lors du transfert. Fichier VO actualisé transmis sur site "
+            "FTP : PARUVENDU - " +
+                export_path);
+  EXPECT_TRUE(Names(drop.Home()).empty());
+
+  // A portal drop that cannot be reached: the connection error, same ending.
+  drop.Stop();
+  run = RunKalvex(Ini(images, drop.HostField(), ""));
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(LogTexts(RunLog()).back(),
+            "Transfert FTP : Erreur Connexion au serveur. Fichier VO actualisé transmis sur "
+            "site FTP : PARUVENDU - " +
+                export_path);
+}
+
+TEST_F(ParuVenduEndToEndTest, MissingOrMalformedInputEndsWithTheCursorError) {
+  const std::string ini = "[Options]\r\nPathImages=" + Photos() +
+                          "\r\n[PARUVENDU]\r\n"
+                          "ServeurFTP=127.0.0.1:" +
+                          std::to_string(testing::ClosedPort()) + "\r\n";
+  const std::string input = Windir() + "\\TEMP\\Kalvex\\ExpDatasParuVendu.xml";
+
+  RunResult run = RunKalvex(ini, "PARUVENDU");
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_THAT(run.err, StartsWith("TXMLCursor.Load FileName[" + input + "] does not exists\r\n"));
+  EXPECT_EQ(Names(WorkingFolder()), std::vector<std::string>{});
+
+  WriteFile(WorkingFolder() + "/ExpDatasParuVendu.xml",
+            "<?xml version=\"1.0\"?>\r\n<document>\r\n<DataVOS>\r\n</document>\r\n");
+  run = RunKalvex(ini, "PARUVENDU");
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_THAT(run.err, StartsWith("TXMLCursor.Load FileName: \"" + input + "\"\r\nError "));
+  EXPECT_THAT(run.err, HasSubstr(" on line 4, char "));
+  EXPECT_EQ(Names(WorkingFolder()), std::vector<std::string>{"ExpDatasParuVendu.xml"});
+  EXPECT_EQ(RunLog(), "");  // restarted at the start of the run, nothing after
+}
+
+}  // namespace
+}  // namespace kalvex
