@@ -1,0 +1,206 @@
+#include "zip/file_selection.h"
+
+#include <fnmatch.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <system_error>
+
+#include "platform/platform.h"
+#include "zip/zip_platform.h"
+
+namespace kalvex {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool HasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
+
+std::string Slashes(std::string text) {
+  std::replace(text.begin(), text.end(), '\\', '/');
+  return text;
+}
+
+// "C:/a", "/a", "./a" written as "a": archive names never start at a root.
+std::string StripRoot(std::string name) {
+  if (name.size() >= 2 && name[1] == ':') name.erase(0, 2);
+  while (true) {
+    if (!name.empty() && name[0] == '/') {
+      name.erase(0, 1);
+    } else if (name.rfind("./", 0) == 0) {
+      name.erase(0, 2);
+    } else {
+      break;
+    }
+  }
+  return name;
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  if (folder.back() == '/') return folder + name;
+  return folder + "/" + name;
+}
+
+class Selector {
+ public:
+  Selector(const SelectionOptions& options) : options_(options) {
+    if (!options.root_dir.empty()) {
+      std::string native = platform::NativePath(options.root_dir);
+      std::error_code ec;
+      if (fs::is_directory(native, ec)) {
+        root_native_ = fs::path(native).lexically_normal().string();
+        while (root_native_.size() > 1 && root_native_.back() == '/') root_native_.pop_back();
+      }
+    }
+  }
+
+  void Add(const std::string& spec) {
+    std::string written = Slashes(spec);
+    std::string native;
+    if (!written.empty() && written[0] == '/') {
+      native = platform::NativePath(spec);
+    } else if (!root_native_.empty()) {
+      native = platform::NativePath(Join(root_native_, written));
+    } else {
+      native = platform::NativePath(spec);
+    }
+    size_t slash = native.find_last_of('/');
+    std::string folder = slash == std::string::npos ? "." : native.substr(0, slash + 1);
+    std::string last = slash == std::string::npos ? native : native.substr(slash + 1);
+    size_t written_slash = written.find_last_of('/');
+    std::string written_folder =
+        written_slash == std::string::npos ? std::string() : written.substr(0, written_slash);
+
+    std::error_code ec;
+    if (HasWildcard(last)) {
+      Walk(folder, written_folder, "", last);
+    } else if (!last.empty() && fs::is_directory(native, ec)) {
+      Walk(native, Slashes(written), "", "*");
+    } else if (last.empty()) {
+      Walk(folder, written_folder, "", "*");
+    } else {
+      struct stat st;
+      if (::stat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        AddFile(folder, written_folder, "", last, st);
+      }
+    }
+  }
+
+  Selection Take() {
+    if (options_.folder_entries && KeepsFolders()) {
+      for (const SelectedFile& file : result_.files) {
+        for (size_t pos = file.entry_name.find('/'); pos != std::string::npos;
+             pos = file.entry_name.find('/', pos + 1)) {
+          AddFolder(file.entry_name.substr(0, pos + 1));
+        }
+      }
+    }
+    std::sort(result_.folders.begin(), result_.folders.end());
+    return std::move(result_);
+  }
+
+ private:
+  bool KeepsFolders() const { return options_.recurse || options_.relative_to_root; }
+
+  std::string EntryName(const std::string& folder, const std::string& written_folder,
+                        const std::string& relative) {
+    if (!KeepsFolders()) {
+      size_t slash = relative.find_last_of('/');
+      return slash == std::string::npos ? relative : relative.substr(slash + 1);
+    }
+    if (options_.relative_to_root && !root_native_.empty()) {
+      std::error_code ec;
+      fs::path full = fs::absolute(fs::path(Join(folder, relative)), ec).lexically_normal();
+      std::string text = full.string();
+      std::string prefix = root_native_ == "/" ? root_native_ : root_native_ + "/";
+      if (text.rfind(prefix, 0) == 0) return text.substr(prefix.size());
+    }
+    return StripRoot(fs::path(Join(written_folder, relative)).lexically_normal().string());
+  }
+
+  void AddFile(const std::string& folder, const std::string& written_folder,
+               const std::string& relative_folder, const std::string& name, const struct stat& st) {
+    SelectedFile file;
+    file.path = Join(folder, relative_folder + name);
+    file.entry_name = EntryName(folder, written_folder, relative_folder + name);
+    file.size = static_cast<int64_t>(st.st_size);
+    file.mtime = st.st_mtime;
+    if (!names_.insert(file.entry_name).second) {
+      ++result_.duplicates;
+      return;
+    }
+    result_.files.push_back(std::move(file));
+  }
+
+  void AddFolder(const std::string& entry_name) {
+    if (entry_name.empty() || entry_name == "/") return;
+    if (folder_names_.insert(entry_name).second) result_.folders.push_back(entry_name);
+  }
+
+  void Walk(const std::string& folder, const std::string& written_folder,
+            const std::string& relative_folder, const std::string& pattern) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(Join(folder, relative_folder), ec), end; !ec && it != end;
+         it.increment(ec)) {
+      names.push_back(it->path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> folders;
+    for (const std::string& name : names) {
+      if (!options_.hidden && zip_platform::IsHiddenName(name)) continue;
+      std::string path = Join(folder, relative_folder + name);
+      struct stat link;
+      struct stat st;
+      if (::lstat(path.c_str(), &link) != 0 || ::stat(path.c_str(), &st) != 0) continue;
+      if (S_ISREG(st.st_mode)) {
+        if (MatchesPattern(name, pattern))
+          AddFile(folder, written_folder, relative_folder, name, st);
+      } else if (S_ISDIR(st.st_mode) && !S_ISLNK(link.st_mode)) {
+        folders.push_back(name);
+      }
+    }
+    if (!options_.recurse) return;
+    for (const std::string& name : folders) {
+      std::string relative = relative_folder + name + "/";
+      if (options_.folder_entries) AddFolder(EntryName(folder, written_folder, relative));
+      Walk(folder, written_folder, relative, pattern);
+    }
+  }
+
+  const SelectionOptions& options_;
+  std::string root_native_;
+  Selection result_;
+  std::set<std::string> names_;
+  std::set<std::string> folder_names_;
+};
+
+}  // namespace
+
+bool MatchesPattern(const std::string& name, const std::string& pattern) {
+  // Only "*" and "?" are wildcards: brackets and backslashes are plain characters.
+  auto matches = [&name](const std::string& wanted) {
+    std::string escaped;
+    for (char c : wanted) {
+      if (c == '[' || c == ']' || c == '\\') escaped.push_back('\\');
+      escaped.push_back(c);
+    }
+    return ::fnmatch(escaped.c_str(), name.c_str(), FNM_CASEFOLD) == 0;
+  };
+  if (matches(pattern)) return true;
+  // "name.*" also matches a name without any dot.
+  return pattern.size() >= 2 && pattern.compare(pattern.size() - 2, 2, ".*") == 0 &&
+         name.find('.') == std::string::npos && matches(pattern.substr(0, pattern.size() - 2));
+}
+
+Selection SelectFiles(const std::vector<std::string>& specs, const SelectionOptions& options) {
+  Selector selector(options);
+  for (const std::string& spec : specs) selector.Add(spec);
+  return selector.Take();
+}
+
+}  // namespace kalvex

@@ -1,0 +1,460 @@
+#include "zip/zip.h"
+
+#include <zip.h>
+
+#include <cmath>
+#include <exception>
+#include <limits>
+#include <utility>
+
+#include "platform/error.h"
+#include "platform/platform.h"
+#include "zip/file_selection.h"
+#include "zip/progress_mapper.h"
+#include "zip/zip_platform.h"
+
+namespace kalvex {
+
+namespace {
+
+constexpr char kApplicationTitle[] = "Kalvex";
+constexpr char kWaitText[] = "wait ...";
+constexpr int kProgressMaximum = 65535;
+
+struct ZipDiscard {
+  void operator()(zip_t* archive) const { zip_discard(archive); }
+};
+using ZipHandle = std::unique_ptr<zip_t, ZipDiscard>;
+
+struct SourceFree {
+  void operator()(zip_source_t* source) const { zip_source_free(source); }
+};
+using SourceHandle = std::unique_ptr<zip_source_t, SourceFree>;
+
+int32_t Clamp32(int64_t value) {
+  if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+  if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(value);
+}
+
+std::string WithTrailingBackslash(const std::string& folder) {
+  if (folder.empty() || folder.back() == '\\' || folder.back() == '/') return folder;
+  return folder + "\\";
+}
+
+// The trace file: one line per message, CR LF ended. A trace that cannot be written is
+// dropped: it never stops the archive work.
+class TraceFile {
+ public:
+  explicit TraceFile(std::string path) : path_(std::move(path)) {
+    if (path_.empty()) return;
+    try {
+      platform::CreateEmptyFile(path_);
+    } catch (const IoError&) {
+      path_.clear();
+    }
+  }
+  void Write(const std::string& text) {
+    if (path_.empty()) return;
+    try {
+      platform::AppendToFile(path_, text + "\r\n");
+    } catch (const IoError&) {
+      path_.clear();
+    }
+  }
+
+ private:
+  std::string path_;
+};
+
+// Deletes the backup copy when the run is over.
+class BackupFile {
+ public:
+  BackupFile() = default;
+  ~BackupFile() {
+    if (!path_.empty()) platform::RemoveFile(path_);
+  }
+  BackupFile(const BackupFile&) = delete;
+  BackupFile& operator=(const BackupFile&) = delete;
+
+  // Copies the archive aside; false when no copy could be made.
+  bool Make(const std::string& folder, const std::string& archive) {
+    path_ = zip_platform::CreateTempFile(folder, "zzz");
+    if (path_.empty()) return false;
+    return platform::CopyFileOverwrite(archive, path_);
+  }
+  bool Restore(const std::string& archive) const {
+    return !path_.empty() && platform::CopyFileOverwrite(path_, archive);
+  }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace
+
+// One run of libzip in adding mode: the batch, its progress state and the callbacks.
+class TZip::Run {
+ public:
+  Run(TZip& zip, TraceFile& trace) : zip_(zip), trace_(trace) {}
+
+  int32_t Execute();
+
+ private:
+  struct BatchFile {
+    SelectedFile file;
+    zip_int64_t index;
+  };
+
+  bool Skip(const SelectedFile& file, zip_int64_t existing, zip_t* archive);
+  void Put(zip_t* archive, const SelectedFile& file, zip_int64_t existing);
+  void PutFolder(zip_t* archive, const std::string& name);
+
+  // The library's callbacks. No exception may cross libzip: one raised by an event
+  // handler is kept, stops the library and is raised again once it has returned.
+  static void ProgressCallback(zip_t* archive, double fraction, void* state);
+  static int CancelCallback(zip_t* archive, void* state);
+  void Progress(double fraction);
+  bool Poll();
+  void BeginFile(size_t item);
+  void FileBytes(size_t item, int64_t bytes);
+
+  TZip& zip_;
+  TraceFile& trace_;
+  std::vector<BatchFile> batch_;
+  int32_t folders_written_ = 0;
+  int32_t batch_count_ = 0;
+  int32_t total_bytes_ = 0;
+  int64_t total_bytes_wide_ = 0;
+  int64_t bytes_done_ = 0;
+  int32_t skipped_ = 0;
+  double scale_ = 1.0;
+  std::string current_file_;
+  std::unique_ptr<ProgressMapper> mapper_;
+  std::unique_ptr<ProgressDialog> dialog_;
+  std::exception_ptr failure_;
+};
+
+bool TZip::Run::Skip(const SelectedFile& file, zip_int64_t existing, zip_t* archive) {
+  const uint8_t options = zip_.add_options_;
+  const bool update = (options & kAddUpdate) != 0;
+  const bool freshen = (options & kAddFreshen) != 0 && !update;
+  const bool force = (options & kAddForce) != 0;
+  if (existing < 0) {
+    if (!freshen) return false;
+    trace_.Write("  skipped: " + file.entry_name + " (not in the archive)");
+    return true;
+  }
+  if (!(update || freshen) || force) return false;
+  zip_stat_t stat;
+  zip_stat_init(&stat);
+  if (zip_stat_index(archive, static_cast<zip_uint64_t>(existing), 0, &stat) != 0) {
+    ThrowZipError(ZipStep::kAddFile, file.path, zip_get_error(archive));
+  }
+  // Entry times are kept to two seconds.
+  if ((stat.valid & ZIP_STAT_MTIME) == 0 || file.mtime > stat.mtime + 1) return false;
+  trace_.Write("  skipped: " + file.entry_name + " (not newer)");
+  return true;
+}
+
+void TZip::Run::Put(zip_t* archive, const SelectedFile& file, zip_int64_t existing) {
+  zip_error_t error;
+  zip_error_init(&error);
+  SourceHandle source(zip_source_file_create(file.path.c_str(), 0, -1, &error));
+  if (!source) {
+    try {
+      ThrowZipError(ZipStep::kAddFile, file.path, &error);
+    } catch (...) {
+      zip_error_fini(&error);
+      throw;
+    }
+  }
+  zip_error_fini(&error);
+  zip_int64_t index = existing;
+  if (existing >= 0) {
+    if (zip_file_replace(archive, static_cast<zip_uint64_t>(existing), source.get(), 0) != 0) {
+      ThrowZipError(ZipStep::kAddFile, file.path, zip_get_error(archive));
+    }
+  } else {
+    index = zip_file_add(archive, file.entry_name.c_str(), source.get(), ZIP_FL_ENC_GUESS);
+    if (index < 0) ThrowZipError(ZipStep::kAddFile, file.path, zip_get_error(archive));
+  }
+  source.release();  // the archive owns it now
+  trace_.Write(std::string(existing >= 0 ? "  updating: " : "  adding: ") + file.entry_name);
+  if (zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 9) != 0) {
+    ThrowZipError(ZipStep::kCompression, file.path, zip_get_error(archive));
+  }
+  if (!zip_.password_.empty() &&
+      zip_file_set_encryption(archive, static_cast<zip_uint64_t>(index), ZIP_EM_TRAD_PKWARE,
+                              zip_.password_.c_str()) != 0) {
+    ThrowZipError(ZipStep::kEncryption, file.path, zip_get_error(archive));
+  }
+  batch_.push_back({file, index});
+}
+
+void TZip::Run::PutFolder(zip_t* archive, const std::string& name) {
+  if (zip_name_locate(archive, name.c_str(), ZIP_FL_NOCASE) >= 0) return;
+  if (zip_dir_add(archive, name.c_str(), ZIP_FL_ENC_GUESS) < 0) {
+    ThrowZipError(ZipStep::kFolder, name, zip_get_error(archive));
+  }
+  trace_.Write("  adding: " + name);
+  ++folders_written_;
+}
+
+void TZip::Run::ProgressCallback(zip_t*, double fraction, void* state) {
+  static_cast<Run*>(state)->Progress(fraction);
+}
+
+int TZip::Run::CancelCallback(zip_t*, void* state) {
+  return static_cast<Run*>(state)->Poll() ? 1 : 0;
+}
+
+void TZip::Run::Progress(double fraction) {
+  if (!zip_.cancelled_ && !failure_) {
+    try {
+      mapper_->Update(fraction);
+    } catch (...) {
+      failure_ = std::current_exception();
+    }
+  }
+  Poll();
+}
+
+// Lets the window run, takes the Cancel button's request and answers whether to stop.
+bool TZip::Run::Poll() {
+  if (!failure_) {
+    try {
+      zip_.front_end_.ProcessPendingEvents();
+      if (dialog_ && dialog_->CancelRequested()) zip_.cancelled_ = true;
+    } catch (...) {
+      failure_ = std::current_exception();
+    }
+  }
+  return zip_.cancelled_ || failure_ != nullptr;
+}
+
+void TZip::Run::BeginFile(size_t item) {
+  if (zip_.cancelled_) return;
+  const SelectedFile& file = batch_[item].file;
+  current_file_ = file.path;
+  if (zip_.OnZEDBeginFileEvent) {
+    zip_.OnZEDBeginFileEvent(zip_, current_file_, Clamp32(file.size), batch_count_, total_bytes_);
+  }
+  if (dialog_ && !zip_.cancelled_) dialog_->SetText(current_file_);
+}
+
+void TZip::Run::FileBytes(size_t /*item*/, int64_t bytes) {
+  if (zip_.cancelled_) return;
+  bytes_done_ += bytes;
+  if (zip_.OnZEDProgressEvent) {
+    zip_.OnZEDProgressEvent(zip_, current_file_, Clamp32(bytes), total_bytes_);
+  }
+  if (dialog_ && !zip_.cancelled_) {
+    double position = std::round(static_cast<double>(bytes_done_) * scale_);
+    dialog_->SetPosition(static_cast<int>(std::min<double>(position, kProgressMaximum)));
+  }
+}
+
+int32_t TZip::Run::Execute() {
+  SelectionOptions options;
+  options.root_dir = zip_.root_dir_;
+  options.recurse = (zip_.add_options_ & kAddRecurse) != 0;
+  options.relative_to_root = (zip_.add_options_ & kAddRootDir) != 0;
+  options.folder_entries = (zip_.add_options_ & kAddFolderEntries) != 0;
+  options.hidden = (zip_.add_options_ & kAddHiddenFiles) != 0;
+  Selection selection = SelectFiles(zip_.files_to_add_, options);
+  skipped_ = selection.duplicates;
+
+  const std::string native = platform::NativePath(zip_.zip_file_name_);
+  int error_code = 0;
+  ZipHandle archive(zip_open(native.c_str(), ZIP_CREATE, &error_code));
+  if (!archive) ThrowZipErrorCode(ZipStep::kOpen, zip_.zip_file_name_, error_code);
+
+  for (const std::string& folder : selection.folders) PutFolder(archive.get(), folder);
+  for (const SelectedFile& file : selection.files) {
+    // Names of the archive ignore letter case, as the file names of its users do.
+    zip_int64_t existing = zip_name_locate(archive.get(), file.entry_name.c_str(), ZIP_FL_NOCASE);
+    if (Skip(file, existing, archive.get())) {
+      ++skipped_;
+      continue;
+    }
+    Put(archive.get(), file, existing);
+  }
+
+  // The batch: its count, its size and the factor of the progress bar.
+  batch_count_ = Clamp32(static_cast<int64_t>(batch_.size()));
+  for (const BatchFile& file : batch_) total_bytes_wide_ += file.file.size;
+  total_bytes_ = Clamp32(total_bytes_wide_);
+  bytes_done_ = 0;
+  scale_ = total_bytes_wide_ == 0
+               ? 1.0
+               : static_cast<double>(kProgressMaximum) / static_cast<double>(total_bytes_wide_);
+
+  if (batch_.empty() && folders_written_ == 0) {
+    trace_.Write("Nothing to do.");
+    if (zip_.OnZEDEndBatchEvent) zip_.OnZEDEndBatchEvent(zip_, skipped_, 0, 0);
+    return 0;
+  }
+
+  std::vector<ProgressMapper::Item> items;
+  for (const BatchFile& file : batch_) items.push_back({file.index, file.file.size});
+  mapper_ = std::make_unique<ProgressMapper>(
+      std::move(items), zip_get_num_entries(archive.get(), 0),
+      [this](size_t item) { BeginFile(item); },
+      [this](size_t item, int64_t bytes) { FileBytes(item, bytes); });
+
+  if (zip_.show_progress_dialog_) {
+    dialog_ = zip_.front_end_.OpenProgressDialog(kApplicationTitle);
+    dialog_->SetText(kWaitText);
+  }
+  if (zip_register_progress_callback_with_state(archive.get(), 0.0, &Run::ProgressCallback, nullptr,
+                                                this) != 0 ||
+      zip_register_cancel_callback_with_state(archive.get(), &Run::CancelCallback, nullptr, this) !=
+          0) {
+    ThrowZipError(ZipStep::kWrite, zip_.zip_file_name_, zip_get_error(archive.get()));
+  }
+
+  if (zip_close(archive.get()) != 0) {
+    if (failure_) std::rethrow_exception(failure_);
+    zip_error_t* error = zip_get_error(archive.get());
+    if (zip_error_code_zip(error) == ZIP_ER_CANCELLED && zip_.cancelled_) {
+      trace_.Write("Cancelled.");
+      dialog_.reset();
+      return 0;
+    }
+    trace_.Write(std::string("Error: ") + zip_error_strerror(error));
+    ThrowZipError(ZipStep::kWrite, zip_.zip_file_name_, error);
+  }
+  archive.release();  // zip_close freed it
+  if (failure_) std::rethrow_exception(failure_);
+
+  if (!zip_.cancelled_) mapper_->Finish();
+  if (!zip_.cancelled_ && zip_.OnZEDEndBatchEvent) {
+    zip_.OnZEDEndBatchEvent(zip_, skipped_, batch_count_, total_bytes_);
+  }
+  dialog_.reset();
+  int32_t written = batch_count_ + folders_written_;
+  trace_.Write(std::to_string(written) + " entries written to " + zip_.zip_file_name_);
+  return written;
+}
+
+TZip::TZip(FrontEnd& front_end) : front_end_(front_end) {
+  temp_dir_ = zip_platform::SystemTempFolder();
+  if (temp_dir_.empty()) temp_dir_ = platform::ExecutableDir();
+}
+
+TZip::~TZip() = default;
+
+void TZip::SetZipFileName(const std::string& path) {
+  password_.clear();
+  oem_flag_ = false;
+  eoch_ = TEOCHInfo::Empty();
+  contents_.clear();
+  zip_file_name_ = path;
+  if (!path.empty()) {
+    const std::string native = platform::NativePath(path);
+    if (!zip_platform::DriveAnswers(native)) throw ZipException(zip_text::kDriveUnavailable);
+    if (!platform::FileExists(path)) {
+      const TEOCHInfo empty = TEOCHInfo::Empty();
+      try {
+        platform::WriteFileAtomically(
+            path, std::string_view(reinterpret_cast<const char*>(empty.record.data()),
+                                   empty.record.size()));
+      } catch (const IoError&) {
+        throw ZipException(zip_text::UnableToCreate(path));
+      }
+    }
+    ReadDirectory();
+  }
+  if (OnContentsChanged) OnContentsChanged(*this);
+}
+
+void TZip::ReadDirectory() {
+  DirectoryReadOptions options;
+  options.display_path = zip_file_name_;
+  options.native_path = platform::NativePath(zip_file_name_);
+  // The front end has no OK/Cancel question: the message is shown and taken as Cancel.
+  options.ask = [this](const std::string& message) {
+    front_end_.ShowMessage(message);
+    return false;
+  };
+  ReadCentralDirectory(options, eoch_, contents_, oem_flag_);
+}
+
+std::string TZip::TracePath() const {
+  std::string path = platform::ExecutablePath();
+  size_t slash = path.find_last_of('/');
+  size_t dot = path.find_last_of('.');
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) path.erase(dot);
+  return path + ".trace";
+}
+
+int32_t TZip::Add() {
+  struct ClearRootDir {
+    std::string& root_dir;
+    ~ClearRootDir() { root_dir.clear(); }
+  } clear_root_dir{root_dir_};
+
+  if (zip_file_name_.empty()) {
+    front_end_.ShowMessage(zip_text::kNotOpen);
+    return 0;
+  }
+  if (files_to_add_.empty()) {
+    front_end_.ShowMessage(zip_text::kNoFiles);
+    return 0;
+  }
+  if (eoch_.ThisDisk() != 0) {
+    front_end_.ShowMessage(zip_text::kMultiDiskAdd);
+    return 0;
+  }
+
+  // libzip leaves the archive untouched unless it completes; the copy puts it back when
+  // a cancel comes after that.
+  BackupFile backup;
+  const bool have_backup =
+      platform::FileExists(zip_file_name_) && backup.Make(temp_dir_, zip_file_name_);
+
+  int32_t result = RunAdd();
+
+  if (cancelled_ && result > 0) {
+    if (!have_backup || !backup.Restore(zip_file_name_)) {
+      throw ZipException(zip_text::UnableToCreate(zip_file_name_));
+    }
+    ReadDirectory();
+    if (OnContentsChanged) OnContentsChanged(*this);
+    result = 0;
+  }
+  return result;
+}
+
+int32_t TZip::RunAdd() {
+  cancelled_ = false;
+  if ((add_options_ & kAddRootDir) != 0) {
+    for (std::string& spec : files_to_add_) {
+      bool absolute = spec.size() >= 3 && (spec[0] == '\\' || spec[0] == '/' || spec[1] == ':');
+      if (!absolute) spec = WithTrailingBackslash(root_dir_) + spec;
+    }
+  }
+  TraceFile trace(trace_ ? TracePath() : std::string());
+  struct EmptyFilesToAdd {
+    std::vector<std::string>& files;
+    ~EmptyFilesToAdd() { files.clear(); }
+  } empty_files_to_add{files_to_add_};
+
+  int32_t result = 0;
+  try {
+    Run run(*this, trace);
+    result = run.Execute();
+  } catch (const std::exception& e) {
+    trace.Write(e.what());
+    throw;
+  }
+  files_to_add_.clear();
+  if (result > 0) {
+    ReadDirectory();
+    if (OnContentsChanged) OnContentsChanged(*this);
+  }
+  return result;
+}
+
+}  // namespace kalvex
