@@ -21,6 +21,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -115,7 +116,12 @@ class FtpSession {
   struct Curl;
   enum class Command { kNone, kConnect, kChangeDir, kList, kStore };
 
-  void Perform(Command command, const std::string& path, FtpError::Stage stage);
+  friend struct FtpSessionCallbacks;
+
+  // One libcurl transfer on the session's handle; a failure is translated here into
+  // FtpError, with the stage it happened in.
+  void Perform(Command command, const std::string& path, FtpError::Stage stage, std::FILE* upload,
+               int64_t upload_size, std::string* listing);
   std::string Url(const std::string& path) const;
   void Status(const std::string& text);
   void OnDebug(int type, const char* data, size_t size);
@@ -134,6 +140,7 @@ class FtpSession {
   bool connected_ = false;
   FtpEndpoint endpoint_;
   std::string user_;
+  std::string password_;
   std::string folder_;  // current folder, relative to the login folder
   std::string last_reply_;
   bool logged_in_now_ = false;

@@ -25,6 +25,9 @@ namespace kalvex {
 // A "\" is not a separator here.
 std::string RemoteFileName(std::string_view path);
 
+// The file name part of a local path: the text after its last "\", "/" or ":".
+std::string LocalFileName(std::string_view path);
+
 class FtpTransfer {
  public:
   static constexpr const char* kTransferOk = "Transfert FTP OK : ";
@@ -67,7 +70,7 @@ class FtpTransfer {
   // when not empty. False when the connection or the login failed; a failed change of
   // folder leaves the session connected in its login folder and also gives false.
   bool ConnectOnDemand(FtpSession& session, WindowField folder_field,
-                       const std::string& label1_text, bool replace_label1);
+                       const std::string& label1_text);
 
   RunState& state_;
   WindowModel& window_;

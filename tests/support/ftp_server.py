@@ -16,7 +16,8 @@ Options:
                        ("NLST", "STOR p1.jpg", "CWD www/pixtrove"); the argument of
                        PASS is never written
   --refuse-login       every login fails with 530
-  --refuse-cwd         every CWD fails with 550
+  --refuse-cwd         every CWD fails with 550, except a CWD back to the login
+                       folder ("/"), as when the configured folder does not exist
   --fail-nlst          every NLST fails with 550
   --refuse-stor        every STOR fails with 553
   --verbose            pyftpdlib's own log on standard error
@@ -74,7 +75,7 @@ def make_handler(options):
             return super().ftp_PASS(line)
 
         def ftp_CWD(self, path):
-            if options.refuse_cwd:
+            if options.refuse_cwd and self.fs.fs2ftp(path) != "/":
                 self.respond("550 Folder change refused.")
                 return
             return super().ftp_CWD(path)
@@ -111,6 +112,7 @@ def main(argv):
     handler.authorizer = authorizer
     handler.permit_foreign_addresses = False
     handler.permit_privileged_ports = False
+    handler.auth_failed_timeout = 0  # a wrong password is answered at once
 
     server = FTPServer(("127.0.0.1", options.port), handler)
     port = server.address[1]

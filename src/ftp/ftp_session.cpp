@@ -1,0 +1,401 @@
+#include "ftp/ftp_session.h"
+
+#include <curl/curl.h>
+
+#include <cstdio>
+#include <utility>
+
+#include "ftp/ftp_socket.h"
+
+namespace kalvex {
+
+namespace {
+
+struct CurlGlobal {
+  CurlGlobal() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+};
+
+void EnsureCurlGlobal() { static CurlGlobal global; }
+
+struct EasyDeleter {
+  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+struct CurlFree {
+  void operator()(char* text) const { curl_free(text); }
+};
+
+std::string Trim(std::string_view text) {
+  size_t begin = 0, end = text.size();
+  while (begin < end && (text[begin] == ' ' || text[begin] == '\r' || text[begin] == '\n')) ++begin;
+  while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\r' || text[end - 1] == '\n'))
+    --end;
+  return std::string(text.substr(begin, end - begin));
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+// The reply code of a server line ("550 No such folder." gives 550), 0 when none.
+int ReplyCode(std::string_view line) {
+  if (line.size() < 3) return 0;
+  int code = 0;
+  for (int i = 0; i < 3; ++i) {
+    if (line[i] < '0' || line[i] > '9') return 0;
+    code = code * 10 + (line[i] - '0');
+  }
+  return code;
+}
+
+bool ConnectionError(CURLcode rc) {
+  switch (rc) {
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_URL_MALFORMAT:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_FTP_WEIRD_SERVER_REPLY:
+      return true;
+    default:
+      return false;
+  }
+}
+
+size_t DiscardOrKeep(char* data, size_t size, size_t count, void* user) {
+  if (user != nullptr) static_cast<std::string*>(user)->append(data, size * count);
+  return size * count;
+}
+
+size_t ReadFromFile(char* buffer, size_t size, size_t count, void* user) {
+  std::FILE* file = static_cast<std::FILE*>(user);
+  size_t got = std::fread(buffer, 1, size * count, file);
+  if (got == 0 && std::ferror(file)) return CURL_READFUNC_ABORT;
+  return got;
+}
+
+}  // namespace
+
+struct FtpSession::Curl {
+  std::unique_ptr<CURL, EasyDeleter> easy;
+  char error_buffer[CURL_ERROR_SIZE] = {};
+  // Per-perform state, filled by the callbacks.
+  Command command = Command::kNone;
+  bool tried_connect = false;
+};
+
+FtpEndpoint ParseFtpHost(const std::string& field) {
+  FtpEndpoint endpoint;
+  std::string text = Trim(field);
+  std::string port_text;
+  if (!text.empty() && text.front() == '[') {
+    size_t close = text.find(']');
+    if (close == std::string::npos) {
+      endpoint.host = text;
+      return endpoint;
+    }
+    endpoint.host = text.substr(1, close - 1);
+    if (close + 1 < text.size() && text[close + 1] == ':') port_text = text.substr(close + 2);
+  } else {
+    size_t colon = text.find(':');
+    if (colon != std::string::npos && text.find(':', colon + 1) == std::string::npos) {
+      endpoint.host = text.substr(0, colon);
+      port_text = text.substr(colon + 1);
+    } else {
+      endpoint.host = text;  // no port, or a bare IPv6 address
+    }
+  }
+  if (!port_text.empty()) {
+    long port = 0;
+    bool digits = port_text.size() <= 5;
+    for (char c : port_text) {
+      if (c < '0' || c > '9')
+        digits = false;
+      else
+        port = port * 10 + (c - '0');
+    }
+    // An unusable port leaves the host unusable, so the connection fails as it should.
+    endpoint.port = (digits && port > 0 && port < 65536) ? port : 0;
+  }
+  return endpoint;
+}
+
+FtpSession::FtpSession(std::string name, WindowModel& window, FtpSessionFields fields)
+    : name_(std::move(name)), window_(window), fields_(fields), curl_(std::make_unique<Curl>()) {
+  EnsureCurlGlobal();
+}
+
+FtpSession::~FtpSession() = default;
+
+void FtpSession::SetWorkHandlers(WorkBeginHandler begin, WorkHandler work) {
+  on_work_begin_ = std::move(begin);
+  on_work_ = std::move(work);
+}
+
+void FtpSession::Status(const std::string& text) {
+  if (on_status_) on_status_(text);
+}
+
+void FtpSession::MarkDisconnected() {
+  connected_ = false;
+  folder_.clear();
+}
+
+bool FtpSession::Connected() {
+  if (!connected_) return false;
+  curl_socket_t socket = CURL_SOCKET_BAD;
+  if (curl_->easy &&
+      curl_easy_getinfo(curl_->easy.get(), CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK &&
+      socket != CURL_SOCKET_BAD && !ftp_socket::IdleConnectionAlive(socket)) {
+    // The server hung up while the session was idle.
+    Status("Disconnected.");
+    MarkDisconnected();
+    return false;
+  }
+  // No socket at all means libcurl dropped the connection after a refused command; the
+  // session stays logged in as far as its users are concerned and the next operation
+  // logs in again silently, in the same folder.
+  return true;
+}
+
+std::string FtpSession::Url(const std::string& path) const {
+  std::string host = endpoint_.host;
+  if (host.find(':') != std::string::npos) host = "[" + host + "]";
+  std::string url = "ftp://" + host + ":" + std::to_string(endpoint_.port) + "/";
+  // Each folder component percent-encoded; "/" stays the separator.
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t slash = path.find('/', start);
+    if (slash == std::string::npos) slash = path.size();
+    std::string part = path.substr(start, slash - start);
+    std::unique_ptr<char, CurlFree> escaped(
+        curl_easy_escape(curl_->easy.get(), part.c_str(), static_cast<int>(part.size())));
+    if (!escaped) throw FtpError(FtpError::Stage::kConnect, "FTP : out of memory");
+    url += escaped.get();
+    if (slash < path.size()) url += "/";
+    start = slash + 1;
+  }
+  return url;
+}
+
+void FtpSession::OnDebug(int type, const char* data, size_t size) {
+  std::string line = Trim(std::string_view(data, size));
+  if (line.empty()) return;
+  switch (type) {
+    case CURLINFO_TEXT:
+      if (StartsWith(line, "Trying ")) {
+        curl_->tried_connect = true;
+        Status("Connecting to " + line.substr(7) + ".");
+      } else if (StartsWith(line, "Connected to ")) {
+        Status("Connected.");
+      } else if (StartsWith(line, "Closing connection")) {
+        Status("Disconnected.");
+      }
+      break;
+    case CURLINFO_HEADER_OUT:
+      // Commands: the password line is never looked at beyond its first word.
+      if (StartsWith(line, "PASS")) break;
+      if (StartsWith(line, "USER "))
+        Status("Logging in as " + line.substr(5) + ".");
+      else if (StartsWith(line, "CWD "))
+        Status("Changing folder to " + line.substr(4) + ".");
+      else if (line == "NLST" || StartsWith(line, "NLST "))
+        Status("Listing names.");
+      else if (StartsWith(line, "STOR "))
+        Status("Storing " + line.substr(5) + ".");
+      break;
+    case CURLINFO_HEADER_IN: {
+      last_reply_ = line;
+      int code = ReplyCode(line);
+      if (code == 230) {
+        logged_in_now_ = true;
+        Status("Logged in.");
+      } else if (code == 220) {
+        Status("Server ready: " + line);
+      } else if (code == 226 && curl_->command == Command::kStore) {
+        Status("Transfer complete.");
+      } else if (code >= 400) {
+        Status("Server reply: " + line);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+int FtpSession::OnProgress(int64_t ulnow) {
+  if (curl_->command == Command::kStore && ulnow != last_ulnow_) {
+    last_ulnow_ = ulnow;
+    if (ulnow > 0 && on_work_) on_work_(ulnow);
+  }
+  auto now = std::chrono::steady_clock::now();
+  if (now - last_events_ >= kEventInterval) {
+    last_events_ = now;
+    window_.ProcessPendingEvents();
+  }
+  return 0;
+}
+
+namespace {
+
+// Every option goes through here: a refused option is reported like any failure.
+template <typename T>
+void SetOption(CURL* easy, CURLoption option, T value) {
+  CURLcode rc = curl_easy_setopt(easy, option, value);
+  if (rc != CURLE_OK)
+    throw FtpError(FtpError::Stage::kConnect, "FTP : libcurl refused option " +
+                                                  std::to_string(static_cast<int>(option)) + " : " +
+                                                  curl_easy_strerror(rc));
+}
+
+}  // namespace
+
+struct FtpSessionCallbacks {
+  static int Debug(CURL*, curl_infotype type, char* data, size_t size, void* user) {
+    static_cast<FtpSession*>(user)->OnDebug(type, data, size);
+    return 0;
+  }
+  static int Progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t ulnow) {
+    return static_cast<FtpSession*>(user)->OnProgress(static_cast<int64_t>(ulnow));
+  }
+};
+
+void FtpSession::Perform(Command command, const std::string& path, FtpError::Stage stage,
+                         std::FILE* upload, int64_t upload_size, std::string* listing) {
+  if (!curl_->easy) {
+    curl_->easy.reset(curl_easy_init());
+    if (!curl_->easy) throw FtpError(FtpError::Stage::kConnect, "FTP : libcurl could not start");
+  }
+  CURL* easy = curl_->easy.get();
+  SetOption(easy, CURLOPT_ERRORBUFFER, curl_->error_buffer);
+  SetOption(easy, CURLOPT_NOSIGNAL, 1L);
+  SetOption(easy, CURLOPT_VERBOSE, 1L);  // feeds the debug callback, which prints nothing
+  SetOption(easy, CURLOPT_DEBUGFUNCTION, &FtpSessionCallbacks::Debug);
+  SetOption(easy, CURLOPT_DEBUGDATA, static_cast<void*>(this));
+  SetOption(easy, CURLOPT_NOPROGRESS, 0L);
+  SetOption(easy, CURLOPT_XFERINFOFUNCTION, &FtpSessionCallbacks::Progress);
+  SetOption(easy, CURLOPT_XFERINFODATA, static_cast<void*>(this));
+  SetOption(easy, CURLOPT_PROTOCOLS_STR, "ftp");
+  SetOption(easy, CURLOPT_FTPPORT, "-");  // active mode, from the control connection's address
+  SetOption(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
+  SetOption(easy, CURLOPT_FTP_CREATE_MISSING_DIRS, static_cast<long>(CURLFTP_CREATE_DIR_NONE));
+  SetOption(easy, CURLOPT_APPEND, 0L);
+  SetOption(easy, CURLOPT_TRANSFERTEXT, 0L);
+  SetOption(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts_.connect.count()));
+  long response_seconds = static_cast<long>((timeouts_.server_response.count() + 999) / 1000);
+  SetOption(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, response_seconds);
+  SetOption(easy, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(timeouts_.server_response.count()));
+  SetOption(easy, CURLOPT_LOW_SPEED_LIMIT, timeouts_.low_speed_bytes);
+  SetOption(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(timeouts_.low_speed_time.count()));
+  SetOption(easy, CURLOPT_USERNAME, user_.c_str());
+  SetOption(easy, CURLOPT_PASSWORD, password_.c_str());
+  SetOption(easy, CURLOPT_URL, Url(path).c_str());
+  SetOption(easy, CURLOPT_NOBODY,
+            (command == Command::kConnect || command == Command::kChangeDir) ? 1L : 0L);
+  SetOption(easy, CURLOPT_DIRLISTONLY, command == Command::kList ? 1L : 0L);
+  SetOption(easy, CURLOPT_UPLOAD, command == Command::kStore ? 1L : 0L);
+  SetOption(easy, CURLOPT_READFUNCTION, &ReadFromFile);
+  SetOption(easy, CURLOPT_READDATA, static_cast<void*>(upload));
+  SetOption(easy, CURLOPT_INFILESIZE_LARGE,
+            static_cast<curl_off_t>(command == Command::kStore ? upload_size : -1));
+  SetOption(easy, CURLOPT_WRITEFUNCTION, &DiscardOrKeep);
+  SetOption(easy, CURLOPT_WRITEDATA, static_cast<void*>(listing));
+
+  curl_->command = command;
+  curl_->tried_connect = false;
+  curl_->error_buffer[0] = '\0';
+  logged_in_now_ = false;
+  last_reply_.clear();
+  last_ulnow_ = -1;
+  CURLcode rc = curl_easy_perform(easy);
+  curl_->command = Command::kNone;
+  if (rc == CURLE_OK) return;
+
+  FtpError::Stage failed = stage;
+  if (rc == CURLE_LOGIN_DENIED)
+    failed = FtpError::Stage::kLogin;
+  else if (ConnectionError(rc) || (curl_->tried_connect && !logged_in_now_))
+    failed = FtpError::Stage::kConnect;
+  // libcurl's own wording of the result; its error buffer may still hold a message
+  // of an earlier, harmless step, so the server's reply is what gives the detail.
+  std::string reason = curl_easy_strerror(rc);
+  if (failed == FtpError::Stage::kConnect && curl_->error_buffer[0] != '\0')
+    reason = Trim(curl_->error_buffer);  // names the address and the system's reason
+  std::string message = "FTP " + name_ + " (" + endpoint_.host + ":" +
+                        std::to_string(endpoint_.port) + ") : " + reason;
+  if (!last_reply_.empty() && ReplyCode(last_reply_) >= 400) message += " - " + last_reply_;
+  Status("Error: " + message);
+  if (failed == FtpError::Stage::kConnect || failed == FtpError::Stage::kLogin) MarkDisconnected();
+  throw FtpError(failed, message);
+}
+
+void FtpSession::Connect() {
+  MarkDisconnected();
+  endpoint_ = ParseFtpHost(window_.Text(fields_.host));
+  user_ = window_.Text(fields_.user);
+  password_ = window_.Text(fields_.password);
+  Status("Resolving hostname " + endpoint_.host + ".");
+  Perform(Command::kConnect, "", FtpError::Stage::kConnect, nullptr, -1, nullptr);
+  connected_ = true;
+}
+
+namespace {
+
+// "www/pixtrove/" and "www/pixtrove" name the same folder.
+std::string NormaliseFolder(const std::string& folder) {
+  std::string result = folder;
+  while (result.size() > 1 && result.back() == '/') result.pop_back();
+  return result;
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  if (folder == "/") return "/" + name;
+  return folder + "/" + name;
+}
+
+}  // namespace
+
+void FtpSession::ChangeDir(const std::string& folder) {
+  std::string target = NormaliseFolder(folder);
+  Perform(Command::kChangeDir, Join(target, ""), FtpError::Stage::kChangeFolder, nullptr, -1,
+          nullptr);
+  folder_ = target;
+}
+
+std::vector<std::string> FtpSession::ListNames() {
+  std::string body;
+  Perform(Command::kList, Join(folder_, ""), FtpError::Stage::kList, nullptr, -1, &body);
+  std::vector<std::string> names;
+  size_t start = 0;
+  while (start < body.size()) {
+    size_t end = body.find('\n', start);
+    if (end == std::string::npos) end = body.size();
+    std::string line = body.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) names.push_back(line);
+    start = end + 1;
+  }
+  return names;
+}
+
+void FtpSession::Put(const std::string& native_local_path, const std::string& remote_name) {
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(native_local_path.c_str(), "rb"));
+  if (!file) {
+    Status("Error: cannot open " + native_local_path + ".");
+    throw FtpError(FtpError::Stage::kLocalFile, "FTP : cannot open " + native_local_path);
+  }
+  int64_t size = -1;
+  if (std::fseek(file.get(), 0, SEEK_END) == 0) {
+    long end = std::ftell(file.get());
+    if (end >= 0) size = end;
+    std::rewind(file.get());
+  }
+  if (on_work_begin_) on_work_begin_(size);
+  Perform(Command::kStore, Join(folder_, remote_name), FtpError::Stage::kStore, file.get(), size,
+          nullptr);
+}
+
+}  // namespace kalvex

@@ -1,0 +1,16 @@
+#include <winsock2.h>
+
+#include "ftp/ftp_socket.h"
+
+namespace kalvex::ftp_socket {
+
+bool IdleConnectionAlive(curl_socket_t socket) {
+  if (socket == CURL_SOCKET_BAD) return false;
+  WSAPOLLFD entry{socket, POLLRDNORM, 0};
+  int ready = ::WSAPoll(&entry, 1, 0);
+  if (ready < 0) return false;
+  // Readable while idle means closed or an unasked reply such as "421 timeout".
+  return ready == 0;
+}
+
+}  // namespace kalvex::ftp_socket

@@ -1,0 +1,127 @@
+#include "ftp/ftp_transfer.h"
+
+#include <cmath>
+#include <limits>
+
+#include "platform/platform.h"
+#include "platform/unicode_case.h"
+#include "xml/xml_utils.h"
+
+namespace kalvex {
+
+std::string RemoteFileName(std::string_view path) {
+  size_t cut = path.find_last_of("/:");
+  return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
+}
+
+std::string LocalFileName(std::string_view path) {
+  size_t cut = path.find_last_of("\\/:");
+  return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
+}
+
+FtpTransfer::FtpTransfer(RunState& state, WindowModel& window, RunLog& log)
+    : state_(state),
+      window_(window),
+      log_(log),
+      id_ftp1_("IdFTP1", window,
+               {WindowField::kParamServeurPixtrove, WindowField::kParamUserPixtrove,
+                WindowField::kParamPasswordPixtrove, WindowField::kParamRepertPixtrove}),
+      id_ftp2_("IdFTP2", window,
+               {WindowField::kParamServeur, WindowField::kParamUser, WindowField::kParamPassword,
+                WindowField::kParamRepert}) {
+  id_ftp1_.SetStatusHandler([this](const std::string& text) { IdFTP1Status(text); });
+  id_ftp2_.SetStatusHandler([this](const std::string& text) { IdFTP2Status(text); });
+  id_ftp2_.SetWorkHandlers([this](int64_t total) { IdFTP2WorkBegin(total); },
+                           [this](int64_t count) { IdFTP2Work(count); });
+}
+
+FtpTransfer::~FtpTransfer() = default;
+
+void FtpTransfer::SetTimeouts(const FtpTimeouts& timeouts) {
+  id_ftp1_.SetTimeouts(timeouts);
+  id_ftp2_.SetTimeouts(timeouts);
+}
+
+void FtpTransfer::IdFTP1Status(const std::string& text) { window_.AddMemoLine(text); }
+void FtpTransfer::IdFTP2Status(const std::string& text) { window_.AddMemoLine(text); }
+
+void FtpTransfer::IdFTP2WorkBegin(int64_t total) {
+  constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
+  state_.progress_max = static_cast<int32_t>(total > kMax ? kMax : (total < -1 ? -1 : total));
+}
+
+void FtpTransfer::IdFTP2Work(int64_t count) {
+  if (state_.progress_max == 0) return;
+  // Rounded to nearest, a half to the even neighbour (the default rounding mode).
+  double percent = std::nearbyint(static_cast<double>(count) * 100.0 / state_.progress_max);
+  int32_t shown = static_cast<int32_t>(percent);
+  if (shown == state_.last_shown_percentage) return;
+  state_.last_shown_percentage = shown;
+  window_.SetText(WindowField::kLabel2, "Transfert en cours : " + std::to_string(shown) + "%");
+  window_.ProcessPendingEvents();
+}
+
+bool FtpTransfer::ConnectOnDemand(FtpSession& session, WindowField folder_field,
+                                  const std::string& label1_text) {
+  if (session.Connected()) return true;
+  window_.SetText(WindowField::kLabel1, label1_text);
+  try {
+    session.Connect();
+  } catch (const Error&) {
+    return false;
+  }
+  const std::string folder = window_.Text(folder_field);
+  if (folder.empty()) return true;
+  try {
+    session.ChangeDir(folder);
+  } catch (const Error&) {
+    // Logged in but not in the folder: the session stays where it logged in.
+    return false;
+  }
+  return true;
+}
+
+bool FtpTransfer::ImageOnServer(const std::string& name) {
+  if (!state_.image_server_check) return true;
+  if (!state_.image_server_listing) {
+    const std::string label = window_.Text(WindowField::kLabel1) + " - on connection " + name;
+    if (!ConnectOnDemand(id_ftp1_, WindowField::kParamRepertPixtrove, label)) return false;
+    log_.WriteLog("Lecture du répertoire FTP Pixtrove");
+    auto& listing = state_.image_server_listing.emplace();
+    for (const std::string& entry : id_ftp1_.ListNames()) listing.insert(UpperCaseUnicode(entry));
+  }
+  return state_.image_server_listing->count(UpperCaseUnicode(name)) > 0;
+}
+
+void FtpTransfer::SendImage(const std::string& local_path) {
+  try {
+    const std::string label = window_.Text(WindowField::kLabel1) + " - on connection";
+    if (!ConnectOnDemand(id_ftp1_, WindowField::kParamRepertPixtrove, label)) return;
+    window_.SetText(WindowField::kLabel2, window_.Text(WindowField::kLabel2) + " - on transfert");
+    id_ftp1_.Put(platform::NativePath(local_path), LocalFileName(local_path));
+  } catch (const std::exception&) {
+    // The session's status lines in the memo are the only trace.
+  }
+}
+
+void FtpTransfer::SendExportFile(const std::string& local_path, std::string& result) {
+  result.clear();
+  try {
+    state_.progress_max = FindFileSize(local_path);
+    const std::string label = "Connexion " + state_.selected_portal + " - on connection";
+    if (!ConnectOnDemand(id_ftp2_, WindowField::kParamRepert, label)) result = kConnectionFailed;
+  } catch (const std::exception&) {
+    result = kConnectionFailed;
+  }
+  if (result.empty()) {
+    try {
+      window_.SetText(WindowField::kLabel2, window_.Text(WindowField::kLabel2) + " - on transfert");
+      id_ftp2_.Put(platform::NativePath(local_path), LocalFileName(local_path));
+    } catch (const std::exception&) {
+      result = kTransferFailed;
+    }
+  }
+  if (result.empty()) result = kTransferOk;
+}
+
+}  // namespace kalvex

@@ -1,0 +1,493 @@
+#include "ftp/ftp_transfer.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "ftp/ftp_test_harness.h"
+
+namespace kalvex {
+namespace {
+
+using testing::ClosedPort;
+using ::testing::ElementsAre;
+using testing::FtpHarness;
+using testing::FtpServerOptions;
+using testing::FtpTestServer;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using testing::ReadFile;
+using testing::SilentServer;
+using testing::WriteFile;
+
+TEST(RemoteFileNameTest, TakesTheTextAfterTheLastSlashOrColon) {
+  EXPECT_EQ(RemoteFileName("a/b/p1.jpg"), "p1.jpg");
+  EXPECT_EQ(RemoteFileName("x:p1.jpg"), "p1.jpg");
+  EXPECT_EQ(RemoteFileName("p1.jpg"), "p1.jpg");
+  EXPECT_EQ(RemoteFileName("a/"), "");
+  EXPECT_EQ(RemoteFileName("C:\\images\\p1.jpg"), "\\images\\p1.jpg");
+  EXPECT_EQ(RemoteFileName("http://host/img/p7.jpg"), "p7.jpg");
+  EXPECT_EQ(RemoteFileName(""), "");
+}
+
+TEST(LocalFileNameTest, TakesTheTextAfterTheLastSeparator) {
+  EXPECT_EQ(LocalFileName("C:\\images\\p1.jpg"), "p1.jpg");
+  EXPECT_EQ(LocalFileName("/srv/images\\p1m.jpg"), "p1m.jpg");
+  EXPECT_EQ(LocalFileName("c:p1.jpg"), "p1.jpg");
+  EXPECT_EQ(LocalFileName("p1.jpg"), "p1.jpg");
+}
+
+TEST(ParseFtpHostTest, HostPortAndBracketedAddresses) {
+  FtpEndpoint plain = ParseFtpHost("ftp.example.test");
+  EXPECT_EQ(plain.host, "ftp.example.test");
+  EXPECT_EQ(plain.port, 21);
+  FtpEndpoint with_port = ParseFtpHost(" 127.0.0.1:2121 ");
+  EXPECT_EQ(with_port.host, "127.0.0.1");
+  EXPECT_EQ(with_port.port, 2121);
+  FtpEndpoint v6 = ParseFtpHost("[::1]:2121");
+  EXPECT_EQ(v6.host, "::1");
+  EXPECT_EQ(v6.port, 2121);
+  FtpEndpoint v6_plain = ParseFtpHost("[::1]");
+  EXPECT_EQ(v6_plain.host, "::1");
+  EXPECT_EQ(v6_plain.port, 21);
+  FtpEndpoint bare_v6 = ParseFtpHost("::1");
+  EXPECT_EQ(bare_v6.host, "::1");
+  EXPECT_EQ(bare_v6.port, 21);
+  EXPECT_EQ(ParseFtpHost("127.0.0.1:99999").port, 0);
+  EXPECT_EQ(ParseFtpHost("127.0.0.1:2x").port, 0);
+}
+
+// ---- Progress of the portal upload ----
+
+class CountingFrontEnd : public NullFrontEnd {
+ public:
+  void ProcessPendingEvents() override { ++processed; }
+  int processed = 0;
+};
+
+class ProgressTest : public ::testing::Test {
+ protected:
+  ProgressTest() { h.window.SetFrontEnd(&front_end); }
+  ~ProgressTest() override { h.window.SetFrontEnd(&null_front_end); }
+  FtpHarness h;
+  CountingFrontEnd front_end;
+  NullFrontEnd null_front_end;
+};
+
+class Label2Recorder : public WindowObserver {
+ public:
+  void TextChanged(WindowField field, const std::string& text) override {
+    if (field == WindowField::kLabel2) texts.push_back(text);
+  }
+  std::vector<std::string> texts;
+};
+
+TEST_F(ProgressTest, BlocksOfFiftyOutOfTwoHundredShowQuarterSteps) {
+  Label2Recorder recorder;
+  h.window.SetObserver(&recorder);
+  h.ftp.IdFTP2WorkBegin(200);
+  for (int sent = 50; sent <= 200; sent += 50) h.ftp.IdFTP2Work(sent);
+  h.window.SetObserver(nullptr);
+  EXPECT_THAT(recorder.texts, ElementsAre("Transfert en cours : 25%", "Transfert en cours : 50%",
+                                          "Transfert en cours : 75%", "Transfert en cours : 100%"));
+  EXPECT_EQ(h.state.progress_max, 200);
+  EXPECT_EQ(h.state.last_shown_percentage, 100);
+  EXPECT_EQ(front_end.processed, 4);
+}
+
+TEST_F(ProgressTest, ReportsRoundingToZeroOrToTheSamePercentChangeNothing) {
+  h.window.SetText(WindowField::kLabel2, "Label2");
+  h.ftp.IdFTP2WorkBegin(1000);
+  h.ftp.IdFTP2Work(1);
+  h.ftp.IdFTP2Work(4);
+  EXPECT_EQ(h.window.Text(WindowField::kLabel2), "Label2");
+  EXPECT_EQ(front_end.processed, 0);
+  h.ftp.IdFTP2Work(10);  // 1 %
+  h.ftp.IdFTP2Work(12);  // still 1 %
+  EXPECT_EQ(h.window.Text(WindowField::kLabel2), "Transfert en cours : 1%");
+  EXPECT_EQ(front_end.processed, 1);
+}
+
+TEST_F(ProgressTest, HalvesRoundToTheEvenNeighbour) {
+  h.ftp.IdFTP2WorkBegin(200);
+  h.ftp.IdFTP2Work(5);  // 2.5 -> 2
+  EXPECT_EQ(h.window.Text(WindowField::kLabel2), "Transfert en cours : 2%");
+  h.ftp.IdFTP2Work(7);  // 3.5 -> 4
+  EXPECT_EQ(h.window.Text(WindowField::kLabel2), "Transfert en cours : 4%");
+  h.ftp.IdFTP2Work(1);  // 0.5 -> 0
+  EXPECT_EQ(h.window.Text(WindowField::kLabel2), "Transfert en cours : 0%");
+}
+
+TEST_F(ProgressTest, ZeroMaximumIgnoresReportsAndShownPercentIsNeverReset) {
+  h.window.SetText(WindowField::kLabel2, "Label2");
+  h.ftp.IdFTP2WorkBegin(0);
+  h.ftp.IdFTP2Work(50);
+  EXPECT_EQ(h.window.Text(WindowField::kLabel2), "Label2");
+  h.ftp.IdFTP2WorkBegin(100);
+  h.ftp.IdFTP2Work(100);
+  h.ftp.IdFTP2WorkBegin(400);
+  h.ftp.IdFTP2Work(400);  // 100 % again: already shown
+  EXPECT_EQ(h.window.Text(WindowField::kLabel2), "Transfert en cours : 100%");
+  EXPECT_EQ(front_end.processed, 1);
+}
+
+// ---- Image server: check off, unreachable ----
+
+TEST(ImageOnServerTest, CheckOffAnswersTrueAndNeverConnects) {
+  FtpHarness h;
+  SilentServer silent;  // a connection attempt would hang until the time-out
+  h.PointImageServerAt("127.0.0.1:" + std::to_string(silent.port()), {}, "www/pixtrove");
+  h.state.image_server_check = false;
+  h.window.SetText(WindowField::kLabel1, "Label1");
+  EXPECT_TRUE(h.ftp.ImageOnServer("p1.jpg"));
+  EXPECT_TRUE(h.ftp.ImageOnServer("nothing-anywhere.jpg"));
+  EXPECT_FALSE(h.state.image_server_listing.has_value());
+  EXPECT_EQ(h.window.Text(WindowField::kLabel1), "Label1");
+  EXPECT_TRUE(h.window.MemoLines().size() == 1);  // only the log restart "-> "
+}
+
+TEST(ImageOnServerTest, UnreachableServerAnswersFalseEveryTimeAndNeverLists) {
+  FtpHarness h;
+  h.PointImageServerAt("127.0.0.1:" + std::to_string(ClosedPort()), {}, "www/pixtrove");
+  h.state.image_server_check = true;
+  h.window.SetText(WindowField::kLabel1, "Image 1 : x");
+  EXPECT_FALSE(h.ftp.ImageOnServer("p1.jpg"));
+  EXPECT_EQ(h.window.Text(WindowField::kLabel1), "Image 1 : x - on connection p1.jpg");
+  EXPECT_FALSE(h.ftp.ImageOnServer("p1m.jpg"));
+  // Each call tried again: the label grew again.
+  EXPECT_EQ(h.window.Text(WindowField::kLabel1),
+            "Image 1 : x - on connection p1.jpg - on connection p1m.jpg");
+  EXPECT_FALSE(h.state.image_server_listing.has_value());
+  EXPECT_THAT(h.LogText(), Not(HasSubstr("Lecture du répertoire FTP Pixtrove")));
+  EXPECT_THAT(h.MemoText(), Not(HasSubstr("Lecture du répertoire FTP Pixtrove")));
+  EXPECT_THAT(h.MemoText(), HasSubstr("Connecting to 127.0.0.1"));
+  EXPECT_THAT(h.MemoText(), HasSubstr("Error: FTP IdFTP1 (127.0.0.1:"));
+}
+
+// ---- Image server: listing ----
+
+class ImageServerTest : public ::testing::Test {
+ protected:
+  void Start(FtpServerOptions options = {}) {
+    options.folders.push_back("www/pixtrove");
+    server = std::make_unique<FtpTestServer>(options);
+    h.PointImageServerAt(server->HostField(), options, "www/pixtrove");
+    h.state.image_server_check = true;
+  }
+  std::string Pixtrove(const std::string& name) const {
+    return server->Home() + "/www/pixtrove/" + name;
+  }
+  FtpHarness h;
+  std::unique_ptr<FtpTestServer> server;
+};
+
+TEST_F(ImageServerTest, ListsOnceAndComparesIgnoringCase) {
+  Start();
+  WriteFile(Pixtrove("P1.JPG"), "x");
+  WriteFile(Pixtrove("p2m.jpg"), "y");
+  h.window.SetText(WindowField::kLabel1, "Image 1 : c:\\img\\p1.jpg");
+  EXPECT_TRUE(h.ftp.ImageOnServer("p1.jpg"));
+  EXPECT_EQ(h.window.Text(WindowField::kLabel1),
+            "Image 1 : c:\\img\\p1.jpg - on connection p1.jpg");
+  EXPECT_TRUE(h.ftp.ImageOnServer("P2M.JPG"));
+  EXPECT_FALSE(h.ftp.ImageOnServer("p3.jpg"));
+  EXPECT_FALSE(h.ftp.ImageOnServer("p1.jpg "));  // whole entry, no trimming
+  for (int i = 0; i < 20; ++i) h.ftp.ImageOnServer("q" + std::to_string(i) + ".jpg");
+  EXPECT_EQ(server->CountCommand("NLST"), 1);
+  EXPECT_EQ(server->CountCommand("USER"), 1);
+  EXPECT_EQ(server->CountCommand("CWD www/pixtrove"), 1);
+  EXPECT_EQ(server->CountCommand("QUIT"), 0);
+  EXPECT_EQ(server->Commands().back(), "NLST");
+  ASSERT_TRUE(h.state.image_server_listing.has_value());
+  EXPECT_EQ(*h.state.image_server_listing, (std::unordered_set<std::string>{"P1.JPG", "P2M.JPG"}));
+  // Logged once, just before the listing.
+  std::string log = h.LogText();
+  EXPECT_THAT(log, HasSubstr(" - Lecture du répertoire FTP Pixtrove\r\n"));
+  EXPECT_EQ(log.find("Lecture"), log.rfind("Lecture"));
+  // Status texts of the session reached the memo, in order.
+  std::string memo = h.MemoText();
+  size_t resolving = memo.find("Resolving hostname 127.0.0.1.");
+  size_t connected = memo.find("Connected.");
+  size_t logged_in = memo.find("Logged in.");
+  size_t cwd = memo.find("Changing folder to www/pixtrove.");
+  size_t listing = memo.find("Listing names.");
+  ASSERT_NE(listing, std::string::npos);
+  EXPECT_LT(resolving, connected);
+  EXPECT_LT(connected, logged_in);
+  EXPECT_LT(logged_in, cwd);
+  EXPECT_LT(cwd, listing);
+}
+
+TEST_F(ImageServerTest, RefusedLoginIsSwallowedAndRetried) {
+  FtpServerOptions options;
+  options.refuse_login = true;
+  Start(options);
+  WriteFile(Pixtrove("p1.jpg"), "x");
+  EXPECT_FALSE(h.ftp.ImageOnServer("p1.jpg"));
+  EXPECT_FALSE(h.ftp.ImageOnServer("p1.jpg"));
+  EXPECT_EQ(server->CountCommand("PASS"), 2);
+  EXPECT_EQ(server->CountCommand("NLST"), 0);
+  EXPECT_FALSE(h.state.image_server_listing.has_value());
+  EXPECT_THAT(h.MemoText(), HasSubstr("Server reply: 530 Authentication failed."));
+}
+
+TEST_F(ImageServerTest, RefusedFolderLeavesTheSessionInItsLoginFolder) {
+  FtpServerOptions options;
+  options.refuse_cwd = true;
+  Start(options);
+  WriteFile(server->Home() + "/home-photo.jpg", "x");
+  WriteFile(Pixtrove("p1.jpg"), "x");
+  // The failed change of folder answers false, but the session stays logged in.
+  EXPECT_FALSE(h.ftp.ImageOnServer("home-photo.jpg"));
+  EXPECT_FALSE(h.state.image_server_listing.has_value());
+  EXPECT_THAT(h.MemoText(), HasSubstr("Server reply: 550 Folder change refused."));
+  // The next call finds it connected and lists the login folder.
+  EXPECT_TRUE(h.ftp.ImageOnServer("home-photo.jpg"));
+  EXPECT_FALSE(h.ftp.ImageOnServer("p1.jpg"));
+  EXPECT_EQ(server->CountCommand("NLST"), 1);
+  // Uploads land in the login folder as well.
+  const std::string local = h.Windir() + "/up.jpg";
+  WriteFile(local, "photo bytes");
+  h.ftp.SendImage(local);
+  EXPECT_EQ(ReadFile(server->Home() + "/up.jpg"), "photo bytes");
+  EXPECT_FALSE(std::filesystem::exists(Pixtrove("up.jpg")));
+}
+
+TEST_F(ImageServerTest, FailedListingIsRaised) {
+  FtpServerOptions options;
+  options.fail_nlst = true;
+  Start(options);
+  try {
+    h.ftp.ImageOnServer("p1.jpg");
+    FAIL() << "no error";
+  } catch (const FtpError& error) {
+    EXPECT_EQ(error.stage(), FtpError::Stage::kList);
+    EXPECT_THAT(error.what(),
+                HasSubstr("FTP IdFTP1 (127.0.0.1:" + std::to_string(server->port()) + ") : "));
+    EXPECT_THAT(error.what(), HasSubstr("550 Name listing refused."));
+    EXPECT_THAT(error.what(), Not(HasSubstr(options.password)));
+  }
+  EXPECT_THAT(h.LogText(), HasSubstr(" - Lecture du répertoire FTP Pixtrove\r\n"));
+}
+
+TEST_F(ImageServerTest, SendImageStoresByteIdenticalUnderItsFileName) {
+  Start();
+  std::string bytes;
+  for (int i = 0; i < 70000; ++i) bytes += static_cast<char>((i * 7) % 256);
+  bytes += "\r\n\n\r";  // binary type: line ends stay as they are
+  WriteFile(h.Windir() + "/p9.jpg", bytes);
+  WriteFile(Pixtrove("p9.jpg"), "older and longer content that must be replaced, not appended");
+  h.window.SetText(WindowField::kLabel1, "Image 1 : p9");
+  h.window.SetText(WindowField::kLabel2, "Update 1 : p9");
+  h.ftp.SendImage(h.Windir() + "\\p9.jpg");
+  EXPECT_EQ(ReadFile(Pixtrove("p9.jpg")), bytes);
+  EXPECT_EQ(h.window.Text(WindowField::kLabel1), "Image 1 : p9 - on connection");
+  EXPECT_EQ(h.window.Text(WindowField::kLabel2), "Update 1 : p9 - on transfert");
+  EXPECT_THAT(server->Commands(), ::testing::Contains("TYPE I"));
+  EXPECT_THAT(server->Commands(), ::testing::Contains("STOR p9.jpg"));
+  EXPECT_EQ(server->CountCommand("APPE"), 0);
+  EXPECT_EQ(server->CountCommand("PASV") + server->CountCommand("EPSV"), 0);  // active mode
+  EXPECT_THAT(h.MemoText(), HasSubstr("Storing p9.jpg."));
+  EXPECT_THAT(h.MemoText(), HasSubstr("Transfer complete."));
+}
+
+TEST_F(ImageServerTest, SendImageFailuresAreSilent) {
+  FtpServerOptions options;
+  options.refuse_stor = true;
+  Start(options);
+  WriteFile(h.Windir() + "/p1.jpg", "x");
+  h.ftp.SendImage(h.Windir() + "\\p1.jpg");
+  h.ftp.SendImage(h.Windir() + "\\missing.jpg");
+  EXPECT_FALSE(std::filesystem::exists(Pixtrove("p1.jpg")));
+  EXPECT_THAT(h.MemoText(), HasSubstr("Server reply: 553 Storing refused."));
+  EXPECT_EQ(h.LogText(), "");
+  // One login for both uploads.
+  EXPECT_EQ(server->CountCommand("USER"), 1);
+}
+
+// ---- Portal drop ----
+
+class PortalDropTest : public ::testing::Test {
+ protected:
+  void Start(FtpServerOptions options = {}) {
+    options.folders.push_back("depot");
+    server = std::make_unique<FtpTestServer>(options);
+    h.PointPortalDropAt(server->HostField(), options, "depot");
+  }
+  std::string Export(const std::string& name, const std::string& bytes) {
+    WriteFile(h.Windir() + "/" + name, bytes);
+    return h.Windir() + "\\" + name;
+  }
+  FtpHarness h;
+  std::unique_ptr<FtpTestServer> server;
+};
+
+TEST_F(PortalDropTest, UploadsTheExportFileWithProgress) {
+  Start();
+  std::string bytes(300000, 'v');
+  const std::string local = Export("FerlaneDatasVO-20261209.xml", bytes);
+  Label2Recorder recorder;
+  h.window.SetObserver(&recorder);
+  std::string result = "stale";
+  h.ftp.SendExportFile(local, result);
+  h.window.SetObserver(nullptr);
+  EXPECT_EQ(result, "Transfert FTP OK : ");
+  EXPECT_EQ(ReadFile(server->Home() + "/depot/FerlaneDatasVO-20261209.xml"), bytes);
+  EXPECT_EQ(h.window.Text(WindowField::kLabel1), "Connexion PARUVENDU - on connection");
+  EXPECT_EQ(h.state.progress_max, 300000);
+  EXPECT_EQ(h.window.Text(WindowField::kLabel2), "Transfert en cours : 100%");
+  ASSERT_GE(recorder.texts.size(), 2u);
+  EXPECT_EQ(recorder.texts.front(), "Label2 - on transfert");
+  EXPECT_LE(recorder.texts.size(), 102u);
+  EXPECT_EQ(h.state.last_shown_percentage, 100);
+}
+
+TEST_F(PortalDropTest, MissingLocalFileIsATransferError) {
+  Start();
+  std::string result;
+  h.ftp.SendExportFile(h.Windir() + "\\absent.xml", result);
+  EXPECT_EQ(result, "Transfert FTP : Erreur lors du transfert. ");
+  EXPECT_EQ(h.state.progress_max, -1);
+  EXPECT_EQ(server->CountCommand("STOR"), 0);
+}
+
+TEST_F(PortalDropTest, RefusedStoreIsATransferError) {
+  FtpServerOptions options;
+  options.refuse_stor = true;
+  Start(options);
+  std::string result;
+  h.ftp.SendExportFile(Export("a.xml", "<a/>"), result);
+  EXPECT_EQ(result, "Transfert FTP : Erreur lors du transfert. ");
+  EXPECT_THAT(h.MemoText(), HasSubstr("Server reply: 553 Storing refused."));
+}
+
+TEST_F(PortalDropTest, RefusedLoginIsAConnectionErrorWithoutUpload) {
+  FtpServerOptions options;
+  options.refuse_login = true;
+  Start(options);
+  std::string result;
+  h.ftp.SendExportFile(Export("a.xml", "<a/>"), result);
+  EXPECT_EQ(result, "Transfert FTP : Erreur Connexion au serveur. ");
+  EXPECT_EQ(server->CountCommand("STOR"), 0);
+  EXPECT_EQ(h.window.Text(WindowField::kLabel2), "Label2");
+}
+
+TEST_F(PortalDropTest, RefusedFolderGivesConnectionErrorThenLaterUploadsGoToLoginFolder) {
+  FtpServerOptions options;
+  options.refuse_cwd = true;
+  Start(options);
+  std::string result;
+  h.ftp.SendExportFile(Export("a.xml", "<a/>"), result);
+  EXPECT_EQ(result, "Transfert FTP : Erreur Connexion au serveur. ");
+  h.ftp.SendExportFile(Export("b.xml", "<b/>"), result);
+  EXPECT_EQ(result, "Transfert FTP OK : ");
+  EXPECT_EQ(ReadFile(server->Home() + "/b.xml"), "<b/>");
+  EXPECT_FALSE(std::filesystem::exists(server->Home() + "/depot/b.xml"));
+  EXPECT_EQ(server->CountCommand("CWD depot"), 1);
+}
+
+TEST_F(PortalDropTest, UnreachableServerIsAConnectionError) {
+  h.PointPortalDropAt("127.0.0.1:" + std::to_string(ClosedPort()), {}, "depot");
+  h.state.selected_portal = "AUTOSCOUT24";
+  std::string result;
+  h.ftp.SendExportFile(Export("a.zip", "PK"), result);
+  EXPECT_EQ(result, "Transfert FTP : Erreur Connexion au serveur. ");
+  EXPECT_EQ(h.window.Text(WindowField::kLabel1), "Connexion AUTOSCOUT24 - on connection");
+  EXPECT_EQ(h.state.progress_max, 2);
+}
+
+TEST_F(PortalDropTest, ServerStoppedBetweenTwoCallsIsNoticedAtTheNextCall) {
+  Start();
+  std::string result;
+  h.ftp.SendExportFile(Export("a.xml", "<a/>"), result);
+  EXPECT_EQ(result, "Transfert FTP OK : ");
+  server->Stop();
+  h.ftp.SendExportFile(Export("b.xml", "<b/>"), result);
+  EXPECT_EQ(result, "Transfert FTP : Erreur Connexion au serveur. ");
+  EXPECT_THAT(h.MemoText(), HasSubstr("Disconnected."));
+}
+
+TEST_F(PortalDropTest, ReconnectsAfterTheServerCameBack) {
+  Start();
+  std::string result;
+  h.ftp.SendExportFile(Export("a.xml", "<a/>"), result);
+  EXPECT_EQ(result, "Transfert FTP OK : ");
+  // Same port, new server: the old connection is dead.
+  int port = server->port();
+  server.reset();
+  FtpServerOptions options;
+  options.folders.push_back("depot");
+  server = std::make_unique<FtpTestServer>(options);
+  h.PointPortalDropAt(server->HostField(), options, "depot");
+  (void)port;
+  h.ftp.SendExportFile(Export("b.xml", "<b/>"), result);
+  EXPECT_EQ(result, "Transfert FTP OK : ");
+  EXPECT_EQ(ReadFile(server->Home() + "/depot/b.xml"), "<b/>");
+}
+
+TEST(SilentServerTest, ServerThatNeverAnswersFailsWithinTheTimeOut) {
+  FtpHarness h;
+  SilentServer silent;
+  h.PointPortalDropAt("127.0.0.1:" + std::to_string(silent.port()), {}, "depot");
+  h.PointImageServerAt("127.0.0.1:" + std::to_string(silent.port()), {}, "www/pixtrove");
+  h.state.image_server_check = true;
+  auto start = std::chrono::steady_clock::now();
+  std::string result;
+  h.ftp.SendExportFile(h.Windir() + "\\a.xml", result);
+  EXPECT_EQ(result, "Transfert FTP : Erreur Connexion au serveur. ");
+  EXPECT_FALSE(h.ftp.ImageOnServer("p1.jpg"));
+  // Two attempts with 2-second limits: far from hanging.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_THAT(h.MemoText(), HasSubstr("Error: FTP IdFTP2 (127.0.0.1:"));
+}
+
+// ---- The password never shows ----
+
+TEST(PasswordTest, NeverInMemoLogOrErrorTexts) {
+  FtpHarness h;
+  FtpServerOptions options;
+  options.password = "Zq9-Secret-Pw";
+  options.folders = {"www/pixtrove", "depot"};
+  options.fail_nlst = true;
+  FtpTestServer server(options);
+  h.PointImageServerAt(server.HostField(), options, "www/pixtrove");
+  h.PointPortalDropAt(server.HostField(), options, "depot");
+  h.state.image_server_check = true;
+  std::string errors;
+  try {
+    h.ftp.ImageOnServer("p1.jpg");
+  } catch (const Error& error) {
+    errors += error.what();
+  }
+  std::string result;
+  WriteFile(h.Windir() + "/a.xml", "<a/>");
+  h.ftp.SendExportFile(h.Windir() + "\\a.xml", result);
+  EXPECT_EQ(result, "Transfert FTP OK : ");
+  // And with a refused login.
+  h.window.SetText(WindowField::kParamPassword, "Zq9-Wrong-Pw");
+  FtpHarness other;
+  other.PointPortalDropAt(server.HostField(), options, "depot");
+  other.window.SetText(WindowField::kParamPassword, "Zq9-Wrong-Pw");
+  other.ftp.SendExportFile(h.Windir() + "\\a.xml", result);
+  EXPECT_EQ(result, "Transfert FTP : Erreur Connexion au serveur. ");
+  try {
+    other.ftp.IdFTP2().Connect();
+  } catch (const FtpError& error) {
+    EXPECT_EQ(error.stage(), FtpError::Stage::kLogin);
+    errors += error.what();
+  }
+  EXPECT_THAT(errors, HasSubstr("550 Name listing refused."));
+  EXPECT_THAT(errors, HasSubstr("530"));
+  for (const std::string& text : {h.MemoText(), h.LogText(), other.MemoText(), errors}) {
+    EXPECT_THAT(text, Not(HasSubstr("Zq9-Secret-Pw")));
+    EXPECT_THAT(text, Not(HasSubstr("Zq9-Wrong-Pw")));
+    EXPECT_THAT(text, Not(HasSubstr("PASS")));
+  }
+  EXPECT_THAT(h.MemoText(), HasSubstr("Logging in as pixuser."));
+  EXPECT_THAT(other.MemoText(), HasSubstr("Server reply: 530"));
+}
+
+}  // namespace
+}  // namespace kalvex

@@ -1,0 +1,268 @@
+#include "ftp/photo_sync.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "ftp/ftp_test_harness.h"
+
+namespace kalvex {
+namespace {
+
+using testing::ClosedPort;
+using testing::FtpHarness;
+using testing::FtpServerOptions;
+using testing::FtpTestServer;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using testing::PathExists;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+// Log lines without their time stamps.
+std::vector<std::string> LogTexts(const std::string& log) {
+  std::vector<std::string> texts;
+  size_t start = 0;
+  while (start < log.size()) {
+    size_t end = log.find("\r\n", start);
+    if (end == std::string::npos) end = log.size();
+    std::string line = log.substr(start, end - start);
+    size_t dash = line.find(" - ");
+    texts.push_back(dash == std::string::npos ? line : line.substr(dash + 3));
+    start = end + 2;
+  }
+  return texts;
+}
+
+TEST(ThumbnailNameTest, EveryJpgIgnoringCaseBecomesLowerCaseMJpg) {
+  EXPECT_EQ(ThumbnailName("P1.JPG"), "P1m.jpg");
+  EXPECT_EQ(ThumbnailName("p1.jpg"), "p1m.jpg");
+  EXPECT_EQ(ThumbnailName("c:\\img.Jpg\\p1.jPg"), "c:\\imgm.jpg\\p1m.jpg");
+  EXPECT_EQ(ThumbnailName("p1.jpeg"), "p1.jpeg");
+  EXPECT_EQ(ThumbnailName("p1.jpg.jpg"), "p1m.jpgm.jpg");
+  EXPECT_EQ(ThumbnailName(""), "");
+}
+
+class PhotoSyncTest : public ::testing::Test {
+ protected:
+  PhotoSyncTest() {
+    photos = h.Windir() + "/photos";
+    std::filesystem::create_directories(photos);
+    h.state.photo_folder = h.Windir() + "\\photos";
+  }
+  void Photo(const std::string& name, const std::string& bytes = "jpeg") {
+    WriteFile(photos + "/" + name, bytes);
+  }
+  void StartServer(FtpServerOptions options = {}) {
+    options.folders.push_back("www/pixtrove");
+    server = std::make_unique<FtpTestServer>(options);
+    h.PointImageServerAt(server->HostField(), options, "www/pixtrove");
+    h.state.image_server_check = true;
+  }
+  std::string OnServer(const std::string& name) const {
+    return server->Home() + "/www/pixtrove/" + name;
+  }
+
+  FtpHarness h;
+  std::string photos;  // native
+  std::unique_ptr<FtpTestServer> server;
+};
+
+TEST_F(PhotoSyncTest, CheckOffWithBothFilesLogsNothingAndShowsTheThumbnail) {
+  Photo("p1.jpg");
+  Photo("p1m.jpg");
+  h.state.image_server_check = false;
+  h.state.photo_counter = 4;
+  SyncPhoto(h.context, "p1.jpg");
+  EXPECT_EQ(h.LogText(), "");
+  EXPECT_EQ(h.state.update_counter, 0);
+  EXPECT_EQ(h.window.Text(WindowField::kLabel1), "Image 4 : " + h.state.photo_folder + "\\p1m.jpg");
+  EXPECT_EQ(h.window.Text(WindowField::kLabel2), "Label2");
+}
+
+TEST_F(PhotoSyncTest, CheckOffWithMissingPhotoWritesNothing) {
+  h.state.image_server_check = false;
+  SyncPhoto(h.context, "absent.jpg");
+  EXPECT_EQ(h.LogText(), "");
+}
+
+TEST_F(PhotoSyncTest, MissingLocallyAndOnServerIsReported) {
+  StartServer();
+  SyncPhoto(h.context, "absent.jpg");
+  EXPECT_THAT(LogTexts(h.LogText()),
+              ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove",
+                                     "Pb Existence : absent.jpg", "Pb Existence : absentm.jpg"));
+}
+
+TEST_F(PhotoSyncTest, PhotoMissingOnServerIsUploadedByteIdentical) {
+  StartServer();
+  std::string bytes;
+  for (int i = 0; i < 5000; ++i) bytes += static_cast<char>(i % 251);
+  Photo("p1.jpg", bytes);
+  Photo("p1m.jpg", "thumb");
+  h.state.photo_counter = 1;
+  SyncPhoto(h.context, "p1.jpg");
+  EXPECT_EQ(ReadFile(OnServer("p1.jpg")), bytes);
+  EXPECT_EQ(ReadFile(OnServer("p1m.jpg")), "thumb");
+  EXPECT_EQ(h.state.update_counter, 2);
+  EXPECT_THAT(LogTexts(h.LogText()),
+              ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove", "Update 1 : p1.jpg",
+                                     "Update 2 : p1m.jpg"));
+  const std::string thumb_path = h.state.photo_folder + "\\p1m.jpg";
+  EXPECT_EQ(h.window.Text(WindowField::kLabel2), "Update 2 : " + thumb_path + " - on transfert");
+  EXPECT_EQ(h.window.Text(WindowField::kLabel1), "Image 1 : " + thumb_path);
+}
+
+TEST_F(PhotoSyncTest, PhotoAlreadyOnServerIsNotSentAgain) {
+  StartServer();
+  Photo("p1.jpg", "local");
+  Photo("p1m.jpg", "local thumb");
+  WriteFile(OnServer("P1.JPG"), "server");
+  WriteFile(OnServer("p1m.jpg"), "server thumb");
+  SyncPhoto(h.context, "p1.jpg");
+  EXPECT_EQ(server->CountCommand("STOR"), 0);
+  EXPECT_EQ(ReadFile(OnServer("p1m.jpg")), "server thumb");
+  EXPECT_EQ(h.state.update_counter, 0);
+  EXPECT_THAT(LogTexts(h.LogText()), ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove"));
+}
+
+TEST_F(PhotoSyncTest, OnlyTheMissingThumbnailIsUploaded) {
+  StartServer();
+  Photo("p1.jpg");
+  Photo("p1m.jpg", "thumb");
+  WriteFile(OnServer("p1.jpg"), "server");
+  h.state.update_counter = 6;
+  SyncPhoto(h.context, "p1.jpg");
+  EXPECT_EQ(h.state.update_counter, 7);
+  EXPECT_EQ(server->CountCommand("STOR"), 1);
+  EXPECT_THAT(server->Commands(), ::testing::Contains("STOR p1m.jpg"));
+  EXPECT_EQ(ReadFile(OnServer("p1m.jpg")), "thumb");
+  EXPECT_THAT(LogTexts(h.LogText()),
+              ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove", "Update 7 : p1m.jpg"));
+}
+
+TEST_F(PhotoSyncTest, ListingIsMadeOncePerProcessWhateverTheNumberOfPhotos) {
+  StartServer();
+  for (int i = 0; i < 12; ++i) {
+    Photo("v" + std::to_string(i) + ".jpg");
+    WriteFile(OnServer("v" + std::to_string(i) + ".jpg"), "s");
+    WriteFile(OnServer("v" + std::to_string(i) + "m.jpg"), "s");
+  }
+  for (int i = 0; i < 12; ++i) SyncPhoto(h.context, "v" + std::to_string(i) + ".jpg");
+  EXPECT_EQ(server->CountCommand("NLST"), 1);
+  EXPECT_EQ(server->CountCommand("USER"), 1);
+  EXPECT_EQ(h.state.update_counter, 0);
+}
+
+TEST_F(PhotoSyncTest, UnreachableServerCountsEveryLocalFileAsAnUpdate) {
+  h.PointImageServerAt("127.0.0.1:" + std::to_string(ClosedPort()), {}, "www/pixtrove");
+  h.state.image_server_check = true;
+  Photo("p1.jpg");
+  Photo("p1m.jpg");
+  SyncPhoto(h.context, "p1.jpg");
+  EXPECT_EQ(h.state.update_counter, 2);
+  EXPECT_THAT(LogTexts(h.LogText()),
+              ::testing::ElementsAre("Update 1 : p1.jpg", "Update 2 : p1m.jpg"));
+}
+
+// ---- AutoScout24 staging ----
+
+class StagePhotoTest : public PhotoSyncTest {
+ protected:
+  StagePhotoTest() {
+    staging = h.Windir() + "/stage";
+    h.state.staging_folder = h.Windir() + "\\stage";
+  }
+  std::string staging;  // native
+};
+
+TEST_F(StagePhotoTest, CopiesUnderVehicleAndIndexAndCounts) {
+  Photo("abc.jpg", "abc bytes");
+  Photo("abcm.jpg", "thumb");
+  h.state.image_server_check = false;
+  h.state.photo_counter = 2;
+  StagePhotoForAutoScout24(h.context, 3, "http://img.test/photos/abc.jpg", "42");
+  EXPECT_EQ(ReadFile(staging + "/42_3.jpg"), "abc bytes");
+  EXPECT_EQ(h.state.photo_counter, 3);
+  EXPECT_EQ(h.window.Text(WindowField::kLabel1), "Image 3 : " + h.state.photo_folder + "\\abc.jpg");
+  EXPECT_EQ(h.LogText(), "");
+  // Only the photo is staged.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(staging),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST_F(StagePhotoTest, MissingPhotoIsReportedEvenWithTheCheckOff) {
+  h.state.image_server_check = false;
+  StagePhotoForAutoScout24(h.context, 1, "gone.jpg", "7");
+  EXPECT_FALSE(PathExists(staging + "/7_1.jpg"));
+  EXPECT_TRUE(std::filesystem::is_directory(staging));
+  EXPECT_THAT(LogTexts(h.LogText()),
+              ::testing::ElementsAre("Pb Existence : gone.jpg", "Pb Existence : gonem.jpg"));
+}
+
+TEST_F(StagePhotoTest, CountsMissingOnServerWithoutUploading) {
+  StartServer();
+  Photo("a.JPG", "new");
+  Photo("am.jpg", "thumb");
+  WriteFile(staging + "/9_1.jpg", "old staged copy");
+  StagePhotoForAutoScout24(h.context, 1, "x/a.JPG", "9");
+  EXPECT_EQ(ReadFile(staging + "/9_1.jpg"), "new");
+  EXPECT_EQ(h.state.update_counter, 2);
+  EXPECT_THAT(LogTexts(h.LogText()),
+              ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove", "Update 1 : a.JPG",
+                                     "Update 2 : am.jpg"));
+  EXPECT_EQ(h.window.Text(WindowField::kLabel2), "Update 2 : " + h.state.photo_folder + "\\am.jpg");
+  EXPECT_EQ(server->CountCommand("STOR"), 0);
+}
+
+TEST_F(StagePhotoTest, ThumbnailOnServerStopsQuietly) {
+  StartServer();
+  Photo("b.jpg");
+  Photo("bm.jpg");
+  WriteFile(OnServer("b.jpg"), "s");
+  WriteFile(OnServer("bm.jpg"), "s");
+  StagePhotoForAutoScout24(h.context, 2, "b.jpg", "5");
+  EXPECT_EQ(h.state.update_counter, 0);
+  EXPECT_THAT(LogTexts(h.LogText()), ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove"));
+}
+
+// ---- DeleteFolderTree ----
+
+TEST(DeleteFolderTreeTest, RemovesReadOnlyFilesSubFoldersAndLinksButNotTheirTargets) {
+  TempDir dir;
+  const std::string root = dir / "stage";
+  std::filesystem::create_directories(root + "/sub/deeper");
+  WriteFile(root + "/readonly.jpg", "r");
+  ::chmod((root + "/readonly.jpg").c_str(), 0444);
+  WriteFile(root + "/sub/a.jpg", "a");
+  WriteFile(root + "/sub/deeper/b.jpg", "b");
+  ::chmod((root + "/sub/deeper").c_str(), 0555);  // a folder that does not let go of its files
+  std::filesystem::create_directories(dir / "outside");
+  WriteFile(dir / "outside/keep.jpg", "keep");
+  std::filesystem::create_directory_symlink(dir / "outside", root + "/link-to-folder");
+  std::filesystem::create_symlink(dir / "outside/keep.jpg", root + "/link-to-file");
+
+  DeleteFolderTree(dir.path() + "\\stage");
+
+  EXPECT_FALSE(PathExists(root));
+  EXPECT_EQ(ReadFile(dir / "outside/keep.jpg"), "keep");
+}
+
+TEST(DeleteFolderTreeTest, MissingFolderAndLinkAsTheFolderItself) {
+  TempDir dir;
+  DeleteFolderTree(dir.path() + "\\absent");
+  EXPECT_FALSE(PathExists(dir / "absent"));
+  std::filesystem::create_directories(dir / "target");
+  WriteFile(dir / "target/keep.jpg", "keep");
+  std::filesystem::create_directory_symlink(dir / "target", dir / "stage");
+  DeleteFolderTree(dir.path() + "\\stage");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir / "stage"));
+  EXPECT_EQ(ReadFile(dir / "target/keep.jpg"), "keep");
+}
+
+}  // namespace
+}  // namespace kalvex

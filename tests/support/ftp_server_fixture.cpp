@@ -1,0 +1,128 @@
+#include "ftp_server_fixture.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace kalvex::testing {
+
+namespace {
+
+// A socket bound to 127.0.0.1 on an ephemeral port; its port in *port.
+int BindLoopback(int* port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) throw std::runtime_error("socket failed");
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = 0;
+  socklen_t length = sizeof(address);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    ::close(fd);
+    throw std::runtime_error("bind on 127.0.0.1 failed");
+  }
+  *port = ntohs(address.sin_port);
+  return fd;
+}
+
+}  // namespace
+
+FtpTestServer::FtpTestServer(FtpServerOptions options) : options_(std::move(options)) {
+  std::filesystem::create_directories(Home());
+  for (const std::string& folder : options_.folders)
+    std::filesystem::create_directories(Home() + "/" + folder);
+  const std::string port_file = files_.path() + "/port";
+  const std::string script = SourceDir() + "/tests/support/ftp_server.py";
+
+  std::vector<std::string> args = {
+      "/usr/bin/python3", script,        "--root",        Home(),
+      "--user",           options_.user, "--password",    options_.password,
+      "--port-file",      port_file,     "--command-log", files_.path() + "/commands"};
+  if (options_.refuse_login) args.push_back("--refuse-login");
+  if (options_.refuse_cwd) args.push_back("--refuse-cwd");
+  if (options_.fail_nlst) args.push_back("--fail-nlst");
+  if (options_.refuse_stor) args.push_back("--refuse-stor");
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  pid_ = pid;
+
+  // Wait for the port file (the server writes it once it listens).
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    std::ifstream in(port_file);
+    if (in >> port_) return;
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      throw std::runtime_error("ftp_server.py ended before listening");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  Stop();
+  throw std::runtime_error("ftp_server.py did not start");
+}
+
+FtpTestServer::~FtpTestServer() { Stop(); }
+
+void FtpTestServer::Stop() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGTERM);
+  int status = 0;
+  ::waitpid(pid_, &status, 0);
+  pid_ = -1;
+}
+
+std::string FtpTestServer::HostField() const { return "127.0.0.1:" + std::to_string(port_); }
+
+std::vector<std::string> FtpTestServer::Commands() const {
+  std::vector<std::string> commands;
+  std::ifstream in(files_.path() + "/commands");
+  for (std::string line; std::getline(in, line);) commands.push_back(line);
+  return commands;
+}
+
+int FtpTestServer::CountCommand(const std::string& verb) const {
+  int count = 0;
+  for (const std::string& command : Commands())
+    if (command == verb || command.rfind(verb + " ", 0) == 0) ++count;
+  return count;
+}
+
+SilentServer::SilentServer() {
+  fd_ = BindLoopback(&port_);
+  if (::listen(fd_, 16) != 0) {
+    ::close(fd_);
+    throw std::runtime_error("listen failed");
+  }
+}
+
+SilentServer::~SilentServer() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+int ClosedPort() {
+  int port = 0;
+  int fd = BindLoopback(&port);
+  ::close(fd);
+  return port;
+}
+
+}  // namespace kalvex::testing

@@ -1,0 +1,71 @@
+// FTP servers for tests, all on 127.0.0.1: a real one (ftp_server.py over Debian's
+// pyftpdlib, run with /usr/bin/python3) with its own user, home folder and injected
+// faults; a listener that accepts connections and never answers; a closed port.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace kalvex::testing {
+
+struct FtpServerOptions {
+  std::string user = "pixuser";
+  std::string password = "Pw-7rZq!k2";
+  std::vector<std::string> folders;  // created below the home folder before start
+  bool refuse_login = false;         // 530 to every PASS
+  bool refuse_cwd = false;           // 550 to every CWD
+  bool fail_nlst = false;            // 550 to every NLST
+  bool refuse_stor = false;          // 553 to every STOR
+};
+
+class FtpTestServer {
+ public:
+  // Starts the server and waits until it listens; throws std::runtime_error otherwise.
+  explicit FtpTestServer(FtpServerOptions options = {});
+  ~FtpTestServer();
+  FtpTestServer(const FtpTestServer&) = delete;
+  FtpTestServer& operator=(const FtpTestServer&) = delete;
+
+  // Stops the server (SIGTERM) and waits for it; connections it held are closed.
+  void Stop();
+
+  int port() const { return port_; }
+  // "127.0.0.1:" + port, as the host edit field carries it.
+  std::string HostField() const;
+  const FtpServerOptions& options() const { return options_; }
+  // Native path of the user's home folder.
+  std::string Home() const { return files_.path() + "/home"; }
+  // Every command received so far, one per entry ("NLST", "STOR p1.jpg"); PASS
+  // without its argument.
+  std::vector<std::string> Commands() const;
+  // How many received commands begin with the verb.
+  int CountCommand(const std::string& verb) const;
+
+ private:
+  FtpServerOptions options_;
+  TempDir files_;
+  int pid_ = -1;
+  int port_ = 0;
+};
+
+// Accepts TCP connections on 127.0.0.1 (the system completes them) and never sends a
+// byte, like an FTP server that hangs before its greeting.
+class SilentServer {
+ public:
+  SilentServer();
+  ~SilentServer();
+  SilentServer(const SilentServer&) = delete;
+  SilentServer& operator=(const SilentServer&) = delete;
+  int port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
+// A port on 127.0.0.1 where nothing listens (just released by the system).
+int ClosedPort();
+
+}  // namespace kalvex::testing
