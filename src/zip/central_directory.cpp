@@ -1,8 +1,8 @@
 #include "zip/central_directory.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <memory>
+#include <fstream>
+#include <optional>
 
 #include "platform/code_page.h"
 #include "zip/zip_error.h"
@@ -19,29 +19,26 @@ uint32_t Get32(const uint8_t* p) {
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
 // Reads exactly `size` bytes at `offset`; false on a short read or a failed seek.
-bool ReadAt(std::FILE* f, int64_t offset, void* buffer, size_t size) {
-  if (offset < 0 || ::fseeko(f, static_cast<off_t>(offset), SEEK_SET) != 0) return false;
-  return std::fread(buffer, 1, size, f) == size;
+bool ReadAt(std::ifstream& f, int64_t offset, void* buffer, size_t size) {
+  f.clear();
+  if (offset < 0 || !f.seekg(static_cast<std::streamoff>(offset))) return false;
+  return static_cast<bool>(f.read(static_cast<char*>(buffer), static_cast<std::streamsize>(size)));
 }
 
-bool ReadNext(std::FILE* f, std::string& out, size_t size) {
+bool ReadNext(std::ifstream& f, std::string& out, size_t size) {
   out.assign(size, '\0');
-  return size == 0 || std::fread(out.data(), 1, size, f) == size;
+  return size == 0 || static_cast<bool>(f.read(out.data(), static_cast<std::streamsize>(size)));
 }
 
-int64_t FileSize(std::FILE* f) {
-  if (::fseeko(f, 0, SEEK_END) != 0) return -1;
-  return static_cast<int64_t>(::ftello(f));
+int64_t FileSize(std::ifstream& f) {
+  f.clear();
+  if (!f.seekg(0, std::ios::end)) return -1;
+  return static_cast<int64_t>(f.tellg());
 }
 
 // Position of the end-of-directory record, or -1.
-int64_t FindEndOfDirectory(std::FILE* f) {
+int64_t FindEndOfDirectory(std::ifstream& f) {
   int64_t size = FileSize(f);
   if (size < 22) return -1;
   uint8_t tail[22];
@@ -98,20 +95,20 @@ void ReadCentralDirectory(const DirectoryReadOptions& options, TEOCHInfo& eoch,
                           std::vector<TFileInfo>& contents, bool& oem_flag) {
   auto ask = [&](const std::string& message) { return options.ask && options.ask(message); };
   contents.clear();
-  FileHandle file;
+  std::ifstream file;
   int64_t position = -1;
   while (true) {
-    file.reset(std::fopen(options.native_path.c_str(), "rb"));
-    if (file) position = FindEndOfDirectory(file.get());
+    file.open(options.native_path, std::ios::binary);
+    if (file) position = FindEndOfDirectory(file);
     if (position >= 0) break;
-    file.reset();
+    file.close();
     // A disk of a multi-disk set other than the last holds no record: ask for the last.
     std::optional<int> disk = zip_platform::MultiDiskSetDisk(options.native_path);
     if (!disk) throw ZipException(zip_text::NotAValidZipFile(options.display_path));
     if (!ask(zip_text::LastDiskWanted(*disk))) return;
   }
 
-  if (!ReadAt(file.get(), position, eoch.record.data(), eoch.record.size())) {
+  if (!ReadAt(file, position, eoch.record.data(), eoch.record.size())) {
     throw ZipException(zip_text::NotAValidZipFile(options.display_path));
   }
   eoch.position = position;
@@ -120,7 +117,7 @@ void ReadCentralDirectory(const DirectoryReadOptions& options, TEOCHInfo& eoch,
   }
   eoch.comment.clear();
   std::string comment;
-  if (ReadNext(file.get(), comment, eoch.CommentLength())) {
+  if (ReadNext(file, comment, eoch.CommentLength())) {
     eoch.comment = DecodeZipText(comment, false, oem_flag);
   }
 
@@ -143,10 +140,12 @@ void ReadCentralDirectory(const DirectoryReadOptions& options, TEOCHInfo& eoch,
     contents.clear();
     throw ZipException(zip_text::kHeaderReadError);
   };
-  if (start < 0 || ::fseeko(file.get(), static_cast<off_t>(start), SEEK_SET) != 0) fail();
+  file.clear();
+  if (start < 0 || !file.seekg(static_cast<std::streamoff>(start))) fail();
   for (uint32_t i = 0; i < eoch.EntryCount(); ++i) {
     TFileInfo info;
-    if (std::fread(info.header.data(), 1, info.header.size(), file.get()) != info.header.size()) {
+    if (!file.read(reinterpret_cast<char*>(info.header.data()),
+                   static_cast<std::streamsize>(info.header.size()))) {
       // On a set the directory goes on at the start of the next disk; a single file has
       // nothing more to give.
       fail();
@@ -159,9 +158,9 @@ void ReadCentralDirectory(const DirectoryReadOptions& options, TEOCHInfo& eoch,
     }
     info.encrypted = static_cast<uint8_t>(info.Flags() & 1);
     std::string name, extra, entry_comment;
-    if (!ReadNext(file.get(), name, Get16(&info.header[28])) ||
-        !ReadNext(file.get(), extra, Get16(&info.header[30])) ||
-        !ReadNext(file.get(), entry_comment, Get16(&info.header[32]))) {
+    if (!ReadNext(file, name, Get16(&info.header[28])) ||
+        !ReadNext(file, extra, Get16(&info.header[30])) ||
+        !ReadNext(file, entry_comment, Get16(&info.header[32]))) {
       fail();
     }
     const bool utf8 = (info.Flags() & 0x0800) != 0;

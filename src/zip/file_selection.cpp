@@ -1,7 +1,6 @@
 #include "zip/file_selection.h"
 
-#include <fnmatch.h>
-#include <sys/stat.h>
+#include <unicode/utf8.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -9,6 +8,7 @@
 #include <system_error>
 
 #include "platform/platform.h"
+#include "platform/unicode_case.h"
 #include "zip/zip_platform.h"
 
 namespace kalvex {
@@ -83,10 +83,8 @@ class Selector {
     } else if (last.empty()) {
       Walk(folder, written_folder, "", "*");
     } else {
-      struct stat st;
-      if (::stat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-        AddFile(folder, written_folder, "", last, st);
-      }
+      std::optional<zip_platform::FolderEntry> entry = zip_platform::LookUp(native);
+      if (entry && entry->regular_file) AddFile(folder, written_folder, "", *entry);
     }
   }
 
@@ -123,12 +121,12 @@ class Selector {
   }
 
   void AddFile(const std::string& folder, const std::string& written_folder,
-               const std::string& relative_folder, const std::string& name, const struct stat& st) {
+               const std::string& relative_folder, const zip_platform::FolderEntry& entry) {
     SelectedFile file;
-    file.path = Join(folder, relative_folder + name);
-    file.entry_name = EntryName(folder, written_folder, relative_folder + name);
-    file.size = static_cast<int64_t>(st.st_size);
-    file.mtime = st.st_mtime;
+    file.path = Join(folder, relative_folder + entry.name);
+    file.entry_name = EntryName(folder, written_folder, relative_folder + entry.name);
+    file.size = entry.size;
+    file.mtime = entry.mtime;
     if (!names_.insert(file.entry_name).second) {
       ++result_.duplicates;
       return;
@@ -143,25 +141,16 @@ class Selector {
 
   void Walk(const std::string& folder, const std::string& written_folder,
             const std::string& relative_folder, const std::string& pattern) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (fs::directory_iterator it(Join(folder, relative_folder), ec), end; !ec && it != end;
-         it.increment(ec)) {
-      names.push_back(it->path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
     std::vector<std::string> folders;
-    for (const std::string& name : names) {
-      if (!options_.hidden && zip_platform::IsHiddenName(name)) continue;
-      std::string path = Join(folder, relative_folder + name);
-      struct stat link;
-      struct stat st;
-      if (::lstat(path.c_str(), &link) != 0 || ::stat(path.c_str(), &st) != 0) continue;
-      if (S_ISREG(st.st_mode)) {
-        if (MatchesPattern(name, pattern))
-          AddFile(folder, written_folder, relative_folder, name, st);
-      } else if (S_ISDIR(st.st_mode) && !S_ISLNK(link.st_mode)) {
-        folders.push_back(name);
+    for (const zip_platform::FolderEntry& entry :
+         zip_platform::ListFolder(Join(folder, relative_folder))) {
+      if (entry.hidden && !options_.hidden) continue;
+      if (entry.regular_file) {
+        if (MatchesPattern(entry.name, pattern)) {
+          AddFile(folder, written_folder, relative_folder, entry);
+        }
+      } else if (entry.folder) {
+        folders.push_back(entry.name);
       }
     }
     if (!options_.recurse) return;
@@ -182,19 +171,46 @@ class Selector {
 }  // namespace
 
 bool MatchesPattern(const std::string& name, const std::string& pattern) {
-  // Only "*" and "?" are wildcards: brackets and backslashes are plain characters.
-  auto matches = [&name](const std::string& wanted) {
-    std::string escaped;
-    for (char c : wanted) {
-      if (c == '[' || c == ']' || c == '\\') escaped.push_back('\\');
-      escaped.push_back(c);
+  auto code_points = [](const std::string& text) {
+    std::string upper = UpperCaseUnicode(text);
+    std::vector<int32_t> out;
+    const auto* s = reinterpret_cast<const uint8_t*>(upper.data());
+    int32_t length = static_cast<int32_t>(upper.size());
+    for (int32_t i = 0; i < length;) {
+      int32_t start = i;
+      UChar32 c;
+      U8_NEXT(s, i, length, c);
+      out.push_back(c >= 0 ? c : -1 - s[start]);  // a stray byte stands for itself
     }
-    return ::fnmatch(escaped.c_str(), name.c_str(), FNM_CASEFOLD) == 0;
+    return out;
   };
-  if (matches(pattern)) return true;
+  // "*" any run of characters, "?" one character; letter case ignored.
+  auto matches = [](const std::vector<int32_t>& n, const std::vector<int32_t>& p) {
+    size_t ni = 0, pi = 0, star = std::string::npos, resume = 0;
+    while (ni < n.size()) {
+      if (pi < p.size() && (p[pi] == '?' || (p[pi] != '*' && p[pi] == n[ni]))) {
+        ++ni;
+        ++pi;
+      } else if (pi < p.size() && p[pi] == '*') {
+        star = pi++;
+        resume = ni;
+      } else if (star != std::string::npos) {
+        pi = star + 1;
+        ni = ++resume;
+      } else {
+        return false;
+      }
+    }
+    while (pi < p.size() && p[pi] == '*') ++pi;
+    return pi == p.size();
+  };
+  std::vector<int32_t> n = code_points(name);
+  std::vector<int32_t> p = code_points(pattern);
+  if (matches(n, p)) return true;
   // "name.*" also matches a name without any dot.
-  return pattern.size() >= 2 && pattern.compare(pattern.size() - 2, 2, ".*") == 0 &&
-         name.find('.') == std::string::npos && matches(pattern.substr(0, pattern.size() - 2));
+  return p.size() >= 2 && p[p.size() - 2] == '.' && p.back() == '*' &&
+         std::find(n.begin(), n.end(), '.') == n.end() &&
+         matches(n, std::vector<int32_t>(p.begin(), p.end() - 2));
 }
 
 Selection SelectFiles(const std::vector<std::string>& specs, const SelectionOptions& options) {

@@ -51,6 +51,13 @@ TEST(MatchesPatternTest, WindowsStylePatterns) {
   EXPECT_TRUE(MatchesPattern("export", "export.*"));
   EXPECT_FALSE(MatchesPattern("export.xml", "*.csv"));
   EXPECT_TRUE(MatchesPattern("a[1].txt", "a[1].txt"));
+  EXPECT_FALSE(MatchesPattern("a1.txt", "a[1].txt"));
+  EXPECT_TRUE(MatchesPattern("V\xC3\xA9hicule.xml", "v\xC3\x89HICULE.*"));
+  EXPECT_TRUE(MatchesPattern("\xC3\xA9t\xC3\xA9", "?t?"));
+  EXPECT_TRUE(MatchesPattern("abcabcx", "*abc*x"));
+  EXPECT_FALSE(MatchesPattern("abcab", "*abc*x"));
+  EXPECT_TRUE(MatchesPattern("anything", "*"));
+  EXPECT_FALSE(MatchesPattern("", "?"));
 }
 
 TEST_F(FileSelectionTest, FolderWithStarDotStarTakesThePlainFilesDirectlyInIt) {

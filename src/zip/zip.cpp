@@ -411,16 +411,22 @@ int32_t TZip::Add() {
   // libzip leaves the archive untouched unless it completes; the copy puts it back when
   // a cancel comes after that.
   BackupFile backup;
-  const bool have_backup =
-      platform::FileExists(zip_file_name_) && backup.Make(temp_dir_, zip_file_name_);
+  const bool existed = platform::FileExists(zip_file_name_);
+  const bool have_backup = existed && backup.Make(temp_dir_, zip_file_name_);
 
   int32_t result = RunAdd();
 
   if (cancelled_ && result > 0) {
-    if (!have_backup || !backup.Restore(zip_file_name_)) {
+    if (!existed) {
+      // libzip created the archive: as it was is no archive at all.
+      platform::RemoveFile(zip_file_name_);
+      contents_.clear();
+      eoch_ = TEOCHInfo::Empty();
+    } else if (have_backup && backup.Restore(zip_file_name_)) {
+      ReadDirectory();
+    } else {
       throw ZipException(zip_text::UnableToCreate(zip_file_name_));
     }
-    ReadDirectory();
     if (OnContentsChanged) OnContentsChanged(*this);
     result = 0;
   }

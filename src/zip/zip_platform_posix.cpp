@@ -1,6 +1,9 @@
+#include <dirent.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/platform.h"
@@ -47,6 +50,40 @@ std::string CreateTempFile(const std::string& folder, const std::string& prefix)
   return name;
 }
 
-bool IsHiddenName(const std::string& name) { return !name.empty() && name[0] == '.'; }
+std::optional<FolderEntry> LookUp(const std::string& native_path) {
+  struct stat link;
+  if (::lstat(native_path.c_str(), &link) != 0) return std::nullopt;
+  FolderEntry entry;
+  size_t slash = native_path.find_last_of('/');
+  entry.name = slash == std::string::npos ? native_path : native_path.substr(slash + 1);
+  entry.hidden = !entry.name.empty() && entry.name[0] == '.';
+  struct stat target;
+  if (::stat(native_path.c_str(), &target) != 0) return entry;  // a dangling link
+  entry.regular_file = S_ISREG(target.st_mode);
+  entry.folder = S_ISDIR(target.st_mode) && !S_ISLNK(link.st_mode);
+  entry.size = static_cast<int64_t>(target.st_size);
+  entry.mtime = target.st_mtime;
+  return entry;
+}
+
+std::vector<FolderEntry> ListFolder(const std::string& native_folder) {
+  std::vector<FolderEntry> entries;
+  DIR* dir = ::opendir(native_folder.empty() ? "." : native_folder.c_str());
+  if (!dir) return entries;
+  std::string prefix =
+      native_folder.empty() || native_folder.back() == '/' ? native_folder : native_folder + "/";
+  while (dirent* e = ::readdir(dir)) {
+    std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    if (std::optional<FolderEntry> entry = LookUp(prefix + name)) {
+      entry->name = name;
+      entries.push_back(std::move(*entry));
+    }
+  }
+  ::closedir(dir);
+  std::sort(entries.begin(), entries.end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  return entries;
+}
 
 }  // namespace kalvex::zip_platform

@@ -453,6 +453,13 @@ TEST_F(ZipTest, ACancelAfterTheArchiveWasWrittenPutsTheBackupBack) {
   EXPECT_EQ(ReadFile(archive_), before);
   EXPECT_EQ(ContentNames(zip), (std::vector<std::string>{"README"}));
   EXPECT_EQ(RunCommand("ls -A " + Quote(zip.TempDir())).output, "");
+
+  // An archive that was gone before Add is gone again.
+  std::remove(archive_.c_str());
+  zip.FilesToAdd().push_back(stage_ + "/123.csv");
+  EXPECT_EQ(zip.Add(), 0);
+  EXPECT_FALSE(PathExists(archive_));
+  EXPECT_TRUE(zip.Contents().empty());
 }
 
 TEST_F(ZipTest, UpdateReplacesOnlyNewerFiles) {
