@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <utility>
 #include <vector>
 
+#include "exports/vehicle_document.h"
 #include "platform/unicode_case.h"
+#include "xml/xml_cursor.h"
 
 namespace kalvex {
 namespace {
@@ -68,6 +71,16 @@ class UpperCasedText {
   std::vector<std::pair<size_t, size_t>> shifts_;  // (upper offset, original offset)
 };
 
+// Joins pieces of text into one string.
+std::string Join(std::initializer_list<std::string_view> pieces) {
+  std::string text;
+  size_t size = 0;
+  for (std::string_view piece : pieces) size += piece.size();
+  text.reserve(size);
+  for (std::string_view piece : pieces) text.append(piece);
+  return text;
+}
+
 bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
 }  // namespace
@@ -116,15 +129,45 @@ void AppendListItem(std::string& list, std::string_view item) {
 
 std::string StripBrand(std::string_view text, std::string_view brand) {
   if (brand.empty()) return std::string(text);
-  std::string result = ReplaceIgnoringCase(text, std::string(brand) + " ", "");
+  std::string result = ReplaceIgnoringCase(text, Join({brand, " "}), "");
   const std::string plain_brand = ReplaceIgnoringCase(brand, "é", "e");
-  return ReplaceIgnoringCase(result, plain_brand + " ", "");
+  return ReplaceIgnoringCase(result, Join({plain_brand, " "}), "");
+}
+
+std::string ExpandEquipment(IXMLCursor& cursor, std::string_view code_list) {
+  if (code_list.empty()) return {};
+  std::string working(code_list);
+  std::string token;
+  for (const char c : code_list) {
+    if (c != ';') {
+      token.push_back(c);
+      continue;
+    }
+    if (!token.empty()) {
+      std::string label;
+      const XMLCursorPtr labels = cursor.Select(EquipmentLabelXPath(UpperCaseAscii(token)));
+      if (labels && !labels->Eof()) label = labels->GetValue(kEquipmentLabelField);
+      working = ReplaceIgnoringCase(working, Join({";", token, ";"}), Join({";", label, ";"}));
+    }
+    token.clear();
+  }
+  if (!working.empty() && working.front() == ';') working.erase(0, 1);
+  if (!working.empty() && working.back() == ';') working.pop_back();
+  std::string result;
+  result.reserve(working.size() + working.size() / 4);
+  for (const char c : working) {
+    if (c == ';')
+      result += ", ";
+    else
+      result.push_back(c);
+  }
+  return result;
 }
 
 std::string HasEquipment(std::string_view list, std::string_view code,
                          const EquipmentAnswers& answers) {
   if (list.empty()) return {};
-  const std::string needle = ";" + std::string(code) + ";";
+  const std::string needle = Join({";", code, ";"});
   return std::string(list.find(needle) != std::string_view::npos ? answers.yes : answers.no);
 }
 

@@ -4,6 +4,10 @@
 
 #include <string>
 
+#include "exports/vehicle_document.h"
+#include "test_support.h"
+#include "xml/xml_cursor.h"
+
 namespace kalvex {
 namespace {
 
@@ -82,8 +86,96 @@ TEST(StripBrandTest, BrandWithEAcuteAlsoRemovesItsUnaccentedForm) {
   EXPECT_EQ(StripBrand("Citroën C3 Citroen C4", "Citroën"), "C3 Citroen C4");
 }
 
+TEST(StripBrandTest, AccentedBrandMatchesItsUpperCaseForm) {
+  EXPECT_EQ(StripBrand("CITROËN C3 1.2 PureTech Séduction", "Citroën"),
+            "C3 1.2 PureTech Séduction");
+  EXPECT_EQ(StripBrand("Mégane Coupé 1.5 dCi", "MÉGANE"), "Coupé 1.5 dCi");
+  EXPECT_EQ(StripBrand("Megane Coupé 1.5 dCi", "MÉGANE"), "Coupé 1.5 dCi");
+}
+
 TEST(StripBrandTest, EmptyBrandLeavesTheTextUnchanged) {
   EXPECT_EQ(StripBrand("Zeta 1.5 D", ""), "Zeta 1.5 D");
+}
+
+// The equipment labels of the ParuVendu sample document.
+class ExpandEquipmentTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    document_ = CreateXMLCursor();
+    document_->Load(testing::SourceDir() + "/tests/data/" + VehicleDocumentName("ParuVendu"));
+    vehicles_ = document_->Select(kVehiclesXPath);
+    ASSERT_FALSE(vehicles_->Eof());
+  }
+  std::string Expand(std::string_view list) { return ExpandEquipment(*vehicles_, list); }
+
+  XMLCursorPtr document_;
+  XMLCursorPtr vehicles_;
+};
+
+TEST_F(ExpandEquipmentTest, EmptyListOrSeparatorAloneGivesEmptyText) {
+  EXPECT_EQ(Expand(""), "");
+  EXPECT_EQ(Expand(";"), "");
+  EXPECT_EQ(Expand(";;"), "");
+}
+
+TEST_F(ExpandEquipmentTest, ReplacesEveryCodeByItsLabel) {
+  EXPECT_EQ(Expand(";Clim;VitreElect;RadCD;"), "Climatisation, Vitres électriques, Radio CD");
+  EXPECT_EQ(Expand(";ESP;"), "Contrôle de trajectoire (ESP)");
+}
+
+TEST_F(ExpandEquipmentTest, CodesAreLookedUpInAsciiUpperCase) {
+  EXPECT_EQ(Expand(";clim;"), "Climatisation");
+  // A label stored under a lower-case code is never found.
+  EXPECT_EQ(Expand(";gps;"), "");
+  EXPECT_EQ(Expand(";Clim;gps;"), "Climatisation, ");
+}
+
+TEST_F(ExpandEquipmentTest, UnknownCodeLeavesAnEmptyItem) {
+  EXPECT_EQ(Expand(";Clim;Inconnu;ABS;"), "Climatisation, , ABS");
+  EXPECT_EQ(Expand(";Inconnu;Clim;"), ", Climatisation");
+  EXPECT_EQ(Expand(";Clim;Inconnu;"), "Climatisation, ");
+}
+
+TEST_F(ExpandEquipmentTest, FirstLabelRecordWinsForADuplicateCode) {
+  EXPECT_EQ(Expand(";ABS;"), "ABS");
+}
+
+TEST_F(ExpandEquipmentTest, CodeWithQuoteFindsItsLabel) {
+  EXPECT_EQ(Expand(";clim;Pack'Confort;"), "Climatisation, Pack Confort été");
+  EXPECT_EQ(Expand(";Rétro'\"Élec\";"), "");
+}
+
+TEST_F(ExpandEquipmentTest, CodeListedTwiceIsReplacedAtBothPlaces) {
+  EXPECT_EQ(Expand(";Clim;ABS;Clim;"), "Climatisation, ABS, Climatisation");
+  EXPECT_EQ(Expand(";Clim;Clim;Clim;"), "Climatisation, Climatisation, Climatisation");
+}
+
+TEST_F(ExpandEquipmentTest, UnmarkedEdgesStayUnchanged) {
+  // A first code without leading ";" is looked up but not replaced.
+  EXPECT_EQ(Expand("Première main;VNF;"), "Première main, Véhicule non fumeur");
+  // Characters after the last ";" are never looked up.
+  EXPECT_EQ(Expand(";Clim;VNF"), "Climatisation, VNF");
+}
+
+TEST_F(ExpandEquipmentTest, ReadsTheSampleVehicleLists) {
+  EXPECT_EQ(Expand(vehicles_->GetValue(kEquipmentFields.safety)),
+            "ABS, Contrôle de trajectoire (ESP), Airbag conducteur");
+  vehicles_->Next();
+  EXPECT_EQ(Expand(vehicles_->GetValue(kEquipmentFields.exterior)), ", Jantes alliage");
+}
+
+TEST(ExpandEquipmentLabelTest, LabelHoldingSeparatorsBecomesSeveralItems) {
+  XMLCursorPtr document = CreateXMLCursor();
+  document->LoadXML(
+      "<document><LiensEquipementsS>"
+      "<LiensEquipements><AbbrEquip>PACK</AbbrEquip>"
+      "<LibelleEquipement>Pack hiver;sièges chauffants</LibelleEquipement></LiensEquipements>"
+      "<LiensEquipements><AbbrEquip>L'\"X\"</AbbrEquip>"
+      "<LibelleEquipement>Deux guillemets</LibelleEquipement></LiensEquipements>"
+      "</LiensEquipementsS></document>");
+  EXPECT_EQ(ExpandEquipment(*document, ";Pack;"), "Pack hiver, sièges chauffants");
+  EXPECT_EQ(ExpandEquipment(*document, ";l'\"x\";Pack;"),
+            "Deux guillemets, Pack hiver, sièges chauffants");
 }
 
 TEST(HasEquipmentTest, AnswersWithEachPair) {
