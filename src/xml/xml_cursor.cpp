@@ -1,0 +1,430 @@
+#include "xml/xml_cursor.h"
+
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include "platform/platform.h"
+#include "xml/xml_dom.h"
+#include "xml/xml_node_list.h"
+#include "xml/xsl_proc.h"
+
+namespace kalvex {
+
+namespace {
+
+const char kCrLf[] = "\r\n";
+
+// Re-indents a node or a document: every element and attribute re-created under its own
+// name, text copied by the built-in rules.
+const char kIndentStylesheet[] =
+    "<?xml version=\"1.0\"?>"
+    "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+    "<xsl:output method=\"xml\" indent=\"yes\" omit-xml-declaration=\"yes\"/>"
+    "<xsl:template match=\"@*\">"
+    "<xsl:attribute name=\"{name()}\"><xsl:value-of select=\".\"/></xsl:attribute>"
+    "</xsl:template>"
+    "<xsl:template match=\"*\">"
+    "<xsl:element name=\"{name()}\">"
+    "<xsl:apply-templates select=\"@*\"/><xsl:apply-templates/>"
+    "</xsl:element>"
+    "</xsl:template>"
+    "</xsl:stylesheet>";
+
+// The folder part of a file name: up to and including its last separator.
+std::string FolderPart(const std::string& name) {
+  size_t sep = name.find_last_of("\\/");
+  return sep == std::string::npos ? std::string() : name.substr(0, sep + 1);
+}
+
+// Creates a folder and its missing parents. A failed creation is left for the write
+// that follows to report.
+void CreateFolder(const std::string& folder) {
+  if (folder.empty()) throw XMLException("Cannot Create Blank Directory");
+  std::string name = folder;
+  if (name.back() == '\\' || name.back() == '/') name.pop_back();
+  if (name.size() <= 2 || platform::DirectoryExists(name)) return;
+  std::string parent = FolderPart(name);
+  if (parent != name) CreateFolder(parent);
+  std::error_code ignored;
+  std::filesystem::create_directory(platform::NativePath(name), ignored);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Errors
+
+void XMLException::RaiseWithPrefix(const std::string& prefix) const {
+  throw XMLException(prefix + kCrLf + what());
+}
+
+XMLParseException::XMLParseException(int32_t code, int32_t line, int32_t column, std::string source,
+                                     std::string source_text, std::string reason)
+    : XMLException(xmldom::ParseErrorMessage(code, line, column, source, source_text, reason)),
+      code_(code),
+      line_(line),
+      column_(column),
+      source_(std::move(source)),
+      source_text_(std::move(source_text)),
+      reason_(std::move(reason)) {}
+
+XMLParseException::XMLParseException(const XMLParseException& inner, const std::string& message)
+    : XMLException(message),
+      code_(inner.code_),
+      line_(inner.line_),
+      column_(inner.column_),
+      source_(inner.source_),
+      source_text_(inner.source_text_),
+      reason_(inner.reason_) {}
+
+void XMLParseException::RaiseWithPrefix(const std::string& prefix) const {
+  throw XMLParseException(*this, prefix + kCrLf + what());
+}
+
+// ---------------------------------------------------------------------------------------
+// Cursor
+
+XMLCursorPtr CreateXMLCursor() { return std::make_shared<TXMLCursor>(); }
+
+TXMLCursor::TXMLCursor(XMLDOMDocumentPtr document, std::shared_ptr<XMLNodeList> list)
+    : document_(std::move(document)), list_(std::move(list)) {
+  First();
+}
+
+void TXMLCursor::EnsureDocument() {
+  if (!document_) document_ = std::make_shared<XMLDOMDocument>();
+}
+
+void TXMLCursor::AfterLoad() {
+  xmlNode* root = xmlDocGetRootElement(document_->doc());
+  if (root != nullptr) {
+    std::vector<std::pair<std::string, std::string>> ns;
+    for (xmlNs* def = root->nsDef; def != nullptr; def = def->next)
+      if (def->prefix != nullptr)
+        ns.emplace_back(reinterpret_cast<const char*>(def->prefix),
+                        def->href ? reinterpret_cast<const char*>(def->href) : "");
+    document_->set_namespaces(std::move(ns));
+    list_ = XMLNodeList::Selection(document_, {root});
+  } else {
+    document_->set_namespaces({});
+    list_.reset();
+  }
+  First();
+}
+
+void TXMLCursor::Load(const std::string& file_name) {
+  try {
+    EnsureDocument();
+    XmlDocHandle parsed = xmldom::ParseFile(file_name);
+    document_->ReplaceContent(parsed ? std::move(parsed) : XmlDocHandle(xmlNewDoc(BAD_CAST "1.0")));
+    AfterLoad();
+  } catch (const XMLException& e) {
+    if (platform::FileExists(file_name))
+      e.RaiseWithPrefix("TXMLCursor.Load FileName: \"" + file_name + "\"");
+    e.RaiseWithPrefix("TXMLCursor.Load FileName[" + file_name + "] does not exists");
+  }
+}
+
+void TXMLCursor::LoadXML(const std::string& text) {
+  EnsureDocument();
+  XmlDocHandle parsed = xmldom::ParseText(text);
+  document_->ReplaceContent(parsed ? std::move(parsed) : XmlDocHandle(xmlNewDoc(BAD_CAST "1.0")));
+  AfterLoad();
+}
+
+XMLCursorPtr TXMLCursor::Select(const std::string& xpath) {
+  auto selected = std::make_shared<TXMLCursor>();
+  if (current_ != nullptr) {
+    selected->document_ = document_;
+    if (xpath == "*")
+      selected->list_ = XMLNodeList::Children(document_, current_);
+    else
+      selected->list_ =
+          XMLNodeList::Selection(document_, xmldom::SelectNodes(*document_, current_, xpath));
+  }
+  selected->First();
+  return selected;
+}
+
+bool TXMLCursor::Eof() const { return end_ || index_ == -1; }
+
+void TXMLCursor::Next() {
+  int32_t count = list_ ? list_->Length() : 0;
+  // A list that shrank under another cursor's edits also ends here.
+  if (!list_ || index_ >= count - 1) {
+    end_ = true;
+    return;
+  }
+  ++index_;
+  current_ = list_->Item(index_);
+}
+
+void TXMLCursor::MoveTo(int32_t index) {
+  index_ = -1;
+  end_ = true;
+  current_ = nullptr;
+  int32_t count = list_ ? list_->Length() : 0;
+  if (count == 0) return;
+  if (index < 0 || index >= count)
+    throw XMLException("TXMLCursor.MoveTo - Index out of range: " + std::to_string(index) + "/" +
+                       std::to_string(count));
+  index_ = index;
+  end_ = false;
+  current_ = list_->Item(index);
+}
+
+void TXMLCursor::First() { MoveTo(0); }
+
+void TXMLCursor::Last() { MoveTo(Count() - 1); }
+
+int32_t TXMLCursor::Index() const { return index_; }
+
+int32_t TXMLCursor::Count() const { return list_ ? list_->Length() : 0; }
+
+std::string TXMLCursor::NodeName() const { return xmldom::NodeName(current_); }
+
+std::string TXMLCursor::GetValue(const std::string& name) const {
+  if (current_ == nullptr) return {};
+  if (name == ".") return xmldom::NodeText(current_);
+  return xmldom::NodeText(xmldom::SelectFirst(*document_, current_, name));
+}
+
+std::string TXMLCursor::ReadValue(const std::string& name) const { return GetValue(name); }
+
+void TXMLCursor::SetValue(const std::string& name, const std::string& value) {
+  if (current_ == nullptr) return;
+  if (!name.empty() && name[0] == '@') {
+    SetAttribute(name.substr(1), value);
+    return;
+  }
+  xmlNode* node = xmldom::SelectFirst(*document_, current_, name);
+  if (node == nullptr)
+    node =
+        xmldom::InsertChild(*document_, current_, xmldom::NewElement(current_->doc, name), nullptr);
+  xmldom::SetNodeText(*document_, node, value);
+}
+
+void TXMLCursor::WriteValue(const std::string& name, const std::string& value) {
+  SetValue(name, value);
+}
+
+void TXMLCursor::SetAttribute(const std::string& name, const std::string& value) {
+  if (current_ == nullptr) return;
+  xmldom::SetAttribute(*document_, current_, name, value);
+}
+
+void TXMLCursor::SetCDATA(const std::string& name, const std::string& value) {
+  if (current_ == nullptr) return;
+  xmlNode* node = xmldom::SelectFirst(*document_, current_, name);
+  if (node == nullptr)
+    node =
+        xmldom::InsertChild(*document_, current_, xmldom::NewElement(current_->doc, name), nullptr);
+  if (node->children != nullptr) {
+    xmldom::SetNodeText(*document_, node->children, value);
+    return;
+  }
+  xmlNode* cdata = xmlNewCDataBlock(node->doc, reinterpret_cast<const xmlChar*>(value.data()),
+                                    static_cast<int>(value.size()));
+  if (cdata == nullptr) throw XMLException("Out of memory while creating a CDATA section.");
+  xmldom::InsertChild(*document_, node, cdata, nullptr);
+}
+
+XMLCursorPtr TXMLCursor::NewRootCursor(const std::string& name, const std::string& text) {
+  EnsureDocument();
+  xmlNode* root = xmldom::NewElement(document_->doc(), name);
+  xmldom::InsertChild(*document_, document_->doc_node(), root, nullptr);
+  if (!text.empty()) xmldom::SetNodeText(*document_, root, text);
+  list_ = XMLNodeList::Children(document_, document_->doc_node());
+  First();
+  auto given = std::make_shared<TXMLCursor>(document_, list_);
+  given->Last();
+  return given;
+}
+
+XMLCursorPtr TXMLCursor::AppendChild(const std::string& name, const std::string& text) {
+  if (!document_) return NewRootCursor(name, text);
+  if (current_ == nullptr) throw XMLException("TXMLCursor.AppendChild - EOF");
+  return InsertElement(current_, nullptr, name, text, false);
+}
+
+void TXMLCursor::AddChild(const std::string& name, const std::string& text) {
+  AppendChild(name, text);
+}
+
+XMLCursorPtr TXMLCursor::InsertElement(XMLDOMNode parent, XMLDOMNode before,
+                                       const std::string& name, const std::string& text,
+                                       bool stand_first) {
+  xmlNode* element = xmldom::NewElement(current_->doc, name);
+  if (!text.empty()) {
+    xmlNode* content =
+        xmlNewDocTextLen(current_->doc, reinterpret_cast<const xmlChar*>(text.data()),
+                         static_cast<int>(text.size()));
+    if (content == nullptr || xmlAddChild(element, content) == nullptr) {
+      xmlFreeNode(content);
+      xmlFreeNode(element);
+      throw XMLException("Out of memory while creating element \"" + name + "\".");
+    }
+  }
+  xmldom::InsertChild(*document_, parent, element, before);
+  auto given = std::make_shared<TXMLCursor>(document_, XMLNodeList::Children(document_, parent));
+  if (!stand_first) given->MoveTo(given->list_->IndexOf(element));
+  return given;
+}
+
+XMLCursorPtr TXMLCursor::InsertBefore(const std::string& name, const std::string& text) {
+  if (!document_) return NewRootCursor(name, text);
+  xmlNode* parent = xmldom::DomParent(current_);
+  if (current_ == nullptr || parent == nullptr) return nullptr;
+  return InsertElement(parent, current_, name, text, false);
+}
+
+XMLCursorPtr TXMLCursor::InsertAfter(const std::string& name, const std::string& text) {
+  if (!document_) return NewRootCursor(name, text);
+  xmlNode* parent = xmldom::DomParent(current_);
+  if (current_ == nullptr || parent == nullptr) return nullptr;
+  return InsertElement(parent, current_->next, name, text, false);
+}
+
+XMLCursorPtr TXMLCursor::InsertFirstChild(const std::string& name, const std::string& text) {
+  if (!document_) return NewRootCursor(name, text);
+  if (current_ == nullptr) return nullptr;
+  return InsertElement(current_, current_->children, name, text, true);
+}
+
+void TXMLCursor::AppendXMLCursor(const XMLCursorPtr& other) {
+  if (!other) return;
+  std::vector<XMLDOMNode> nodes = other->ListedNodes();
+  if (nodes.empty()) return;
+  if (!document_) {
+    if (nodes.size() > 1)
+      throw XMLException(
+          "TXMLCursor.AppendXMLCursor - Cannot add XMLCursor to current since it has more than "
+          "one element.");
+    EnsureDocument();
+    xmlNode* copy = xmldom::CopyForInsert(nodes.front(), document_->doc());
+    xmldom::InsertChild(*document_, document_->doc_node(), copy, nullptr);
+    list_ = XMLNodeList::Children(document_, document_->doc_node());
+    First();
+    return;
+  }
+  if (current_ == nullptr) return;
+  std::vector<xmlNode*> copies;
+  try {
+    for (XMLDOMNode node : nodes) copies.push_back(xmldom::CopyForInsert(node, current_->doc));
+  } catch (...) {
+    for (xmlNode* copy : copies) xmlFreeNode(copy);
+    throw;
+  }
+  for (size_t i = 0; i < copies.size(); ++i) {
+    try {
+      xmldom::InsertChild(*document_, current_, copies[i], nullptr);
+    } catch (...) {
+      for (size_t j = i + 1; j < copies.size(); ++j) xmlFreeNode(copies[j]);
+      throw;
+    }
+  }
+}
+
+void TXMLCursor::ReplaceWithXMLCursor(const XMLCursorPtr& other) {
+  if (!document_) throw XMLException("TXMLCursor.ReplaceWithXMLCursor - FXMLDOMDocument = nil");
+  xmlNode* parent = xmldom::DomParent(current_);
+  if (current_ == nullptr || parent == nullptr || !other || !other->Document()) return;
+  std::vector<xmlNode*> copies;
+  try {
+    for (XMLDOMNode node : other->ListedNodes())
+      copies.push_back(xmldom::CopyForInsert(node, current_->doc));
+  } catch (...) {
+    for (xmlNode* copy : copies) xmlFreeNode(copy);
+    throw;
+  }
+  // The replaced node leaves first, so that a root element may be replaced by another.
+  xmlNode* next = current_->next;
+  document_->Park(current_);
+  for (size_t i = 0; i < copies.size(); ++i) {
+    try {
+      xmldom::InsertChild(*document_, parent, copies[i], next);
+    } catch (...) {
+      for (size_t j = i + 1; j < copies.size(); ++j) xmlFreeNode(copies[j]);
+      list_ = XMLNodeList::Children(document_, parent);
+      First();
+      throw;
+    }
+  }
+  list_ = XMLNodeList::Children(document_, parent);
+  First();
+}
+
+void TXMLCursor::Delete() {
+  if (current_ == nullptr || xmldom::DomParent(current_) == nullptr) return;
+  document_->Park(current_);
+  if (list_) {
+    int32_t count = list_->Length();
+    if (index_ >= count) index_ = count - 1;
+    current_ = index_ >= 0 ? list_->Item(index_) : nullptr;
+  } else {
+    index_ = -1;
+    current_ = nullptr;
+    end_ = true;
+  }
+}
+
+XMLCursorPtr TXMLCursor::SelectDocument() {
+  if (!document_) return nullptr;
+  return std::make_shared<TXMLCursor>(document_,
+                                      XMLNodeList::Children(document_, document_->doc_node()));
+}
+
+std::string TXMLCursor::XML() const {
+  if (current_ == nullptr) return {};
+  xmlNode* parent = xmldom::DomParent(current_);
+  if (parent != nullptr && xmldom::DomParent(parent) != nullptr)
+    return xmldom::SerializeNode(current_);
+  return xmldom::SerializeDocument(document_->doc());
+}
+
+std::string TXMLCursor::ParentXML() const {
+  if (current_ == nullptr) return {};
+  xmlNode* parent = xmldom::DomParent(current_);
+  if (parent == nullptr) return XML();
+  if (parent->type == XML_DOCUMENT_NODE)
+    return xmldom::SerializeDocument(reinterpret_cast<xmlDoc*>(parent));
+  return xmldom::SerializeNode(parent);
+}
+
+std::string TXMLCursor::PrettyXML() const {
+  if (current_ == nullptr) return {};
+  try {
+    XSLProcPtr processor = CreateXSLProc();
+    processor->LoadXML(kIndentStylesheet);
+    // A non-owning handle: the processor only reads this cursor during the call.
+    XMLCursorPtr self(std::shared_ptr<void>(), const_cast<TXMLCursor*>(this));
+    return processor->Process(self);
+  } catch (const Error& e) {
+    throw Error(std::string("TXMLCursor.PrettyXML - ") + e.what());
+  }
+}
+
+void TXMLCursor::Save(const std::string& file_name) const {
+  if (!document_) return;
+  const std::string prefix = "TXMLCursor.Save FileName: \"" + file_name + "\"";
+  try {
+    CreateFolder(FolderPart(file_name));
+    platform::WriteFileAtomically(file_name, xmldom::EncodeDocument(document_->doc()));
+  } catch (const XMLException& e) {
+    e.RaiseWithPrefix(prefix);
+  } catch (const IoError& e) {
+    throw IoError(e.code(), prefix + kCrLf + e.what());
+  }
+}
+
+XMLDOMDocumentPtr TXMLCursor::Document() const { return document_; }
+
+XMLDOMNode TXMLCursor::CurrentNode() const { return current_; }
+
+std::vector<XMLDOMNode> TXMLCursor::ListedNodes() const {
+  if (!list_) return {};
+  return list_->Nodes();
+}
+
+}  // namespace kalvex

@@ -1,0 +1,663 @@
+#include "xml/xml_cursor.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <functional>
+
+#include "platform/platform.h"
+#include "test_support.h"
+
+namespace kalvex {
+namespace {
+
+using kalvex::testing::PathExists;
+using kalvex::testing::ReadFile;
+using kalvex::testing::TempDir;
+using kalvex::testing::WriteFile;
+using ::testing::StartsWith;
+
+const char kVehicles[] =
+    "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+    "<document>\n"
+    "  <DataVOS EOF=\"1\">\n"
+    "    <DataVO><id>1</id><Marque>RENAULT</Marque><Modele>CLIO</Modele></DataVO>\n"
+    "    <DataVO><id>2</id><Marque>PEUGEOT</Marque><Modele>208</Modele></DataVO>\n"
+    "    <DataVO><id>3</id><Marque>CITROEN</Marque><Modele>C3</Modele></DataVO>\n"
+    "  </DataVOS>\n"
+    "  <LiensImagesS><LiensImages><id>1</id></LiensImages></LiensImagesS>\n"
+    "</document>\n";
+
+XMLCursorPtr Loaded(const std::string& text) {
+  XMLCursorPtr cursor = CreateXMLCursor();
+  cursor->LoadXML(text);
+  return cursor;
+}
+
+std::string MessageOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+// ---------------------------------------------------------------------------------------
+
+TEST(XMLCursorCreate, NewCursorIsEmptyAndAtEnd) {
+  XMLCursorPtr cursor = CreateXMLCursor();
+  EXPECT_TRUE(cursor->Eof());
+  EXPECT_EQ(cursor->Index(), -1);
+  EXPECT_EQ(cursor->Count(), 0);
+  EXPECT_EQ(cursor->Document(), nullptr);
+  EXPECT_EQ(cursor->CurrentNode(), nullptr);
+  EXPECT_EQ(cursor->NodeName(), "");
+  EXPECT_EQ(cursor->GetValue("x"), "");
+  EXPECT_EQ(cursor->XML(), "");
+  EXPECT_EQ(cursor->ParentXML(), "");
+  EXPECT_EQ(cursor->PrettyXML(), "");
+  EXPECT_EQ(cursor->SelectDocument(), nullptr);
+  cursor->Next();
+  cursor->SetValue("x", "y");
+  cursor->SetAttribute("x", "y");
+  cursor->Delete();
+  EXPECT_TRUE(cursor->Eof());
+  EXPECT_EQ(cursor->Document(), nullptr);
+}
+
+// ---------------------------------------------------------------------------------------
+
+TEST(XMLCursorLoad, WellFormedFileStandsOnTheRoot) {
+  TempDir dir;
+  // Latin-1 bytes: the declaration says how to read them.
+  WriteFile(dir / "in.xml",
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<document>\n  <a>caf\xE9</a>\n"
+            "</document>\n");
+  XMLCursorPtr cursor = CreateXMLCursor();
+  cursor->Load(dir / "in.xml");
+  EXPECT_EQ(cursor->Count(), 1);
+  EXPECT_EQ(cursor->Index(), 0);
+  EXPECT_FALSE(cursor->Eof());
+  EXPECT_EQ(cursor->NodeName(), "document");
+  EXPECT_EQ(cursor->GetValue("a"), "caf\xC3\xA9");
+  EXPECT_EQ(cursor->XML(), "<?xml version=\"1.0\"?>\n<document><a>caf\xC3\xA9</a></document>\n");
+}
+
+TEST(XMLCursorLoad, DecodesByByteOrderMarkAndDefaultsToUtf8) {
+  TempDir dir;
+  // UTF-16 little endian with its mark: <r>é</r>
+  WriteFile(dir / "utf16.xml", std::string("\xFF\xFE<\0r\0>\0\xE9\0<\0/\0r\0>\0", 18));
+  WriteFile(dir / "utf8.xml", "<r>\xC3\xA9</r>");
+  XMLCursorPtr cursor = CreateXMLCursor();
+  cursor->Load(dir / "utf16.xml");
+  EXPECT_EQ(cursor->GetValue("."), "\xC3\xA9");
+  cursor->Load(dir / "utf8.xml");
+  EXPECT_EQ(cursor->GetValue("."), "\xC3\xA9");
+}
+
+TEST(XMLCursorLoad, MissingFileNamesTheFileAndTheReadError) {
+  TempDir dir;
+  const std::string name = dir / "absent.xml";
+  XMLCursorPtr cursor = CreateXMLCursor();
+  EXPECT_EQ(MessageOf([&] { cursor->Load(name); }),
+            "TXMLCursor.Load FileName[" + name +
+                "] does not exists\r\nError 1549 on line 0, char 0 in \"" + name + "\"\r\n\r\n" +
+                platform::SystemErrorText(ENOENT));
+  EXPECT_THROW(cursor->Load(name), XMLParseException);
+}
+
+TEST(XMLCursorLoad, MalformedFileGivesThePlaceAndReasonOfTheFault) {
+  TempDir dir;
+  const std::string name = dir / "bad.xml";
+  WriteFile(name, "<?xml version=\"1.0\"?>\r\n<document>\r\n<a>x</b>\r\n</document>\r\n");
+  XMLCursorPtr cursor = CreateXMLCursor();
+  try {
+    cursor->Load(name);
+    FAIL() << "no error";
+  } catch (const XMLParseException& e) {
+    EXPECT_EQ(std::string(e.what()), "TXMLCursor.Load FileName: \"" + name +
+                                         "\"\r\nError 76 on line 3, char 9 in \"" + name +
+                                         "\"\r\n<a>x</b>\r\nOpening and ending tag mismatch: a "
+                                         "line 3 and b");
+    EXPECT_EQ(e.code(), 76);
+    EXPECT_EQ(e.line(), 3);
+    EXPECT_EQ(e.column(), 9);
+    EXPECT_EQ(e.source_text(), "<a>x</b>");
+  }
+}
+
+TEST(XMLCursorLoad, LoadXMLErrorsCarryNoPrefixAndNoSource) {
+  XMLCursorPtr cursor = CreateXMLCursor();
+  EXPECT_EQ(MessageOf([&] { cursor->LoadXML("<document>\n<a>x</b>\n</document>"); }),
+            "Error 76 on line 2, char 9 in \"\"\r\n<a>x</b>\r\nOpening and ending tag mismatch: "
+            "a line 2 and b");
+  EXPECT_EQ(MessageOf([&] { cursor->LoadXML(""); }),
+            "Error 4 on line 1, char 1 in \"\"\r\n\r\nDocument is empty");
+}
+
+TEST(XMLCursorLoad, FailedLoadKeepsTheEarlierDocument) {
+  XMLCursorPtr cursor = Loaded("<a><b>1</b></a>");
+  EXPECT_THROW(cursor->LoadXML("<a>"), XMLParseException);
+  EXPECT_EQ(cursor->GetValue("b"), "1");
+}
+
+TEST(XMLCursorLoad, BlankTextBetweenElementsIsDropped) {
+  XMLCursorPtr cursor = Loaded("<a>\n  <b> x </b>\n  <c>  </c>\n  <!-- n -->\n</a>");
+  XMLCursorPtr children = cursor->Select("*");
+  ASSERT_EQ(children->Count(), 3);
+  EXPECT_EQ(children->NodeName(), "b");
+  EXPECT_EQ(children->GetValue("."), " x ");
+  children->Next();
+  EXPECT_EQ(children->XML(), "<c></c>");
+  children->Next();
+  EXPECT_EQ(children->NodeName(), "#comment");
+}
+
+TEST(XMLCursorLoad, LoadXMLReadsTheTextWhateverItsDeclarationNames) {
+  XMLCursorPtr cursor = Loaded(
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?><r>\xC3\xA9\xE2\x82\xAC\xC5\x93</r>");
+  EXPECT_EQ(cursor->GetValue("."), "\xC3\xA9\xE2\x82\xAC\xC5\x93");
+  EXPECT_EQ(cursor->XML(), "<?xml version=\"1.0\"?>\n<r>\xC3\xA9\xE2\x82\xAC\xC5\x93</r>\n");
+}
+
+TEST(XMLCursorLoad, NewLoadReplacesTheSharedDocument) {
+  XMLCursorPtr cursor = Loaded("<a><b>1</b></a>");
+  XMLCursorPtr other = cursor->Select("/a/b");
+  cursor->LoadXML("<z><b>2</b></z>");
+  EXPECT_EQ(cursor->Document(), other->Document());
+  EXPECT_EQ(cursor->Select("/z/b")->GetValue("."), "2");
+  EXPECT_EQ(other->Count(), 0);
+  // The node the other cursor stood on is gone from the document but still readable.
+  EXPECT_EQ(other->GetValue("."), "1");
+}
+
+// ---------------------------------------------------------------------------------------
+
+TEST(XMLCursorSelect, WalksRecordsByAbsoluteAndRelativePaths) {
+  XMLCursorPtr doc = Loaded(kVehicles);
+  XMLCursorPtr records = doc->Select("/document/DataVOS/DataVO");
+  EXPECT_EQ(records->Count(), 3);
+  EXPECT_EQ(records->GetValue("Marque"), "RENAULT");
+  XMLCursorPtr model = records->Select("Modele");
+  EXPECT_EQ(model->GetValue("."), "CLIO");
+  XMLCursorPtr second = records->Select("/document/DataVOS/DataVO[id=2]");
+  EXPECT_EQ(second->Count(), 1);
+  EXPECT_EQ(second->GetValue("Marque"), "PEUGEOT");
+  EXPECT_EQ(records->Select("../@EOF")->GetValue("."), "1");
+  EXPECT_EQ(records->Document(), doc->Document());
+}
+
+TEST(XMLCursorSelect, FindingNothingGivesAnInertCursorAtEnd) {
+  XMLCursorPtr doc = Loaded(kVehicles);
+  const std::string before = doc->XML();
+  XMLCursorPtr none = doc->Select("/document/Nothing");
+  EXPECT_TRUE(none->Eof());
+  EXPECT_EQ(none->Count(), 0);
+  EXPECT_EQ(none->Index(), -1);
+  EXPECT_EQ(none->GetValue("id"), "");
+  none->SetValue("id", "9");
+  none->Delete();
+  EXPECT_EQ(none->XML(), "");
+  none->Next();
+  EXPECT_TRUE(none->Eof());
+  EXPECT_EQ(doc->XML(), before);
+}
+
+TEST(XMLCursorSelect, WithoutCurrentNodeGivesACursorWithoutDocument) {
+  TempDir dir;
+  XMLCursorPtr none = Loaded(kVehicles)->Select("/document/Nothing");
+  XMLCursorPtr orphan = none->Select("/document");
+  EXPECT_EQ(orphan->Document(), nullptr);
+  EXPECT_TRUE(orphan->Eof());
+  orphan->Save(dir / "never.xml");
+  EXPECT_FALSE(PathExists(dir / "never.xml"));
+}
+
+TEST(XMLCursorSelect, StarListsEveryChildNode) {
+  XMLCursorPtr doc = Loaded("<r>t<!--c--><?p d?><e/><![CDATA[x]]></r>");
+  XMLCursorPtr children = doc->Select("*");
+  ASSERT_EQ(children->Count(), 5);
+  std::vector<std::string> names;
+  for (; !children->Eof(); children->Next()) names.push_back(children->NodeName());
+  EXPECT_THAT(names, ::testing::ElementsAre("#text", "#comment", "p", "e", "#cdata-section"));
+  // Any other expression keeps its XPath meaning: "./*" finds elements only.
+  EXPECT_EQ(doc->Select("./*")->Count(), 1);
+}
+
+TEST(XMLCursorSelect, RootPrefixesCanBeUsed) {
+  XMLCursorPtr doc = Loaded("<r xmlns:p=\"urn:p\"><p:a>1</p:a><a>2</a></r>");
+  XMLCursorPtr prefixed = doc->Select("p:a");
+  EXPECT_EQ(prefixed->Count(), 1);
+  EXPECT_EQ(prefixed->NodeName(), "p:a");
+  EXPECT_EQ(prefixed->GetValue("."), "1");
+}
+
+TEST(XMLCursorSelect, InvalidExpressionFails) {
+  XMLCursorPtr doc = Loaded(kVehicles);
+  EXPECT_EQ(MessageOf([&] { doc->Select("/document/DataVOS/DataVO[id=]"); }),
+            "Invalid XPath expression \"/document/DataVOS/DataVO[id=]\": Invalid expression");
+  EXPECT_EQ(MessageOf([&] { doc->Select("count(*)"); }),
+            "The XPath expression \"count(*)\" does not give nodes.");
+  EXPECT_THROW(doc->GetValue("a["), XMLException);
+}
+
+TEST(XMLCursorSelect, SelectDocumentListsTheTopLevelNodes) {
+  XMLCursorPtr doc = Loaded("<?xml version=\"1.0\"?><!--head--><r/>");
+  XMLCursorPtr top = doc->SelectDocument();
+  ASSERT_EQ(top->Count(), 2);
+  EXPECT_EQ(top->NodeName(), "#comment");
+  top->Last();
+  EXPECT_EQ(top->NodeName(), "r");
+}
+
+// ---------------------------------------------------------------------------------------
+
+TEST(XMLCursorWalk, NextPastTheEndKeepsTheLastNode) {
+  XMLCursorPtr records = Loaded(kVehicles)->Select("/document/DataVOS/DataVO");
+  records->Next();
+  EXPECT_EQ(records->GetValue("id"), "2");
+  records->Next();
+  EXPECT_EQ(records->GetValue("id"), "3");
+  EXPECT_FALSE(records->Eof());
+  records->Next();
+  EXPECT_TRUE(records->Eof());
+  EXPECT_EQ(records->Index(), 2);
+  EXPECT_EQ(records->GetValue("id"), "3");
+  records->Next();
+  EXPECT_TRUE(records->Eof());
+  EXPECT_EQ(records->Index(), 2);
+}
+
+TEST(XMLCursorWalk, MoveToFirstAndLast) {
+  XMLCursorPtr records = Loaded(kVehicles)->Select("/document/DataVOS/DataVO");
+  records->Last();
+  EXPECT_EQ(records->Index(), 2);
+  EXPECT_EQ(records->GetValue("id"), "3");
+  records->MoveTo(1);
+  EXPECT_EQ(records->GetValue("id"), "2");
+  records->First();
+  EXPECT_EQ(records->GetValue("id"), "1");
+  EXPECT_FALSE(records->Eof());
+}
+
+TEST(XMLCursorWalk, MoveToOutsideTheListFailsAndLeavesTheCursorAtEnd) {
+  XMLCursorPtr records = Loaded(kVehicles)->Select("/document/DataVOS/DataVO");
+  EXPECT_EQ(MessageOf([&] { records->MoveTo(5); }), "TXMLCursor.MoveTo - Index out of range: 5/3");
+  EXPECT_TRUE(records->Eof());
+  EXPECT_EQ(records->Index(), -1);
+  EXPECT_EQ(records->CurrentNode(), nullptr);
+  EXPECT_EQ(MessageOf([&] { records->MoveTo(-2); }),
+            "TXMLCursor.MoveTo - Index out of range: -2/3");
+
+  XMLCursorPtr none = Loaded(kVehicles)->Select("/document/Nothing");
+  EXPECT_NO_THROW(none->MoveTo(5));
+  EXPECT_NO_THROW(none->Last());
+  EXPECT_TRUE(none->Eof());
+}
+
+// ---------------------------------------------------------------------------------------
+
+TEST(XMLCursorDelete, MiddleNodeMovesTheFollowingOneUp) {
+  XMLCursorPtr records = Loaded(kVehicles)->Select("/document/DataVOS/DataVO");
+  records->Next();
+  records->Delete();
+  EXPECT_EQ(records->Index(), 1);
+  EXPECT_EQ(records->Count(), 2);
+  EXPECT_EQ(records->GetValue("id"), "3");
+  EXPECT_FALSE(records->Eof());
+}
+
+TEST(XMLCursorDelete, LastNodeMakesTheNewLastCurrent) {
+  XMLCursorPtr records = Loaded(kVehicles)->Select("/document/DataVOS/DataVO");
+  records->Last();
+  records->Delete();
+  EXPECT_EQ(records->Index(), 1);
+  EXPECT_EQ(records->GetValue("id"), "2");
+  EXPECT_FALSE(records->Eof());
+}
+
+TEST(XMLCursorDelete, OnlyNodeLeavesTheCursorAtEnd) {
+  XMLCursorPtr doc = Loaded(kVehicles);
+  XMLCursorPtr links = doc->Select("/document/LiensImagesS");
+  ASSERT_FALSE(links->Eof());
+  links->Delete();
+  EXPECT_TRUE(links->Eof());
+  EXPECT_EQ(links->Count(), 0);
+  EXPECT_EQ(links->Index(), -1);
+  EXPECT_EQ(doc->Select("/document/LiensImagesS")->Count(), 0);
+  EXPECT_THAT(doc->XML(), ::testing::Not(::testing::HasSubstr("LiensImages")));
+}
+
+TEST(XMLCursorDelete, DeletingEveryRecordInALoop) {
+  XMLCursorPtr doc = Loaded(kVehicles);
+  XMLCursorPtr records = doc->Select("/document/DataVOS/DataVO");
+  while (!records->Eof()) records->Delete();
+  EXPECT_EQ(doc->XML(),
+            "<?xml version=\"1.0\"?>\n<document><DataVOS EOF=\"1\"></DataVOS><LiensImagesS>"
+            "<LiensImages><id>1</id></LiensImages></LiensImagesS></document>\n");
+}
+
+TEST(XMLCursorDelete, ChildListFollowsItsOwnRemovals) {
+  XMLCursorPtr fields = Loaded(kVehicles)->Select("/document/DataVOS/DataVO")->Select("*");
+  ASSERT_EQ(fields->Count(), 3);
+  fields->Delete();
+  EXPECT_EQ(fields->Count(), 2);
+  EXPECT_EQ(fields->NodeName(), "Marque");
+}
+
+// Removing nodes through one cursor must never leave another cursor with a dangling node:
+// run under AddressSanitizer, these reads would fault on freed memory.
+TEST(XMLCursorDelete, OtherCursorsNeverReachFreedNodes) {
+  XMLCursorPtr doc = Loaded(kVehicles);
+  XMLCursorPtr walker = doc->Select("/document/DataVOS/DataVO");
+  XMLCursorPtr remover = doc->Select("/document/DataVOS/DataVO");
+  walker->Next();  // stands on record 2
+  remover->Next();
+  remover->Delete();  // removes record 2
+  EXPECT_EQ(walker->GetValue("Marque"), "PEUGEOT");
+  EXPECT_EQ(walker->NodeName(), "DataVO");
+  // Out of the tree, the node has no parent: its text is the whole document's.
+  EXPECT_EQ(walker->XML(), doc->XML());
+  EXPECT_THAT(walker->XML(), ::testing::Not(::testing::HasSubstr("PEUGEOT")));
+  EXPECT_EQ(walker->Count(), 2);  // the removed record left its list too
+  walker->First();
+  EXPECT_EQ(walker->GetValue("id"), "1");
+  walker->Next();
+  EXPECT_EQ(walker->GetValue("id"), "3");
+
+  // A whole section removed while a cursor walks inside it.
+  XMLCursorPtr inside = doc->Select("/document/LiensImagesS/LiensImages/id");
+  doc->Select("/document/LiensImagesS")->Delete();
+  EXPECT_EQ(inside->GetValue("."), "1");
+  EXPECT_EQ(inside->Count(), 0);
+
+  // Content replaced by SetValue while a cursor stands on the old text.
+  XMLCursorPtr text = doc->Select("/document/DataVOS/DataVO/Marque/text()");
+  doc->Select("/document/DataVOS/DataVO")->SetValue("Marque", "DACIA");
+  EXPECT_EQ(text->GetValue("."), "RENAULT");
+  EXPECT_EQ(doc->Select("/document/DataVOS/DataVO")->GetValue("Marque"), "DACIA");
+
+  // The document outlives the cursor that loaded it.
+  doc.reset();
+  EXPECT_EQ(walker->GetValue("Modele"), "C3");
+}
+
+// ---------------------------------------------------------------------------------------
+
+TEST(XMLCursorValues, GetValueReadsTextOfChildAttributeAndSelf) {
+  XMLCursorPtr doc = Loaded("<r type=\"VP\"><a>1</a><b><c>x</c><d>y</d></b><e/></r>");
+  EXPECT_EQ(doc->GetValue("a"), "1");
+  EXPECT_EQ(doc->GetValue("@type"), "VP");
+  EXPECT_EQ(doc->GetValue("b"), "xy");
+  EXPECT_EQ(doc->GetValue("."), "1xy");
+  EXPECT_EQ(doc->GetValue("e"), "");
+  EXPECT_EQ(doc->GetValue("missing"), "");
+  EXPECT_EQ(doc->ReadValue("a"), "1");
+}
+
+TEST(XMLCursorValues, SetValueAppendsMissingElementLast) {
+  XMLCursorPtr record = Loaded(kVehicles)->Select("/document/DataVOS/DataVO");
+  record->SetValue("PHOTO1", "http://img/1.jpg");
+  EXPECT_EQ(record->XML(),
+            "<DataVO><id>1</id><Marque>RENAULT</Marque><Modele>CLIO</Modele>"
+            "<PHOTO1>http://img/1.jpg</PHOTO1></DataVO>");
+  record->SetValue("PHOTO1", "http://img/2.jpg");
+  EXPECT_EQ(record->GetValue("PHOTO1"), "http://img/2.jpg");
+  EXPECT_EQ(record->Select("PHOTO1")->Count(), 1);
+}
+
+TEST(XMLCursorValues, SetValueWithEmptyTextLeavesTheElementEmpty) {
+  XMLCursorPtr record = Loaded(kVehicles)->Select("/document/DataVOS/DataVO");
+  record->SetValue("Marque", "");
+  EXPECT_EQ(record->XML(), "<DataVO><id>1</id><Marque></Marque><Modele>CLIO</Modele></DataVO>");
+  record->WriteValue("Modele", "<&\">");
+  EXPECT_EQ(record->GetValue("Modele"), "<&\">");
+  EXPECT_EQ(record->Select("Modele")->XML(), "<Modele>&lt;&amp;\"&gt;</Modele>");
+}
+
+TEST(XMLCursorValues, SetValueOfDotAndOfAttribute) {
+  XMLCursorPtr doc = Loaded("<r><a><b>1</b></a></r>");
+  XMLCursorPtr a = doc->Select("a");
+  a->SetValue(".", "plain");
+  EXPECT_EQ(a->XML(), "<a>plain</a>");
+  a->SetValue("@type", "VU");
+  a->SetValue("@type", "VP");
+  a->SetAttribute("z", "1 & 2");
+  EXPECT_EQ(doc->XML(), "<r><a type=\"VP\" z=\"1 &amp; 2\">plain</a></r>\n");
+  EXPECT_EQ(a->GetValue("@z"), "1 & 2");
+}
+
+TEST(XMLCursorValues, InvalidNamesAndNonElementsFail) {
+  XMLCursorPtr doc = Loaded("<r><a>t</a></r>");
+  EXPECT_EQ(MessageOf([&] { doc->SetValue("x/y", "1"); }), "\"x/y\" is not a valid element name.");
+  XMLCursorPtr text = doc->Select("a/text()");
+  EXPECT_EQ(MessageOf([&] { text->SetAttribute("k", "v"); }),
+            "Node \"#text\" is not an element: attribute \"k\" cannot be set.");
+  EXPECT_EQ(MessageOf([&] { doc->SetAttribute("1k", "v"); }),
+            "\"1k\" is not a valid attribute name.");
+}
+
+TEST(XMLCursorValues, SetCDATAAddsASectionOrSetsTheFirstChild) {
+  XMLCursorPtr doc = Loaded("<r><a>old</a></r>");
+  doc->SetCDATA("desc", "a < b");
+  doc->SetCDATA("a", "new");
+  EXPECT_EQ(doc->XML(), "<r><a>new</a><desc><![CDATA[a < b]]></desc></r>\n");
+  EXPECT_EQ(doc->GetValue("desc"), "a < b");
+}
+
+// ---------------------------------------------------------------------------------------
+
+TEST(XMLCursorXML, RecordGivesItsMarkupRootGivesTheDocument) {
+  XMLCursorPtr doc = Loaded(kVehicles);
+  XMLCursorPtr records = doc->Select("/document/DataVOS/DataVO");
+  EXPECT_EQ(records->XML(),
+            "<DataVO><id>1</id><Marque>RENAULT</Marque><Modele>CLIO</Modele></DataVO>");
+  EXPECT_EQ(doc->XML(),
+            "<?xml version=\"1.0\"?>\n<document><DataVOS EOF=\"1\">"
+            "<DataVO><id>1</id><Marque>RENAULT</Marque><Modele>CLIO</Modele></DataVO>"
+            "<DataVO><id>2</id><Marque>PEUGEOT</Marque><Modele>208</Modele></DataVO>"
+            "<DataVO><id>3</id><Marque>CITROEN</Marque><Modele>C3</Modele></DataVO>"
+            "</DataVOS><LiensImagesS><LiensImages><id>1</id></LiensImages></LiensImagesS>"
+            "</document>\n");
+  // Any node below the root element gives its own markup.
+  EXPECT_EQ(doc->Select("/document/LiensImagesS")->XML(),
+            "<LiensImagesS><LiensImages><id>1</id></LiensImages></LiensImagesS>");
+}
+
+TEST(XMLCursorXML, EmptyElementsAttributesAndNoDeclaration) {
+  XMLCursorPtr doc = Loaded("<r b='2' a=\"1\"><PHOTO/><x k='v'/></r>");
+  EXPECT_EQ(doc->XML(), "<r b=\"2\" a=\"1\"><PHOTO></PHOTO><x k=\"v\"></x></r>\n");
+}
+
+TEST(XMLCursorXML, ParentXML) {
+  XMLCursorPtr doc = Loaded("<r><s><a>1</a></s></r>");
+  EXPECT_EQ(doc->Select("s/a")->ParentXML(), "<s><a>1</a></s>");
+  EXPECT_EQ(doc->Select("s")->ParentXML(), "<r><s><a>1</a></s></r>");
+  EXPECT_EQ(doc->ParentXML(), "<r><s><a>1</a></s></r>\n");
+}
+
+TEST(XMLCursorXML, PrettyXMLIndentsTheNodeOrTheDocument) {
+  XMLCursorPtr doc = Loaded("<?xml version=\"1.0\"?><r k=\"v\"><s><a>1</a><b/></s></r>");
+  EXPECT_EQ(doc->PrettyXML(), "<r k=\"v\">\n  <s>\n    <a>1</a>\n    <b/>\n  </s>\n</r>\n");
+  EXPECT_EQ(doc->Select("s/a")->PrettyXML(), "<a>1</a>\n");
+}
+
+// ---------------------------------------------------------------------------------------
+
+TEST(XMLCursorBuild, AppendChildOnANewCursorMakesTheRoot) {
+  XMLCursorPtr cursor = CreateXMLCursor();
+  XMLCursorPtr given = cursor->AppendChild("annonces", "x");
+  EXPECT_EQ(cursor->NodeName(), "annonces");
+  EXPECT_EQ(given->NodeName(), "annonces");
+  EXPECT_EQ(cursor->Document(), given->Document());
+  EXPECT_EQ(cursor->XML(), "<annonces>x</annonces>\n");
+  XMLCursorPtr ad = cursor->AppendChild("annonce", "");
+  ad->AddChild("prix", "100");
+  EXPECT_EQ(ad->NodeName(), "annonce");
+  EXPECT_EQ(cursor->XML(), "<annonces>x<annonce><prix>100</prix></annonce></annonces>\n");
+}
+
+TEST(XMLCursorBuild, AppendChildStandsOnTheNewLastChild) {
+  XMLCursorPtr doc = Loaded("<r><a/></r>");
+  XMLCursorPtr given = doc->AppendChild("b", "2");
+  EXPECT_EQ(given->Count(), 2);
+  EXPECT_EQ(given->Index(), 1);
+  EXPECT_EQ(given->GetValue("."), "2");
+  EXPECT_EQ(doc->Index(), 0);
+  EXPECT_EQ(doc->NodeName(), "r");
+}
+
+TEST(XMLCursorBuild, AppendChildOnExhaustedAndOnEmptySelection) {
+  XMLCursorPtr doc = Loaded(kVehicles);
+  XMLCursorPtr records = doc->Select("/document/DataVOS/DataVO");
+  while (!records->Eof()) records->Next();
+  records->AppendChild("Extra", "1");
+  EXPECT_EQ(doc->Select("/document/DataVOS/DataVO[id=3]")->GetValue("Extra"), "1");
+
+  XMLCursorPtr none = doc->Select("/document/Nothing");
+  EXPECT_EQ(MessageOf([&] { none->AppendChild("x", ""); }), "TXMLCursor.AppendChild - EOF");
+  EXPECT_EQ(MessageOf([&] { none->AddChild("x", ""); }), "TXMLCursor.AppendChild - EOF");
+}
+
+TEST(XMLCursorBuild, InsertBeforeAfterAndFirstChild) {
+  XMLCursorPtr doc = Loaded("<r><a/><b/><c/></r>");
+  XMLCursorPtr b = doc->Select("b");
+  XMLCursorPtr before = b->InsertBefore("x", "1");
+  EXPECT_EQ(before->Index(), 1);
+  EXPECT_EQ(before->NodeName(), "x");
+  XMLCursorPtr after = b->InsertAfter("y", "");
+  EXPECT_EQ(after->Index(), 3);
+  EXPECT_EQ(after->NodeName(), "y");
+  XMLCursorPtr first = doc->InsertFirstChild("f", "0");
+  EXPECT_EQ(first->Index(), 0);
+  EXPECT_EQ(first->NodeName(), "f");
+  EXPECT_EQ(doc->XML(), "<r><f>0</f><a></a><x>1</x><b></b><y></y><c></c></r>\n");
+
+  EXPECT_EQ(doc->Select("nothing")->InsertBefore("z", ""), nullptr);
+  EXPECT_EQ(doc->Select("nothing")->InsertFirstChild("z", ""), nullptr);
+  EXPECT_EQ(MessageOf([&] { doc->InsertAfter("second", ""); }),
+            "Only one top level element is allowed in an XML document.");
+  XMLCursorPtr fresh = CreateXMLCursor();
+  EXPECT_EQ(fresh->InsertBefore("root", "t")->NodeName(), "root");
+}
+
+TEST(XMLCursorBuild, AppendXMLCursorCopiesNodes) {
+  XMLCursorPtr source = Loaded("<s><i>1</i><i>2</i></s>");
+  XMLCursorPtr items = source->Select("i");
+  XMLCursorPtr target = Loaded("<t/>");
+  target->AppendXMLCursor(items);
+  EXPECT_EQ(target->XML(), "<t><i>1</i><i>2</i></t>\n");
+  target->Select("i")->SetValue(".", "changed");
+  EXPECT_EQ(source->XML(), "<s><i>1</i><i>2</i></s>\n");
+
+  XMLCursorPtr empty = CreateXMLCursor();
+  EXPECT_EQ(MessageOf([&] { empty->AppendXMLCursor(items); }),
+            "TXMLCursor.AppendXMLCursor - Cannot add XMLCursor to current since it has more than "
+            "one element.");
+  empty->AppendXMLCursor(source->Select("i[2]"));
+  EXPECT_EQ(empty->XML(), "<i>2</i>\n");
+  EXPECT_EQ(empty->NodeName(), "i");
+  empty->AppendXMLCursor(nullptr);
+  empty->AppendXMLCursor(source->Select("nothing"));
+  EXPECT_EQ(empty->XML(), "<i>2</i>\n");
+}
+
+TEST(XMLCursorBuild, ReplaceWithXMLCursor) {
+  XMLCursorPtr empty = CreateXMLCursor();
+  EXPECT_EQ(MessageOf([&] { empty->ReplaceWithXMLCursor(nullptr); }),
+            "TXMLCursor.ReplaceWithXMLCursor - FXMLDOMDocument = nil");
+  XMLCursorPtr doc = Loaded("<r><a/><b/><c/></r>");
+  XMLCursorPtr b = doc->Select("b");
+  b->ReplaceWithXMLCursor(Loaded("<n><x>1</x><y>2</y></n>")->Select("*"));
+  EXPECT_EQ(doc->XML(), "<r><a></a><x>1</x><y>2</y><c></c></r>\n");
+  EXPECT_EQ(b->Count(), 4);
+  EXPECT_EQ(b->Index(), 0);
+  EXPECT_EQ(b->NodeName(), "a");
+  // The root element itself may be replaced.
+  doc->ReplaceWithXMLCursor(Loaded("<z/>"));
+  EXPECT_EQ(doc->XML(), "<z></z>\n");
+}
+
+// ---------------------------------------------------------------------------------------
+
+TEST(XMLCursorSave, BareNameFailsWithBlankDirectory) {
+  XMLCursorPtr doc = Loaded("<r/>");
+  EXPECT_EQ(MessageOf([&] { doc->Save("out.xml"); }),
+            "TXMLCursor.Save FileName: \"out.xml\"\r\nCannot Create Blank Directory");
+  EXPECT_EQ(MessageOf([&] { doc->Save("kalvex-missing-level\\out.xml"); }),
+            "TXMLCursor.Save FileName: \"kalvex-missing-level\\out.xml\"\r\nCannot Create Blank "
+            "Directory");
+  EXPECT_FALSE(PathExists("kalvex-missing-level"));
+}
+
+TEST(XMLCursorSave, CreatesMissingFoldersAndWritesUtf8WithoutEncoding) {
+  TempDir dir;
+  XMLCursorPtr doc = Loaded("<?xml version=\"1.0\"?><r><a>\xC3\xA9</a><b/></r>");
+  const std::string name = dir.path() + "\\one\\two\\out.xml";
+  doc->Save(name);
+  EXPECT_EQ(ReadFile(dir / "one/two/out.xml"),
+            "<?xml version=\"1.0\"?>\n<r><a>\xC3\xA9</a><b></b></r>\n");
+  // Saving again replaces the file and leaves nothing else in its folder.
+  doc->SetValue("a", "2");
+  doc->Save(name);
+  EXPECT_EQ(ReadFile(dir / "one/two/out.xml"), "<?xml version=\"1.0\"?>\n<r><a>2</a><b></b></r>\n");
+  int entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir / "one/two"))
+    ++entries;
+  EXPECT_EQ(entries, 1);
+}
+
+TEST(XMLCursorSave, DocumentWithoutDeclarationIsSavedWithout) {
+  TempDir dir;
+  XMLCursorPtr doc = CreateXMLCursor();
+  doc->AppendChild("r", "\xE2\x86\x92");
+  doc->Save(dir / "r.xml");
+  EXPECT_EQ(ReadFile(dir / "r.xml"), "<r>\xE2\x86\x92</r>\n");
+}
+
+TEST(XMLCursorSave, Iso885915RoundTripByteForByte) {
+  TempDir dir;
+  XMLCursorPtr doc = Loaded(
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?><annonces><a t=\"\xC3\xA9\">"
+      "\xC3\xA9\xE2\x82\xAC\xC5\x93</a></annonces>");
+  doc->Save(dir / "iso.xml");
+  EXPECT_EQ(ReadFile(dir / "iso.xml"),
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?>\n<annonces><a t=\"\xE9\">"
+            "\xE9\xA4\xBD</a></annonces>\n");
+  // Loading the file back gives the same text.
+  XMLCursorPtr again = CreateXMLCursor();
+  again->Load(dir / "iso.xml");
+  EXPECT_EQ(again->GetValue("a"), "\xC3\xA9\xE2\x82\xAC\xC5\x93");
+}
+
+TEST(XMLCursorSave, CharacterOutsideTheEncodingBecomesACharacterReference) {
+  TempDir dir;
+  XMLCursorPtr doc = Loaded(
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?><r k=\"\xE2\x86\x92\">a\xE2\x86\x92"
+      "b</r>");
+  doc->Save(dir / "ref.xml");
+  EXPECT_EQ(ReadFile(dir / "ref.xml"),
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?>\n<r k=\"&#8594;\">a&#8594;b</r>\n");
+  XMLCursorPtr again = CreateXMLCursor();
+  again->Load(dir / "ref.xml");
+  EXPECT_EQ(again->GetValue("."),
+            "a\xE2\x86\x92"
+            "b");
+  EXPECT_EQ(again->GetValue("@k"), "\xE2\x86\x92");
+}
+
+TEST(XMLCursorSave, FailedWriteKeepsTheEarlierFile) {
+  TempDir dir;
+  XMLCursorPtr doc = Loaded("<?xml version=\"1.0\" encoding=\"NO-SUCH-ENCODING\"?><r/>");
+  WriteFile(dir / "keep.xml", "earlier");
+  EXPECT_EQ(MessageOf([&] { doc->Save(dir / "keep.xml"); }),
+            "TXMLCursor.Save FileName: \"" + (dir / "keep.xml") +
+                "\"\r\nUnsupported encoding: NO-SUCH-ENCODING");
+  EXPECT_EQ(ReadFile(dir / "keep.xml"), "earlier");
+}
+
+}  // namespace
+}  // namespace kalvex

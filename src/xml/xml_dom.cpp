@@ -1,0 +1,544 @@
+#include "xml/xml_dom.h"
+
+#include <libxml/parser.h>
+#include <libxml/xmlerror.h>
+#include <libxml/xmlsave.h>
+#include <libxml/xpath.h>
+#include <libxml/xpathInternals.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "platform/platform.h"
+
+namespace kalvex {
+
+namespace {
+
+const xmlChar* X(const std::string& s) { return reinterpret_cast<const xmlChar*>(s.c_str()); }
+std::string S(const xmlChar* s) { return s ? reinterpret_cast<const char*>(s) : std::string(); }
+
+// Strings libxml2 allocates for us.
+struct XmlCharDeleter {
+  void operator()(xmlChar* s) const { xmlFree(s); }
+};
+using XmlString = std::unique_ptr<xmlChar, XmlCharDeleter>;
+
+struct ParserCtxtDeleter {
+  void operator()(xmlParserCtxt* c) const { xmlFreeParserCtxt(c); }
+};
+struct XPathContextDeleter {
+  void operator()(xmlXPathContext* c) const { xmlXPathFreeContext(c); }
+};
+struct XPathObjectDeleter {
+  void operator()(xmlXPathObject* o) const { xmlXPathFreeObject(o); }
+};
+struct BufferDeleter {
+  void operator()(xmlBuffer* b) const { xmlBufferFree(b); }
+};
+
+constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_BIG_LINES;
+constexpr int kSaveOptions = XML_SAVE_NO_EMPTY;
+
+std::string TrimLineEnd(std::string s) {
+  while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
+  return s;
+}
+
+// One diagnostic of libxml2, as it reported it.
+struct Diagnostic {
+  int code = 0;
+  int level = 0;
+  int line = 0;
+  int column = 0;
+  std::string message;
+};
+
+// Collects what libxml2 reports while it lives instead of letting it print to stderr.
+class DiagnosticCapture {
+ public:
+  DiagnosticCapture()
+      : old_structured_(xmlStructuredError),
+        old_structured_ctx_(xmlStructuredErrorContext),
+        old_generic_(xmlGenericError),
+        old_generic_ctx_(xmlGenericErrorContext) {
+    xmlSetStructuredErrorFunc(this, &DiagnosticCapture::OnStructured);
+    xmlSetGenericErrorFunc(this, &DiagnosticCapture::OnGeneric);
+  }
+  ~DiagnosticCapture() {
+    xmlSetStructuredErrorFunc(old_structured_ctx_, old_structured_);
+    xmlSetGenericErrorFunc(old_generic_ctx_, old_generic_);
+  }
+  DiagnosticCapture(const DiagnosticCapture&) = delete;
+  DiagnosticCapture& operator=(const DiagnosticCapture&) = delete;
+
+  static void OnStructured(void* self, xmlError* error) {
+    if (error == nullptr) return;
+    Diagnostic d;
+    d.code = error->code;
+    d.level = error->level;
+    d.line = error->line;
+    d.column = error->int2;
+    d.message = TrimLineEnd(S(reinterpret_cast<const xmlChar*>(error->message)));
+    static_cast<DiagnosticCapture*>(self)->diagnostics_.push_back(std::move(d));
+  }
+  static void OnGeneric(void* self, const char* format, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    static_cast<DiagnosticCapture*>(self)->generic_ += text;
+  }
+
+  // The first error (or, failing that, the first warning).
+  const Diagnostic* First() const {
+    for (const Diagnostic& d : diagnostics_)
+      if (d.level >= XML_ERR_ERROR) return &d;
+    return diagnostics_.empty() ? nullptr : &diagnostics_.front();
+  }
+  std::string Text() const {
+    std::string text;
+    for (const Diagnostic& d : diagnostics_) {
+      if (!text.empty()) text += "\r\n";
+      text += d.message;
+    }
+    std::string generic = TrimLineEnd(generic_);
+    if (!generic.empty()) {
+      if (!text.empty()) text += "\r\n";
+      text += generic;
+    }
+    return text;
+  }
+
+ private:
+  xmlStructuredErrorFunc old_structured_;
+  void* old_structured_ctx_;
+  xmlGenericErrorFunc old_generic_;
+  void* old_generic_ctx_;
+  std::vector<Diagnostic> diagnostics_;
+  std::string generic_;
+};
+
+// The text of line `line` (1-based) of `source`, without its line end.
+std::string SourceLine(const std::string& source, int line) {
+  if (line < 1) return {};
+  size_t start = 0;
+  for (int i = 1; i < line; ++i) {
+    size_t nl = source.find('\n', start);
+    if (nl == std::string::npos) return {};
+    start = nl + 1;
+  }
+  size_t end = source.find('\n', start);
+  std::string text =
+      source.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  if (!text.empty() && text.back() == '\r') text.pop_back();
+  return text;
+}
+
+[[noreturn]] void RaiseParseError(const Diagnostic& d, const std::string& source_name,
+                                  const std::string& source_bytes) {
+  throw XMLParseException(d.code, d.line, d.column, source_name, SourceLine(source_bytes, d.line),
+                          d.message);
+}
+
+bool IsBlank(const xmlChar* s) {
+  if (s == nullptr) return true;
+  for (; *s; ++s)
+    if (*s != ' ' && *s != '\t' && *s != '\r' && *s != '\n') return false;
+  return true;
+}
+
+// Text nodes that hold only white space between markup are not part of the document
+// (except under xml:space="preserve").
+void DropBlankText(xmlNode* parent) {
+  xmlNode* child = parent->children;
+  while (child != nullptr) {
+    xmlNode* next = child->next;
+    if (child->type == XML_TEXT_NODE && IsBlank(child->content)) {
+      if (xmlNodeGetSpacePreserve(child) != 1) {
+        xmlUnlinkNode(child);
+        xmlFreeNode(child);
+      }
+    } else if (child->type == XML_ELEMENT_NODE) {
+      DropBlankText(child);
+    }
+    child = next;
+  }
+}
+
+// The encoding named by the declaration at the head of UTF-8 text, "" when none.
+std::string DeclaredEncoding(const std::string& text) {
+  size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  if (text.compare(start, 5, "<?xml") != 0) return {};
+  size_t end = text.find("?>", start);
+  if (end == std::string::npos) return {};
+  std::string decl = text.substr(start, end - start);
+  size_t at = decl.find("encoding");
+  if (at == std::string::npos) return {};
+  at += 8;
+  while (at < decl.size() && (decl[at] == ' ' || decl[at] == '\t' || decl[at] == '\r' ||
+                              decl[at] == '\n' || decl[at] == '='))
+    ++at;
+  if (at >= decl.size() || (decl[at] != '"' && decl[at] != '\'')) return {};
+  char quote = decl[at];
+  size_t close = decl.find(quote, at + 1);
+  if (close == std::string::npos) return {};
+  return decl.substr(at + 1, close - at - 1);
+}
+
+bool HasDeclaration(const xmlDoc* doc) { return doc->standalone != -1; }
+
+std::string DeclarationText(const xmlDoc* doc) {
+  std::string decl = "<?xml version=\"" + (doc->version ? S(doc->version) : "1.0") + "\"";
+  if (doc->standalone == 1) decl += " standalone=\"yes\"";
+  if (doc->standalone == 0) decl += " standalone=\"no\"";
+  return decl + "?>";
+}
+
+// Serialises through a save context into memory; `dump` writes into the context.
+template <typename Dump>
+std::string SaveToString(const char* encoding, int options, Dump dump) {
+  std::unique_ptr<xmlBuffer, BufferDeleter> buffer(xmlBufferCreate());
+  if (!buffer) throw XMLException("Out of memory while serialising the document.");
+  xmlSaveCtxt* ctxt = xmlSaveToBuffer(buffer.get(), encoding, options);
+  if (ctxt == nullptr)
+    throw XMLException(std::string("Unsupported encoding: ") + (encoding ? encoding : ""));
+  DiagnosticCapture capture;
+  long rc = dump(ctxt);
+  int closed = xmlSaveClose(ctxt);
+  if (rc < 0 || closed < 0) {
+    std::string detail = capture.Text();
+    throw XMLException("The document cannot be serialised" +
+                       std::string(encoding ? std::string(" in ") + encoding : "") +
+                       (detail.empty() ? "." : ": " + detail));
+  }
+  return std::string(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
+                     static_cast<size_t>(xmlBufferLength(buffer.get())));
+}
+
+std::string XPathReason(const DiagnosticCapture& capture, xmlXPathContext* ctx) {
+  std::string reason = capture.Text();
+  if (reason.empty() && ctx->lastError.message) reason = TrimLineEnd(ctx->lastError.message);
+  if (reason.empty()) reason = "Invalid expression";
+  return reason;
+}
+
+void OnXPathError(void* capture, xmlError* error) {
+  DiagnosticCapture::OnStructured(capture, error);
+}
+
+bool CanHoldChildren(const xmlNode* node) {
+  return node->type == XML_ELEMENT_NODE || node->type == XML_DOCUMENT_NODE ||
+         node->type == XML_DOCUMENT_FRAG_NODE;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+
+XMLDOMDocument::XMLDOMDocument() : doc_(xmlNewDoc(BAD_CAST "1.0")) {
+  if (!doc_) throw XMLException("Out of memory while creating a document.");
+  doc_->standalone = -1;  // no declaration until one is parsed
+}
+
+XMLDOMDocument::~XMLDOMDocument() {
+  // Parked nodes go before the documents whose dictionaries hold their names.
+  for (auto it = parked_.rbegin(); it != parked_.rend(); ++it) {
+    xmlNode* node = *it;
+    if (node->type == XML_ATTRIBUTE_NODE)
+      xmlFreeProp(reinterpret_cast<xmlAttr*>(node));
+    else
+      xmlFreeNode(node);
+  }
+}
+
+void XMLDOMDocument::ReplaceContent(XmlDocHandle parsed) {
+  old_docs_.push_back(std::move(doc_));
+  doc_ = std::move(parsed);
+  ++generation_;
+}
+
+void XMLDOMDocument::Park(xmlNode* node) {
+  xmlUnlinkNode(node);
+  parked_.push_back(node);
+  ++generation_;
+}
+
+bool XMLDOMDocument::Contains(xmlNode* node) const {
+  if (node == nullptr || node->type == XML_NAMESPACE_DECL) return false;
+  while (node->parent != nullptr) node = node->parent;
+  return node == doc_node();
+}
+
+namespace xmldom {
+
+std::string ParseErrorMessage(int32_t code, int32_t line, int32_t column, const std::string& source,
+                              const std::string& source_text, const std::string& reason) {
+  return "Error " + std::to_string(code) + " on line " + std::to_string(line) + ", char " +
+         std::to_string(column) + " in \"" + source + "\"\r\n" + source_text + "\r\n" + reason;
+}
+
+XmlDocHandle ParseText(const std::string& text, bool drop_blank_text) {
+  if (text.size() > static_cast<size_t>(INT_MAX))
+    throw XMLParseException(XML_ERR_NO_MEMORY, 0, 0, "", "", "The text is too large to parse.");
+  std::unique_ptr<xmlParserCtxt, ParserCtxtDeleter> ctxt(xmlNewParserCtxt());
+  if (!ctxt) throw XMLException("Out of memory while creating a parser.");
+  DiagnosticCapture capture;
+  XmlDocHandle doc(xmlCtxtReadMemory(ctxt.get(), text.data(), static_cast<int>(text.size()),
+                                     nullptr, "UTF-8", kParseOptions | XML_PARSE_IGNORE_ENC));
+  if (!doc) {
+    const Diagnostic* d = capture.First();
+    if (d != nullptr && d->code != 0) RaiseParseError(*d, "", text);
+    return nullptr;
+  }
+  // The text was Unicode already; what its declaration names is what Save will write.
+  if (doc->encoding) xmlFree(const_cast<xmlChar*>(doc->encoding));
+  doc->encoding = nullptr;
+  std::string declared = DeclaredEncoding(text);
+  if (!declared.empty()) doc->encoding = xmlStrdup(X(declared));
+  if (drop_blank_text) DropBlankText(reinterpret_cast<xmlNode*>(doc.get()));
+  return doc;
+}
+
+XmlDocHandle ParseText(const std::string& text) { return ParseText(text, true); }
+
+XmlDocHandle ParseFile(const std::string& file_name, bool drop_blank_text) {
+  const std::string native = platform::NativePath(file_name);
+  std::ifstream in(native, std::ios::binary);
+  if (!in) {
+    int err = errno;
+    throw XMLParseException(XML_IO_LOAD_ERROR, 0, 0, file_name, "",
+                            platform::SystemErrorText(err ? err : ENOENT));
+  }
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad())
+    throw XMLParseException(XML_IO_LOAD_ERROR, 0, 0, file_name, "",
+                            platform::SystemErrorText(errno ? errno : EIO));
+  if (bytes.size() > static_cast<size_t>(INT_MAX))
+    throw XMLParseException(XML_ERR_NO_MEMORY, 0, 0, file_name, "", "The file is too large.");
+  std::unique_ptr<xmlParserCtxt, ParserCtxtDeleter> ctxt(xmlNewParserCtxt());
+  if (!ctxt) throw XMLException("Out of memory while creating a parser.");
+  DiagnosticCapture capture;
+  // The native name is the document's address, against which relative references resolve.
+  XmlDocHandle doc(xmlCtxtReadMemory(ctxt.get(), bytes.data(), static_cast<int>(bytes.size()),
+                                     native.c_str(), nullptr, kParseOptions));
+  if (!doc) {
+    const Diagnostic* d = capture.First();
+    if (d != nullptr && d->code != 0) RaiseParseError(*d, file_name, bytes);
+    return nullptr;
+  }
+  if (drop_blank_text) DropBlankText(reinterpret_cast<xmlNode*>(doc.get()));
+  return doc;
+}
+
+XmlDocHandle ParseFile(const std::string& file_name) { return ParseFile(file_name, true); }
+
+std::string NodeName(xmlNode* node) {
+  if (node == nullptr) return {};
+  switch (node->type) {
+    case XML_ELEMENT_NODE:
+    case XML_ATTRIBUTE_NODE:
+      if (node->ns != nullptr && node->ns->prefix != nullptr)
+        return S(node->ns->prefix) + ":" + S(node->name);
+      return S(node->name);
+    case XML_TEXT_NODE:
+      return "#text";
+    case XML_CDATA_SECTION_NODE:
+      return "#cdata-section";
+    case XML_COMMENT_NODE:
+      return "#comment";
+    case XML_DOCUMENT_NODE:
+    case XML_HTML_DOCUMENT_NODE:
+      return "#document";
+    case XML_DOCUMENT_FRAG_NODE:
+      return "#document-fragment";
+    default:
+      return S(node->name);
+  }
+}
+
+xmlNode* DomParent(xmlNode* node) {
+  if (node == nullptr || node->type == XML_ATTRIBUTE_NODE || node->type == XML_DOCUMENT_NODE ||
+      node->type == XML_HTML_DOCUMENT_NODE || node->type == XML_NAMESPACE_DECL)
+    return nullptr;
+  return node->parent;
+}
+
+std::string NodeText(xmlNode* node) {
+  if (node == nullptr) return {};
+  XmlString content(xmlNodeGetContent(node));
+  return S(content.get());
+}
+
+void SetNodeText(XMLDOMDocument& document, xmlNode* node, const std::string& value) {
+  switch (node->type) {
+    case XML_ELEMENT_NODE:
+    case XML_ATTRIBUTE_NODE: {
+      // Children leave through the parking so that no cursor is left pointing at them.
+      while (node->children != nullptr) document.Park(node->children);
+      if (!value.empty()) {
+        xmlNode* text = xmlNewDocTextLen(node->doc, X(value), static_cast<int>(value.size()));
+        if (text == nullptr) throw XMLException("Out of memory while setting a text.");
+        if (xmlAddChild(node, text) == nullptr) {
+          xmlFreeNode(text);
+          throw XMLException("The text of node \"" + NodeName(node) + "\" cannot be set.");
+        }
+      }
+      document.Touch();
+      return;
+    }
+    case XML_TEXT_NODE:
+    case XML_CDATA_SECTION_NODE:
+    case XML_COMMENT_NODE:
+    case XML_PI_NODE:
+      xmlNodeSetContentLen(node, X(value), static_cast<int>(value.size()));
+      return;
+    default:
+      throw XMLException("The text of node \"" + NodeName(node) + "\" cannot be set.");
+  }
+}
+
+std::vector<xmlNode*> SelectNodes(const XMLDOMDocument& document, xmlNode* context,
+                                  const std::string& xpath) {
+  xmlDoc* doc =
+      context->type == XML_DOCUMENT_NODE ? reinterpret_cast<xmlDoc*>(context) : context->doc;
+  if (doc == nullptr) doc = document.doc();
+  std::unique_ptr<xmlXPathContext, XPathContextDeleter> ctx(xmlXPathNewContext(doc));
+  if (!ctx) throw XMLException("Out of memory while evaluating \"" + xpath + "\".");
+  DiagnosticCapture capture;
+  ctx->error = &OnXPathError;
+  ctx->userData = &capture;
+  ctx->node = context;
+  for (const auto& [prefix, uri] : document.namespaces())
+    if (xmlXPathRegisterNs(ctx.get(), X(prefix), X(uri)) != 0)
+      throw XMLException("The namespace prefix \"" + prefix + "\" cannot be registered.");
+  std::unique_ptr<xmlXPathObject, XPathObjectDeleter> result(
+      xmlXPathEvalExpression(X(xpath), ctx.get()));
+  if (!result)
+    throw XMLException("Invalid XPath expression \"" + xpath +
+                       "\": " + XPathReason(capture, ctx.get()));
+  if (result->type != XPATH_NODESET)
+    throw XMLException("The XPath expression \"" + xpath + "\" does not give nodes.");
+  std::vector<xmlNode*> nodes;
+  if (result->nodesetval != nullptr) {
+    nodes.reserve(static_cast<size_t>(result->nodesetval->nodeNr));
+    for (int i = 0; i < result->nodesetval->nodeNr; ++i) {
+      xmlNode* node = result->nodesetval->nodeTab[i];
+      // Namespace nodes are copies that die with the result: they are not listed.
+      if (node != nullptr && node->type != XML_NAMESPACE_DECL) nodes.push_back(node);
+    }
+  }
+  return nodes;
+}
+
+xmlNode* SelectFirst(const XMLDOMDocument& document, xmlNode* context, const std::string& xpath) {
+  std::vector<xmlNode*> nodes = SelectNodes(document, context, xpath);
+  return nodes.empty() ? nullptr : nodes.front();
+}
+
+xmlNode* NewElement(xmlDoc* doc, const std::string& name) {
+  if (name.empty() || xmlValidateName(X(name), 0) != 0)
+    throw XMLException("\"" + name + "\" is not a valid element name.");
+  xmlNode* element = xmlNewDocNode(doc, nullptr, X(name), nullptr);
+  if (element == nullptr)
+    throw XMLException("Out of memory while creating element \"" + name + "\".");
+  return element;
+}
+
+void SetAttribute(XMLDOMDocument& document, xmlNode* element, const std::string& name,
+                  const std::string& value) {
+  if (element->type != XML_ELEMENT_NODE)
+    throw XMLException("Node \"" + NodeName(element) + "\" is not an element: attribute \"" + name +
+                       "\" cannot be set.");
+  if (name.empty() || xmlValidateName(X(name), 0) != 0)
+    throw XMLException("\"" + name + "\" is not a valid attribute name.");
+  for (xmlAttr* attr = element->properties; attr != nullptr; attr = attr->next) {
+    if (NodeName(reinterpret_cast<xmlNode*>(attr)) == name) {
+      SetNodeText(document, reinterpret_cast<xmlNode*>(attr), value);
+      return;
+    }
+  }
+  xmlAttr* created = nullptr;
+  size_t colon = name.find(':');
+  if (colon != std::string::npos && colon > 0) {
+    std::string prefix = name.substr(0, colon);
+    if (xmlNs* ns = xmlSearchNs(element->doc, element, X(prefix)); ns != nullptr)
+      created = xmlNewNsProp(element, ns, X(name.substr(colon + 1)), X(value));
+  }
+  if (created == nullptr) created = xmlNewProp(element, X(name), X(value));
+  if (created == nullptr)
+    throw XMLException("Out of memory while setting attribute \"" + name + "\".");
+  document.Touch();
+}
+
+xmlNode* CopyForInsert(xmlNode* node, xmlDoc* doc) {
+  switch (node->type) {
+    case XML_ELEMENT_NODE:
+    case XML_TEXT_NODE:
+    case XML_CDATA_SECTION_NODE:
+    case XML_COMMENT_NODE:
+    case XML_PI_NODE:
+    case XML_ENTITY_REF_NODE:
+      break;
+    default:
+      throw XMLException("A node of type \"" + NodeName(node) + "\" cannot be inserted here.");
+  }
+  xmlNode* copy = xmlDocCopyNode(node, doc, 1);
+  if (copy == nullptr)
+    throw XMLException("Out of memory while copying \"" + NodeName(node) + "\".");
+  return copy;
+}
+
+xmlNode* InsertChild(XMLDOMDocument& document, xmlNode* parent, xmlNode* child, xmlNode* before) {
+  if (!CanHoldChildren(parent)) {
+    xmlFreeNode(child);
+    throw XMLException("Node \"" + NodeName(parent) + "\" cannot hold child nodes.");
+  }
+  if (parent->type == XML_DOCUMENT_NODE) {
+    bool has_root = xmlDocGetRootElement(reinterpret_cast<xmlDoc*>(parent)) != nullptr;
+    if ((child->type == XML_ELEMENT_NODE && has_root) ||
+        (child->type != XML_ELEMENT_NODE && child->type != XML_COMMENT_NODE &&
+         child->type != XML_PI_NODE)) {
+      xmlFreeNode(child);
+      throw XMLException("Only one top level element is allowed in an XML document.");
+    }
+  }
+  xmlNode* placed =
+      before != nullptr ? xmlAddPrevSibling(before, child) : xmlAddChild(parent, child);
+  if (placed == nullptr) {
+    xmlFreeNode(child);
+    throw XMLException("Node \"" + NodeName(child) + "\" cannot be inserted.");
+  }
+  document.Touch();
+  return placed;
+}
+
+std::string SerializeNode(xmlNode* node) {
+  return SaveToString("UTF-8", kSaveOptions | XML_SAVE_NO_DECL,
+                      [node](xmlSaveCtxt* ctxt) { return xmlSaveTree(ctxt, node); });
+}
+
+std::string SerializeDocument(xmlDoc* doc) {
+  std::string text = HasDeclaration(doc) ? DeclarationText(doc) + "\n" : std::string();
+  text += SaveToString("UTF-8", kSaveOptions | XML_SAVE_NO_DECL,
+                       [doc](xmlSaveCtxt* ctxt) { return xmlSaveDoc(ctxt, doc); });
+  return text;
+}
+
+std::string EncodeDocument(xmlDoc* doc) {
+  const std::string encoding = S(doc->encoding);
+  if (HasDeclaration(doc) && !encoding.empty())
+    return SaveToString(encoding.c_str(), kSaveOptions,
+                        [doc](xmlSaveCtxt* ctxt) { return xmlSaveDoc(ctxt, doc); });
+  return SerializeDocument(doc);
+}
+
+}  // namespace xmldom
+}  // namespace kalvex

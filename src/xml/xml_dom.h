@@ -1,0 +1,117 @@
+// The DOM under the cursor: a libxml2 document shared by a family of cursors, and the
+// one place where libxml2 is called and its failures become XMLExceptions.
+//
+// Nodes never die while the document lives: what leaves the tree (removed nodes,
+// replaced content, the whole tree of an earlier load) is unlinked and parked here,
+// and freed only with the document. Every change of the tree's structure bumps a
+// generation number so that node lists know when to look again.
+#pragma once
+
+#include <libxml/tree.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "xml/xml_cursor.h"
+
+namespace kalvex {
+
+struct XmlDocDeleter {
+  void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+};
+using XmlDocHandle = std::unique_ptr<xmlDoc, XmlDocDeleter>;
+
+class XMLDOMDocument {
+ public:
+  // A new, empty document (no declaration, no root).
+  XMLDOMDocument();
+  ~XMLDOMDocument();
+  XMLDOMDocument(const XMLDOMDocument&) = delete;
+  XMLDOMDocument& operator=(const XMLDOMDocument&) = delete;
+
+  xmlDoc* doc() const { return doc_.get(); }
+  // The document node, as a node (the parent of the top-level nodes).
+  xmlNode* doc_node() const { return reinterpret_cast<xmlNode*>(doc_.get()); }
+
+  // Puts a freshly parsed tree in place of the current one; the old tree is parked.
+  void ReplaceContent(XmlDocHandle parsed);
+  // Unlinks the node from the tree and keeps it until the document goes.
+  void Park(xmlNode* node);
+  // Records a structural change made without Park (insertions).
+  void Touch() { ++generation_; }
+  uint64_t generation() const { return generation_; }
+
+  // True when the node is part of the current tree (reaches the document node).
+  bool Contains(xmlNode* node) const;
+
+  // Prefix/URI pairs usable in XPath expressions (the root element's declarations).
+  const std::vector<std::pair<std::string, std::string>>& namespaces() const { return namespaces_; }
+  void set_namespaces(std::vector<std::pair<std::string, std::string>> ns) {
+    namespaces_ = std::move(ns);
+  }
+
+ private:
+  XmlDocHandle doc_;
+  std::vector<xmlNode*> parked_;
+  std::vector<XmlDocHandle> old_docs_;
+  std::vector<std::pair<std::string, std::string>> namespaces_;
+  uint64_t generation_ = 0;
+};
+
+namespace xmldom {
+
+// Parses text as UTF-8 whatever its declaration says; the declared encoding is kept on
+// the document for Save. nullptr when the parser failed without an error code. Text
+// nodes holding only white space are dropped unless drop_blank_text is false.
+XmlDocHandle ParseText(const std::string& text, bool drop_blank_text);
+XmlDocHandle ParseText(const std::string& text);
+// Parses a file ("\"-separated name), decoded by byte-order mark or declaration. A file
+// that cannot be read gives a parse error too (code XML_IO_LOAD_ERROR, line 0).
+XmlDocHandle ParseFile(const std::string& file_name, bool drop_blank_text);
+XmlDocHandle ParseFile(const std::string& file_name);
+
+// The DOM's name of a node: element/attribute names, "#text", "#cdata-section",
+// "#comment", "#document", processing-instruction targets.
+std::string NodeName(xmlNode* node);
+// The DOM parent: none for the document node and for attributes.
+xmlNode* DomParent(xmlNode* node);
+// Text of a node: character data of the node and all its descendants.
+std::string NodeText(xmlNode* node);
+// Replaces the node's content by one text (none when empty); removed children are parked.
+void SetNodeText(XMLDOMDocument& document, xmlNode* node, const std::string& value);
+
+// The nodes `xpath` finds with `context` as context node, in document order.
+std::vector<xmlNode*> SelectNodes(const XMLDOMDocument& document, xmlNode* context,
+                                  const std::string& xpath);
+// The first of them, or nullptr.
+xmlNode* SelectFirst(const XMLDOMDocument& document, xmlNode* context, const std::string& xpath);
+
+// A new element of the document; the name must be a valid XML name.
+xmlNode* NewElement(xmlDoc* doc, const std::string& name);
+// Sets an attribute of an element (created or replaced).
+void SetAttribute(XMLDOMDocument& document, xmlNode* element, const std::string& name,
+                  const std::string& value);
+// A deep copy of `node` made for `doc`, ready to be inserted under an element.
+xmlNode* CopyForInsert(xmlNode* node, xmlDoc* doc);
+// Inserts `child` under `parent` before `before` (appends when before is nullptr) and
+// gives the node that holds it afterwards (adjacent texts merge). Takes ownership of
+// `child`: it is freed when it cannot go there.
+xmlNode* InsertChild(XMLDOMDocument& document, xmlNode* parent, xmlNode* child, xmlNode* before);
+
+// Serialisation of one node: UTF-8, no indentation, no short empty tags.
+std::string SerializeNode(xmlNode* node);
+// Serialisation of the document: its declaration (without encoding) when it has one.
+std::string SerializeDocument(xmlDoc* doc);
+// The bytes of the document for a file, in its declared encoding (UTF-8 when none);
+// characters the encoding cannot hold are written as character references.
+std::string EncodeDocument(xmlDoc* doc);
+
+// The message of a parse error, as the user sees it.
+std::string ParseErrorMessage(int32_t code, int32_t line, int32_t column, const std::string& source,
+                              const std::string& source_text, const std::string& reason);
+
+}  // namespace xmldom
+}  // namespace kalvex

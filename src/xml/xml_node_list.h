@@ -1,0 +1,42 @@
+// The list of nodes a cursor walks: either the child nodes of one node (read from the
+// tree, so insertions and removals show at once) or the result of an XPath selection
+// (from which the nodes that have left the document drop out). Both are looked at again
+// only when the document's structure has changed since the last look.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "xml/xml_dom.h"
+
+namespace kalvex {
+
+class XMLNodeList {
+ public:
+  // The child nodes of `parent` (a node, or the document node for the top-level nodes).
+  static std::shared_ptr<XMLNodeList> Children(XMLDOMDocumentPtr document, xmlNode* parent);
+  // The nodes of a selection, in the order found.
+  static std::shared_ptr<XMLNodeList> Selection(XMLDOMDocumentPtr document,
+                                                std::vector<xmlNode*> nodes);
+
+  int32_t Length() const;
+  // nullptr outside the list.
+  xmlNode* Item(int32_t index) const;
+  const std::vector<xmlNode*>& Nodes() const;
+  // Position of `node` in the list, -1 when absent.
+  int32_t IndexOf(xmlNode* node) const;
+
+ private:
+  XMLNodeList(XMLDOMDocumentPtr document, xmlNode* parent, std::vector<xmlNode*> selected);
+  void Refresh() const;
+
+  XMLDOMDocumentPtr document_;
+  xmlNode* parent_;                         // children list when set
+  mutable std::vector<xmlNode*> selected_;  // selection: what is still in the document
+  mutable std::vector<xmlNode*> nodes_;
+  mutable uint64_t seen_generation_ = 0;
+  mutable bool fresh_ = false;
+};
+
+}  // namespace kalvex
