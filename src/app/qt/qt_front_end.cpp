@@ -1,0 +1,59 @@
+#include "app/qt/qt_front_end.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QMetaObject>
+
+#include "app/qt/form1.h"
+#include "app/qt/progress_form.h"
+
+namespace kalvex {
+
+QtFrontEnd::QtFrontEnd(Application& app) : app_(app) {
+  app_.Window().SetFrontEnd(this);
+  form_ = std::make_unique<TForm1>(app_);
+}
+
+QtFrontEnd::~QtFrontEnd() {
+  form_.reset();
+  // The model may outlive this front end: leave it one that shows nothing.
+  static NullFrontEnd detached;
+  app_.Window().SetFrontEnd(&detached);
+}
+
+void QtFrontEnd::Start(const std::vector<std::string>& portal_args) {
+  form_->FormCreate(portal_args);
+  form_created_ = true;
+  form_->show();
+}
+
+int QtFrontEnd::Run(const std::vector<std::string>& portal_args) {
+  Start(portal_args);
+  QApplication::exec();
+  return 0;
+}
+
+void QtFrontEnd::ProcessPendingEvents() { QCoreApplication::processEvents(); }
+
+void QtFrontEnd::ShowMessage(const std::string& text) {
+  QMessageBox box(QMessageBox::Critical, QApplication::applicationName(),
+                  QString::fromStdString(text), QMessageBox::Ok,
+                  form_->isVisible() ? form_.get() : nullptr);
+  box.exec();
+}
+
+void QtFrontEnd::RequestClose() {
+  TForm1* form = form_.get();
+  QMetaObject::invokeMethod(
+      form, [form] { form->close(); }, Qt::QueuedConnection);
+}
+
+std::unique_ptr<ProgressDialog> QtFrontEnd::OpenProgressDialog(const std::string& caption) {
+  const QString title =
+      caption.empty() ? QApplication::applicationName() : QString::fromStdString(caption);
+  auto dialog = std::make_unique<TProgressForm>(title, form_created_ ? form_.get() : nullptr);
+  dialog->show();
+  return dialog;
+}
+
+}  // namespace kalvex
