@@ -265,6 +265,21 @@ TEST_F(ZipTest, AddPreconditionsAreShownAndChangeNothing) {
           "No files have been selected."}));
   EXPECT_EQ(ReadFile(archive_), kEmptyArchive);
   EXPECT_TRUE(ui_.dialog_log.empty());
+
+  // Specifications that match nothing: the run ends with an empty batch.
+  std::vector<std::string> ends;
+  zip.OnZEDEndBatchEvent = [&](TZip&, int32_t skipped, int32_t count, int32_t total) {
+    ends.push_back(std::to_string(skipped) + " " + std::to_string(count) + " " +
+                   std::to_string(total));
+  };
+  zip.FilesToAdd().push_back(stage_ + "/missing.csv");
+  zip.FilesToAdd().push_back(stage_ + "/*.pdf");
+  EXPECT_EQ(zip.Add(), 0);
+  EXPECT_EQ(ends, (std::vector<std::string>{"0 0 0"}));
+  EXPECT_TRUE(zip.FilesToAdd().empty());
+  EXPECT_EQ(ReadFile(archive_), kEmptyArchive);
+  EXPECT_EQ(ui_.messages.size(), 2u);
+  EXPECT_TRUE(ui_.dialog_log.empty());
 }
 
 TEST_F(ZipTest, AFolderWithStarDotStarStoresItsPlainFilesUnderTheirBareNames) {
@@ -631,6 +646,19 @@ TEST_F(ZipTest, AnArchiveOnADiskOfASetIsNotAddedTo) {
                                       "file...\nMerge this Zip file onto the hard disk before "
                                       "retrying."}));
   EXPECT_EQ(ReadFile(archive_), bytes);
+}
+
+TEST_F(ZipTest, NamesBeyondAsciiAreStoredAsUtf8) {
+  const std::string name = "V\xC3\xA9hicules_\xE2\x82\xAC.xml";
+  WriteFile(stage_ + "/" + name, "<annonces/>");
+  TZip zip(ui_);
+  zip.SetZipFileName(archive_);
+  zip.FilesToAdd().push_back(stage_ + "/v*.XML");
+  ASSERT_EQ(zip.Add(), 1);
+  ASSERT_EQ(zip.Count(), 1);
+  EXPECT_EQ(zip.Contents()[0].file_name, name);
+  EXPECT_EQ(zip.Contents()[0].Flags() & 0x0800, 0x0800);  // marked UTF-8 for every reader
+  EXPECT_EQ(Extract(archive_, name), "<annonces/>");
 }
 
 TEST_F(ZipTest, TheExportersWay) {
