@@ -2,6 +2,7 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <limits>
@@ -296,6 +297,9 @@ int32_t TZip::Run::Execute() {
     return 0;
   }
 
+  // libzip writes the entries in index order; replaced entries keep their place.
+  std::stable_sort(batch_.begin(), batch_.end(),
+                   [](const BatchFile& a, const BatchFile& b) { return a.index < b.index; });
   std::vector<ProgressMapper::Item> items;
   for (const BatchFile& file : batch_) items.push_back({file.index, file.file.size});
   mapper_ = std::make_unique<ProgressMapper>(
@@ -322,7 +326,6 @@ int32_t TZip::Run::Execute() {
       dialog_.reset();
       return 0;
     }
-    trace_.Write(std::string("Error: ") + zip_error_strerror(error));
     ThrowZipError(ZipStep::kWrite, zip_.zip_file_name_, error);
   }
   archive.release();  // zip_close freed it
