@@ -27,6 +27,7 @@ class Application {
   RunLog log_;
   RunContext context_;
   RunDriver driver_;
+  std::unique_ptr<FtpTransfer> ftp_;  // IdFTP1 and IdFTP2, open until the process ends
 };
 
 }  // namespace kalvex

@@ -32,7 +32,8 @@ using testing::TempDir;
 using testing::WriteFile;
 
 // Vehicle 1 has seven photo links and no slot elements; vehicle 2 has one photo that
-// the image server already holds, one photo missing everywhere, and six empty slots.
+// the image server already holds, one photo missing everywhere, six empty slots and
+// identifier elements written in other letter cases.
 const char kDocument[] =
     "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?>\r\n"
     "<document>\r\n"
@@ -42,10 +43,11 @@ const char kDocument[] =
     "<EqutInterieur>;Clim;GPS;</EqutInterieur><EqutExterieur>;JantAll;</EqutExterieur>"
     "<EqutSecurite>;ABS;</EqutSecurite><InfoComplement></InfoComplement>"
     "<Texte>Très belle Clio, 12 490 €</Texte></DataVO>\r\n"
-    "<DataVO><IdNvo>2</IdNvo><SousRubrique>Citroën</SousRubrique>"
+    "<DataVO><idNVO>2</idNVO><SousRubrique>Citroën</SousRubrique>"
     "<ModeleVersion>Citroën C3 Aircross Shine</ModeleVersion>"
     "<EqutInterieur>;ClimAuto;</EqutInterieur><EqutExterieur></EqutExterieur>"
     "<EqutSecurite></EqutSecurite><InfoComplement>;CtOK;</InfoComplement>"
+    "<Reprise><IdNvo>1002</IdNvo><IDNVO>7</IDNVO></Reprise>"
     "<NomPhoto1></NomPhoto1><NomPhoto2></NomPhoto2><NomPhoto3></NomPhoto3>"
     "<NomPhoto4></NomPhoto4><NomPhoto5></NomPhoto5><NomPhoto6></NomPhoto6></DataVO>\r\n"
     "</DataVOS>\r\n"
@@ -243,6 +245,7 @@ TEST_F(ParuVenduEndToEndTest, ExportsSynchronisesPhotosAndSendsThePortalFile) {
   EXPECT_THAT(saved, Not(HasSubstr("Aliases")));
   EXPECT_THAT(saved, Not(HasSubstr("idNVO")));
   EXPECT_THAT(saved, Not(HasSubstr("IdNvo")));
+  EXPECT_THAT(saved, Not(HasSubstr("IDNVO")));
   EXPECT_THAT(saved, Not(HasSubstr("clio_7")));
   EXPECT_THAT(
       saved,
@@ -262,6 +265,7 @@ TEST_F(ParuVenduEndToEndTest, ExportsSynchronisesPhotosAndSendsThePortalFile) {
                                "<EqutInterieur>Climatisation automatique</EqutInterieur>"
                                "<EqutExterieur></EqutExterieur><EqutSecurite></EqutSecurite>"
                                "<InfoComplement>Contrôle technique OK</InfoComplement>"
+                               "<Reprise><id-VO>1002</id-VO><id-VO>7</id-VO></Reprise>"
                                "<Photo Num=\"1\">http://127.0.0.1/pixtrove/c3_1.jpg</Photo>"
                                "<Photo Num=\"2\">http://127.0.0.1/pixtrove/c3_lost.jpg</Photo>"
                                "<Photo Num=\"3\"></Photo><Photo Num=\"4\"></Photo>"
