@@ -156,6 +156,20 @@ TEST(XMLCursorLoad, BlankTextBetweenElementsIsDropped) {
   EXPECT_EQ(children->NodeName(), "#comment");
 }
 
+TEST(XMLCursorLoad, BlankTextIsKeptWhereSpaceIsPreserved) {
+  XMLCursorPtr cursor = Loaded("<a><p xml:space=\"preserve\"> <b/> </p><q> <b/> </q></a>");
+  EXPECT_EQ(cursor->Select("p")->Select("*")->Count(), 3);
+  EXPECT_EQ(cursor->Select("q")->Select("*")->Count(), 1);
+}
+
+TEST(XMLCursorLoad, ExternalEntitiesAreNeverRead) {
+  TempDir dir;
+  WriteFile(dir / "secret.txt", "secret");
+  XMLCursorPtr cursor = Loaded("<!DOCTYPE r [<!ENTITY e SYSTEM \"file://" + (dir / "secret.txt") +
+                               "\"><!ENTITY i \"inner\">]><r>&i;&e;</r>");
+  EXPECT_EQ(cursor->GetValue("."), "inner");
+}
+
 TEST(XMLCursorLoad, LoadXMLReadsTheTextWhateverItsDeclarationNames) {
   XMLCursorPtr cursor = Loaded(
       "<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?><r>\xC3\xA9\xE2\x82\xAC\xC5\x93</r>");

@@ -162,7 +162,7 @@ void DropBlankText(xmlNode* parent) {
   while (child != nullptr) {
     xmlNode* next = child->next;
     if (child->type == XML_TEXT_NODE && IsBlank(child->content)) {
-      if (xmlNodeGetSpacePreserve(child) != 1) {
+      if (xmlNodeGetSpacePreserve(parent) != 1) {
         xmlUnlinkNode(child);
         xmlFreeNode(child);
       }
