@@ -75,10 +75,25 @@ size_t ReadFromFile(char* buffer, size_t size, size_t count, void* user) {
   return got;
 }
 
+struct MultiDeleter {
+  void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
+};
+
 }  // namespace
 
+// The easy handle runs inside a multi handle of its own, so that the session waits for
+// the network in slices of kEventInterval and lets window events run in between. The
+// multi handle keeps the connection between operations; the easy handle stays attached
+// after a transfer so that the state of that connection can be asked for.
 struct FtpSession::Curl {
+  ~Curl() {
+    if (attached) curl_multi_remove_handle(multi.get(), easy.get());
+    easy.reset();
+    multi.reset();
+  }
+  std::unique_ptr<CURLM, MultiDeleter> multi;
   std::unique_ptr<CURL, EasyDeleter> easy;
+  bool attached = false;
   char error_buffer[CURL_ERROR_SIZE] = {};
   // Per-perform state, filled by the callbacks.
   Command command = Command::kNone;
@@ -186,7 +201,9 @@ void FtpSession::OnDebug(int type, const char* data, size_t size) {
     case CURLINFO_TEXT:
       if (StartsWith(line, "Trying ")) {
         curl_->tried_connect = true;
-        Status("Connecting to " + line.substr(7) + ".");
+        std::string address = line.substr(7);  // "127.0.0.1:21..."
+        while (!address.empty() && address.back() == '.') address.pop_back();
+        Status("Connecting to " + address + ".");
       } else if (StartsWith(line, "Connected to ")) {
         Status("Connected.");
       } else if (StartsWith(line, "Closing connection")) {
@@ -230,12 +247,16 @@ int FtpSession::OnProgress(int64_t ulnow) {
     last_ulnow_ = ulnow;
     if (ulnow > 0 && on_work_) on_work_(ulnow);
   }
+  ProcessEventsWhenDue();
+  return 0;
+}
+
+void FtpSession::ProcessEventsWhenDue() {
   auto now = std::chrono::steady_clock::now();
   if (now - last_events_ >= kEventInterval) {
     last_events_ = now;
     window_.ProcessPendingEvents();
   }
-  return 0;
 }
 
 namespace {
@@ -248,6 +269,13 @@ void SetOption(CURL* easy, CURLoption option, T value) {
     throw FtpError(FtpError::Stage::kConnect, "FTP : libcurl refused option " +
                                                   std::to_string(static_cast<int>(option)) + " : " +
                                                   curl_easy_strerror(rc));
+}
+
+// Every multi-handle call goes through here as well.
+void CheckMulti(CURLMcode rc) {
+  if (rc != CURLM_OK)
+    throw FtpError(FtpError::Stage::kConnect,
+                   std::string("FTP : libcurl : ") + curl_multi_strerror(rc));
 }
 
 }  // namespace
@@ -265,10 +293,17 @@ struct FtpSessionCallbacks {
 void FtpSession::Perform(Command command, const std::string& path, FtpError::Stage stage,
                          std::FILE* upload, int64_t upload_size, std::string* listing) {
   if (!curl_->easy) {
+    curl_->multi.reset(curl_multi_init());
     curl_->easy.reset(curl_easy_init());
-    if (!curl_->easy) throw FtpError(FtpError::Stage::kConnect, "FTP : libcurl could not start");
+    if (!curl_->multi || !curl_->easy)
+      throw FtpError(FtpError::Stage::kConnect, "FTP : libcurl could not start");
   }
   CURL* easy = curl_->easy.get();
+  CURLM* multi = curl_->multi.get();
+  if (curl_->attached) {
+    CheckMulti(curl_multi_remove_handle(multi, easy));
+    curl_->attached = false;
+  }
   SetOption(easy, CURLOPT_ERRORBUFFER, curl_->error_buffer);
   SetOption(easy, CURLOPT_NOSIGNAL, 1L);
   SetOption(easy, CURLOPT_VERBOSE, 1L);  // feeds the debug callback, which prints nothing
@@ -309,7 +344,19 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
   logged_in_now_ = false;
   last_reply_.clear();
   last_ulnow_ = -1;
-  CURLcode rc = curl_easy_perform(easy);
+  CheckMulti(curl_multi_add_handle(multi, easy));
+  curl_->attached = true;
+  CURLcode rc = CURLE_OK;
+  for (int running = 1;;) {
+    CheckMulti(curl_multi_perform(multi, &running));
+    if (running == 0) break;
+    CheckMulti(
+        curl_multi_poll(multi, nullptr, 0, static_cast<int>(kEventInterval.count()), nullptr));
+    ProcessEventsWhenDue();
+  }
+  int left = 0;
+  while (CURLMsg* message = curl_multi_info_read(multi, &left))
+    if (message->msg == CURLMSG_DONE && message->easy_handle == easy) rc = message->data.result;
   curl_->command = Command::kNone;
   if (rc == CURLE_OK) return;
 

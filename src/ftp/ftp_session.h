@@ -126,6 +126,7 @@ class FtpSession {
   void Status(const std::string& text);
   void OnDebug(int type, const char* data, size_t size);
   int OnProgress(int64_t ulnow);
+  void ProcessEventsWhenDue();
   void MarkDisconnected();
 
   std::string name_;

@@ -150,7 +150,8 @@ TEST(ImageOnServerTest, CheckOffAnswersTrueAndNeverConnects) {
 
 TEST(ImageOnServerTest, UnreachableServerAnswersFalseEveryTimeAndNeverLists) {
   FtpHarness h;
-  h.PointImageServerAt("127.0.0.1:" + std::to_string(ClosedPort()), {}, "www/pixtrove");
+  const std::string address = "127.0.0.1:" + std::to_string(ClosedPort());
+  h.PointImageServerAt(address, {}, "www/pixtrove");
   h.state.image_server_check = true;
   h.window.SetText(WindowField::kLabel1, "Image 1 : x");
   EXPECT_FALSE(h.ftp.ImageOnServer("p1.jpg"));
@@ -162,8 +163,10 @@ TEST(ImageOnServerTest, UnreachableServerAnswersFalseEveryTimeAndNeverLists) {
   EXPECT_FALSE(h.state.image_server_listing.has_value());
   EXPECT_THAT(h.LogText(), Not(HasSubstr("Lecture du répertoire FTP Pixtrove")));
   EXPECT_THAT(h.MemoText(), Not(HasSubstr("Lecture du répertoire FTP Pixtrove")));
-  EXPECT_THAT(h.MemoText(), HasSubstr("Connecting to 127.0.0.1"));
-  EXPECT_THAT(h.MemoText(), HasSubstr("Error: FTP IdFTP1 (127.0.0.1:"));
+  EXPECT_THAT(h.MemoText(),
+              HasSubstr("\nResolving hostname 127.0.0.1.\nConnecting to " + address + ".\n"));
+  EXPECT_THAT(h.MemoText(), HasSubstr("\nError: FTP IdFTP1 (" + address +
+                                      ") : Failed to connect to 127.0.0.1 port "));
 }
 
 // ---- Image server: listing ----
@@ -487,6 +490,27 @@ TEST(PasswordTest, NeverInMemoLogOrErrorTexts) {
   }
   EXPECT_THAT(h.MemoText(), HasSubstr("Logging in as pixuser."));
   EXPECT_THAT(other.MemoText(), HasSubstr("Server reply: 530"));
+}
+
+}  // namespace
+}  // namespace kalvex
+
+namespace kalvex {
+namespace {
+
+TEST(AntiFreezeTest, WindowEventsRunWhileAServerKeepsSilent) {
+  testing::FtpHarness h;
+  CountingFrontEnd front_end;
+  NullFrontEnd null_front_end;
+  h.window.SetFrontEnd(&front_end);
+  testing::SilentServer silent;
+  h.PointPortalDropAt("127.0.0.1:" + std::to_string(silent.port()), {}, "depot");
+  std::string result;
+  h.ftp.SendExportFile(h.Windir() + "\\a.xml", result);
+  h.window.SetFrontEnd(&null_front_end);
+  EXPECT_EQ(result, "Transfert FTP : Erreur Connexion au serveur. ");
+  // A 2-second wait with events about every 250 ms.
+  EXPECT_GE(front_end.processed, 4);
 }
 
 }  // namespace
