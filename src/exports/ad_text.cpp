@@ -15,46 +15,59 @@
 namespace kalvex {
 namespace {
 
-// A text upper-cased code point by code point, remembering where each code point
-// starts in the upper-cased form and at which byte offset of the original text it
-// came from. Upper-casing may change the byte length of a code point ("ı" becomes
-// "I", "ſ" becomes "S"), so positions found in the upper-cased form are mapped back
-// through the points where the two forms stop running in step.
+bool IsContinuationByte(uint8_t byte) { return (byte & 0xC0) == 0x80; }
+
+// A text upper-cased code point by code point, remembering which bytes of the
+// upper-cased form start a code point and at which byte offset of the original text
+// each one came from. Upper-casing may change the byte length of a code point ("ı"
+// becomes "I", "ſ" becomes "S"), so positions found in the upper-cased form are mapped
+// back through the points where the two forms stop running in step. Invalid UTF-8
+// bytes are kept as they are, each invalid sequence counting as one unit.
 class UpperCasedText {
  public:
   explicit UpperCasedText(std::string_view text) {
     upper_.reserve(text.size());
-    starts_.reserve(text.size() + 1);
     const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-    const auto length = static_cast<int32_t>(text.size());
-    int32_t i = 0;
+    const auto length = static_cast<int64_t>(text.size());
+    int64_t i = 0;
     while (i < length) {
-      starts_.push_back(true);
-      const uint8_t byte = bytes[i];
-      if (byte < 0x80) {
-        upper_.push_back(byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - 'a' + 'A')
-                                                    : static_cast<char>(byte));
-        ++i;
+      if (bytes[i] < 0x80) {  // a run of ASCII, upper-cased a to z in place
+        int64_t run_end = i;
+        while (run_end < length && bytes[run_end] < 0x80) ++run_end;
+        const size_t at = upper_.size();
+        upper_.append(text.substr(static_cast<size_t>(i), static_cast<size_t>(run_end - i)));
+        for (size_t k = at; k < upper_.size(); ++k)
+          if (upper_[k] >= 'a' && upper_[k] <= 'z') upper_[k] = static_cast<char>(upper_[k] - 32);
+        i = run_end;
         continue;
       }
-      const int32_t start = i;
+      const int64_t start = i;
       UChar32 c;
       U8_NEXT(bytes, i, length, c);
-      const std::string_view original = text.substr(start, i - start);
-      const std::string mapped = c < 0 ? std::string(original) : UpperCaseUnicode(original);
+      const std::string_view original =
+          text.substr(static_cast<size_t>(start), static_cast<size_t>(i - start));
+      if (c < 0) {
+        if (original.size() == 1 && IsContinuationByte(bytes[start]))
+          stray_.push_back(upper_.size());
+        upper_.append(original);
+        continue;
+      }
+      const std::string mapped = UpperCaseUnicode(original);
       upper_.append(mapped);
-      starts_.insert(starts_.end(), mapped.size() - 1, false);
       if (mapped.size() != original.size())
         shifts_.emplace_back(upper_.size(), static_cast<size_t>(i));
     }
-    starts_.push_back(true);  // the end of the text
   }
 
   std::string_view upper() const { return upper_; }
 
-  // True when a code point starts at this position of the upper-cased form (or it is
-  // the end), so that a match may begin or end there.
-  bool IsBoundary(size_t position) const { return starts_[position]; }
+  // True when a unit starts at this position of the upper-cased form (or it is the
+  // end), so that a match may begin or end there.
+  bool IsBoundary(size_t position) const {
+    if (position >= upper_.size()) return true;
+    if (!IsContinuationByte(static_cast<uint8_t>(upper_[position]))) return true;
+    return std::binary_search(stray_.begin(), stray_.end(), position);
+  }
 
   // Offset in the original text of a boundary of the upper-cased form.
   size_t OriginalOffset(size_t position) const {
@@ -67,7 +80,7 @@ class UpperCasedText {
 
  private:
   std::string upper_;
-  std::vector<bool> starts_;
+  std::vector<size_t> stray_;                      // lone continuation bytes: units of their own
   std::vector<std::pair<size_t, size_t>> shifts_;  // (upper offset, original offset)
 };
 

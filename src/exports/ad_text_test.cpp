@@ -51,6 +51,10 @@ TEST(ReplaceIgnoringCaseTest, MatchesOnlyWholeCodePoints) {
   EXPECT_EQ(ReplaceIgnoringCase("é", "\xC3", "x"), "é");
   EXPECT_EQ(ReplaceIgnoringCase("a\xE9z", "Z", "!"), "a\xE9!");
   EXPECT_EQ(ReplaceIgnoringCase("a\xC3 b", "\xC3", "x"), "ax b");
+  // A lone continuation byte is a unit of its own; inside "é" it is not.
+  EXPECT_EQ(ReplaceIgnoringCase("x\xA9y", "\xA9", "!"), "x!y");
+  EXPECT_EQ(ReplaceIgnoringCase("é\xA9", "\xA9", "!"), "é!");
+  EXPECT_EQ(ReplaceIgnoringCase("ÉTÉ", "\xA9", "!"), "ÉTÉ");
 }
 
 TEST(TrimBlanksTest, RemovesBlanksAndControlCharactersAtBothEnds) {
