@@ -303,6 +303,41 @@ TEST_F(Form1Test, ErrorEndingARunIsShownAndTheWindowStaysOpen) {
   EXPECT_TRUE(ui_.Form().isVisible());
 }
 
+// A front end whose close request fails, to make a tick raise.
+class FailingCloseFrontEnd : public RecordingFrontEnd {
+ public:
+  using RecordingFrontEnd::RecordingFrontEnd;
+  void RequestClose() override { throw Error("Fermeture refusée"); }
+};
+
+TEST(Form1TimerTest, ErrorInsideATickIsReportedAndTheTimerKeepsRunning) {
+  WithQApplication qt;
+  Application app;
+  FailingCloseFrontEnd ui(app);
+  QTimer* timer = ui.Form().findChild<QTimer*>("Timer1");
+  ASSERT_NE(timer, nullptr);
+  app.Window().SetAutoClose(true);
+  for (int i = 0; i < 30; ++i) ui.Form().Timer1Timer();
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"Fermeture refusée"});
+  EXPECT_TRUE(timer->isActive());
+  ui.Form().Timer1Timer();
+  EXPECT_EQ(ui.messages.size(), 2u);
+}
+
+TEST_F(Form1Test, RunLogLinesReachTheMemo) {
+  app_.Driver().SetExporter("INFOPRESS", [](RunContext& ctx) {
+    ctx.WriteLog("Nb Véhicules : 3");
+    ctx.WriteLog("Fichier envoyé");
+  });
+  ui_.Start({"InfoPress"});
+  const std::vector<std::string>& lines = app_.Window().MemoLines();
+  ASSERT_EQ(lines.size(), 3u);  // the restart, then the two lines
+  EXPECT_EQ(lines[0], "-> ");
+  EXPECT_TRUE(lines[1].starts_with("-> ") && lines[1].ends_with(" - Nb Véhicules : 3")) << lines[1];
+  EXPECT_TRUE(lines[2].ends_with(" - Fichier envoyé")) << lines[2];
+  EXPECT_EQ(MemoText(), lines[0] + "\n" + lines[1] + "\n" + lines[2]);
+}
+
 TEST_F(Form1Test, PendingEventsAreHandledDuringARun) {
   bool delivered = false;
   app_.Driver().SetExporter("SITAUTOPRO", [&](RunContext& ctx) {
