@@ -1,5 +1,6 @@
 #include "exports/ad_text.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -180,6 +181,68 @@ TEST(ExpandEquipmentLabelTest, LabelHoldingSeparatorsBecomesSeveralItems) {
   EXPECT_EQ(ExpandEquipment(*document, ";Pack;"), "Pack hiver, sièges chauffants");
   EXPECT_EQ(ExpandEquipment(*document, ";l'\"x\";Pack;"),
             "Deux guillemets, Pack hiver, sièges chauffants");
+}
+
+// A cursor that records the queries asked of it; no other operation may be called.
+class QueryRecordingCursor : public IXMLCursor {
+ public:
+  MOCK_METHOD(XMLCursorPtr, AppendChild, (const std::string&, const std::string&), (override));
+  MOCK_METHOD(void, AppendXMLCursor, (const XMLCursorPtr&), (override));
+  MOCK_METHOD(std::string, ParentXML, (), (const, override));
+  MOCK_METHOD(int32_t, Count, (), (const, override));
+  MOCK_METHOD(void, Delete, (), (override));
+  MOCK_METHOD(XMLCursorPtr, SelectDocument, (), (override));
+  MOCK_METHOD(bool, Eof, (), (const, override));
+  MOCK_METHOD(void, First, (), (override));
+  MOCK_METHOD(std::string, NodeName, (), (const, override));
+  MOCK_METHOD(std::string, GetValue, (const std::string&), (const, override));
+  MOCK_METHOD(XMLCursorPtr, InsertBefore, (const std::string&, const std::string&), (override));
+  MOCK_METHOD(XMLCursorPtr, InsertAfter, (const std::string&, const std::string&), (override));
+  MOCK_METHOD(void, Last, (), (override));
+  MOCK_METHOD(void, Load, (const std::string&), (override));
+  MOCK_METHOD(void, LoadXML, (const std::string&), (override));
+  MOCK_METHOD(void, MoveTo, (int32_t), (override));
+  MOCK_METHOD(void, Next, (), (override));
+  MOCK_METHOD(int32_t, Index, (), (const, override));
+  MOCK_METHOD(void, ReplaceWithXMLCursor, (const XMLCursorPtr&), (override));
+  MOCK_METHOD(void, Save, (const std::string&), (const, override));
+  MOCK_METHOD(XMLCursorPtr, Select, (const std::string&), (override));
+  MOCK_METHOD(void, SetAttribute, (const std::string&, const std::string&), (override));
+  MOCK_METHOD(void, SetValue, (const std::string&, const std::string&), (override));
+  MOCK_METHOD(void, SetCDATA, (const std::string&, const std::string&), (override));
+  MOCK_METHOD(std::string, XML, (), (const, override));
+  MOCK_METHOD(XMLDOMDocumentPtr, Document, (), (const, override));
+  MOCK_METHOD(XMLDOMNode, CurrentNode, (), (const, override));
+  MOCK_METHOD(std::string, ReadValue, (const std::string&), (const, override));
+  MOCK_METHOD(void, WriteValue, (const std::string&, const std::string&), (override));
+  MOCK_METHOD(std::string, PrettyXML, (), (const, override));
+  MOCK_METHOD(XMLCursorPtr, InsertFirstChild, (const std::string&, const std::string&), (override));
+  MOCK_METHOD(void, AddChild, (const std::string&, const std::string&), (override));
+  MOCK_METHOD(std::vector<XMLDOMNode>, ListedNodes, (), (const, override));
+};
+
+TEST(ExpandEquipmentQueryTest, EmptyListAsksNoQuery) {
+  ::testing::StrictMock<QueryRecordingCursor> cursor;
+  EXPECT_EQ(ExpandEquipment(cursor, ""), "");
+}
+
+TEST(ExpandEquipmentQueryTest, EachTokenCostsOneQueryInAsciiUpperCase) {
+  XMLCursorPtr document = CreateXMLCursor();
+  document->LoadXML(
+      "<document><LiensEquipementsS><LiensEquipements><AbbrEquip>CLIM</AbbrEquip>"
+      "<LibelleEquipement>Climatisation</LibelleEquipement></LiensEquipements>"
+      "</LiensEquipementsS></document>");
+  ::testing::StrictMock<QueryRecordingCursor> cursor;
+  auto answer = [&](const std::string& xpath) { return document->Select(xpath); };
+  {
+    ::testing::InSequence in_order;
+    EXPECT_CALL(cursor, Select(EquipmentLabelXPath("CLIM"))).WillOnce(answer);
+    EXPECT_CALL(cursor, Select(EquipmentLabelXPath("SIèGE'CUIR"))).WillOnce(answer);
+    EXPECT_CALL(cursor, Select(EquipmentLabelXPath("CLIM"))).WillOnce(answer);
+    EXPECT_CALL(cursor, Select(EquipmentLabelXPath("TOIT"))).WillOnce(answer);
+  }
+  EXPECT_EQ(ExpandEquipment(cursor, ";clim;Siège'Cuir;Clim;;Toit;reste"),
+            "Climatisation, , Climatisation, , , reste");
 }
 
 TEST(HasEquipmentTest, AnswersWithEachPair) {
