@@ -11,11 +11,11 @@ namespace kalvex {
 
 namespace {
 
-struct CurlGlobal {
-  CurlGlobal() { curl_global_init(CURL_GLOBAL_DEFAULT); }
-};
-
-void EnsureCurlGlobal() { static CurlGlobal global; }
+// libcurl's process-wide set-up, once, before the first handle.
+CURLcode EnsureCurlGlobal() {
+  static const CURLcode rc = curl_global_init(CURL_GLOBAL_DEFAULT);
+  return rc;
+}
 
 struct EasyDeleter {
   void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
@@ -137,9 +137,7 @@ FtpEndpoint ParseFtpHost(const std::string& field) {
 }
 
 FtpSession::FtpSession(std::string name, WindowModel& window, FtpSessionFields fields)
-    : name_(std::move(name)), window_(window), fields_(fields), curl_(std::make_unique<Curl>()) {
-  EnsureCurlGlobal();
-}
+    : name_(std::move(name)), window_(window), fields_(fields), curl_(std::make_unique<Curl>()) {}
 
 FtpSession::~FtpSession() = default;
 
@@ -293,6 +291,9 @@ struct FtpSessionCallbacks {
 void FtpSession::Perform(Command command, const std::string& path, FtpError::Stage stage,
                          std::FILE* upload, int64_t upload_size, std::string* listing) {
   if (!curl_->easy) {
+    if (CURLcode rc = EnsureCurlGlobal(); rc != CURLE_OK)
+      throw FtpError(FtpError::Stage::kConnect,
+                     std::string("FTP : libcurl could not start : ") + curl_easy_strerror(rc));
     curl_->multi.reset(curl_multi_init());
     curl_->easy.reset(curl_easy_init());
     if (!curl_->multi || !curl_->easy)

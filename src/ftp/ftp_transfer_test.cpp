@@ -366,6 +366,21 @@ TEST_F(PortalDropTest, RefusedStoreIsATransferError) {
   EXPECT_THAT(h.MemoText(), HasSubstr("Server reply: 553 Storing refused."));
 }
 
+TEST_F(PortalDropTest, StalledUploadIsATransferErrorAfterTheStallLimit) {
+  FtpServerOptions options;
+  options.stall_stor = true;
+  Start(options);
+  // Far more than the socket buffers hold, so the upload really stalls.
+  const std::string local = Export("big.xml", std::string(48 * 1024 * 1024, 'b'));
+  auto start = std::chrono::steady_clock::now();
+  std::string result;
+  h.ftp.SendExportFile(local, result);
+  EXPECT_EQ(result, "Transfert FTP : Erreur lors du transfert. ");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  EXPECT_THAT(h.MemoText(),
+              HasSubstr("Error: FTP IdFTP2 (" + server->HostField() + ") : Timeout was reached"));
+}
+
 TEST_F(PortalDropTest, RefusedLoginIsAConnectionErrorWithoutUpload) {
   FtpServerOptions options;
   options.refuse_login = true;

@@ -20,6 +20,8 @@ Options:
                        folder ("/"), as when the configured folder does not exist
   --fail-nlst          every NLST fails with 550
   --refuse-stor        every STOR fails with 553
+  --stall-stor         every STOR is answered 150 and then left hanging: the data is
+                       never read and no final reply comes
   --verbose            pyftpdlib's own log on standard error
 
 Example:
@@ -52,6 +54,7 @@ def parse_args(argv):
     parser.add_argument("--refuse-cwd", action="store_true")
     parser.add_argument("--fail-nlst", action="store_true")
     parser.add_argument("--refuse-stor", action="store_true")
+    parser.add_argument("--stall-stor", action="store_true")
     parser.add_argument("--verbose", action="store_true")
     return parser.parse_args(argv)
 
@@ -89,6 +92,12 @@ def make_handler(options):
         def ftp_STOR(self, file, mode="w"):
             if options.refuse_stor:
                 self.respond("553 Storing refused.")
+                return
+            if options.stall_stor:
+                self.respond("150 Ready, but never reading.")
+                if self.data_channel is not None:
+                    # Out of the event loop: kept open, never read, never closed.
+                    self.data_channel.del_channel()
                 return
             return super().ftp_STOR(file, mode)
 

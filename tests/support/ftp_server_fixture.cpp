@@ -53,6 +53,7 @@ FtpTestServer::FtpTestServer(FtpServerOptions options) : options_(std::move(opti
   if (options_.refuse_cwd) args.push_back("--refuse-cwd");
   if (options_.fail_nlst) args.push_back("--fail-nlst");
   if (options_.refuse_stor) args.push_back("--refuse-stor");
+  if (options_.stall_stor) args.push_back("--stall-stor");
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);

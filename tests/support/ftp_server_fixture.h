@@ -18,6 +18,7 @@ struct FtpServerOptions {
   bool refuse_cwd = false;           // 550 to every CWD
   bool fail_nlst = false;            // 550 to every NLST
   bool refuse_stor = false;          // 553 to every STOR
+  bool stall_stor = false;           // 150 to every STOR, then silence; data never read
 };
 
 class FtpTestServer {
