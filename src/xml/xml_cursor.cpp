@@ -47,7 +47,7 @@ void CreateFolder(const std::string& folder) {
   std::string parent = FolderPart(name);
   if (parent != name) CreateFolder(parent);
   std::error_code ignored;
-  std::filesystem::create_directory(platform::NativePath(name), ignored);
+  std::filesystem::create_directory(xmldom::FsPath(name), ignored);
 }
 
 }  // namespace
@@ -117,7 +117,7 @@ void TXMLCursor::Load(const std::string& file_name) {
   try {
     EnsureDocument();
     XmlDocHandle parsed = xmldom::ParseFile(file_name);
-    document_->ReplaceContent(parsed ? std::move(parsed) : XmlDocHandle(xmlNewDoc(BAD_CAST "1.0")));
+    document_->ReplaceContent(parsed ? std::move(parsed) : xmldom::NewEmptyDocument());
     AfterLoad();
   } catch (const XMLException& e) {
     if (platform::FileExists(file_name))
@@ -129,7 +129,7 @@ void TXMLCursor::Load(const std::string& file_name) {
 void TXMLCursor::LoadXML(const std::string& text) {
   EnsureDocument();
   XmlDocHandle parsed = xmldom::ParseText(text);
-  document_->ReplaceContent(parsed ? std::move(parsed) : XmlDocHandle(xmlNewDoc(BAD_CAST "1.0")));
+  document_->ReplaceContent(parsed ? std::move(parsed) : xmldom::NewEmptyDocument());
   AfterLoad();
 }
 
@@ -224,17 +224,13 @@ void TXMLCursor::SetCDATA(const std::string& name, const std::string& value) {
     xmldom::SetNodeText(*document_, node->children, value);
     return;
   }
-  xmlNode* cdata = xmlNewCDataBlock(node->doc, reinterpret_cast<const xmlChar*>(value.data()),
-                                    static_cast<int>(value.size()));
-  if (cdata == nullptr) throw XMLException("Out of memory while creating a CDATA section.");
-  xmldom::InsertChild(*document_, node, cdata, nullptr);
+  xmldom::InsertChild(*document_, node, xmldom::NewCData(node->doc, value), nullptr);
 }
 
 XMLCursorPtr TXMLCursor::NewRootCursor(const std::string& name, const std::string& text) {
   EnsureDocument();
-  xmlNode* root = xmldom::NewElement(document_->doc(), name);
-  xmldom::InsertChild(*document_, document_->doc_node(), root, nullptr);
-  if (!text.empty()) xmldom::SetNodeText(*document_, root, text);
+  xmldom::InsertChild(*document_, document_->doc_node(),
+                      xmldom::NewElement(document_->doc(), name, text), nullptr);
   list_ = XMLNodeList::Children(document_, document_->doc_node());
   First();
   auto given = std::make_shared<TXMLCursor>(document_, list_);
@@ -255,18 +251,9 @@ void TXMLCursor::AddChild(const std::string& name, const std::string& text) {
 XMLCursorPtr TXMLCursor::InsertElement(XMLDOMNode parent, XMLDOMNode before,
                                        const std::string& name, const std::string& text,
                                        bool stand_first) {
-  xmlNode* element = xmldom::NewElement(current_->doc, name);
-  if (!text.empty()) {
-    xmlNode* content =
-        xmlNewDocTextLen(current_->doc, reinterpret_cast<const xmlChar*>(text.data()),
-                         static_cast<int>(text.size()));
-    if (content == nullptr || xmlAddChild(element, content) == nullptr) {
-      xmlFreeNode(content);
-      xmlFreeNode(element);
-      throw XMLException("Out of memory while creating element \"" + name + "\".");
-    }
-  }
-  xmldom::InsertChild(*document_, parent, element, before);
+  XmlNodeHandle created = xmldom::NewElement(current_->doc, name, text);
+  xmlNode* element = created.get();
+  xmldom::InsertChild(*document_, parent, std::move(created), before);
   auto given = std::make_shared<TXMLCursor>(document_, XMLNodeList::Children(document_, parent));
   if (!stand_first) given->MoveTo(given->list_->IndexOf(element));
   return given;
@@ -302,56 +289,39 @@ void TXMLCursor::AppendXMLCursor(const XMLCursorPtr& other) {
           "TXMLCursor.AppendXMLCursor - Cannot add XMLCursor to current since it has more than "
           "one element.");
     EnsureDocument();
-    xmlNode* copy = xmldom::CopyForInsert(nodes.front(), document_->doc());
-    xmldom::InsertChild(*document_, document_->doc_node(), copy, nullptr);
+    xmldom::InsertChild(*document_, document_->doc_node(),
+                        xmldom::CopyForInsert(nodes.front(), document_->doc()), nullptr);
     list_ = XMLNodeList::Children(document_, document_->doc_node());
     First();
     return;
   }
   if (current_ == nullptr) return;
-  std::vector<xmlNode*> copies;
-  try {
-    for (XMLDOMNode node : nodes) copies.push_back(xmldom::CopyForInsert(node, current_->doc));
-  } catch (...) {
-    for (xmlNode* copy : copies) xmlFreeNode(copy);
-    throw;
-  }
-  for (size_t i = 0; i < copies.size(); ++i) {
-    try {
-      xmldom::InsertChild(*document_, current_, copies[i], nullptr);
-    } catch (...) {
-      for (size_t j = i + 1; j < copies.size(); ++j) xmlFreeNode(copies[j]);
-      throw;
-    }
-  }
+  // Every copy is made before the first goes in: the other list may include this node.
+  std::vector<XmlNodeHandle> copies;
+  for (XMLDOMNode node : nodes) copies.push_back(xmldom::CopyForInsert(node, current_->doc));
+  for (XmlNodeHandle& copy : copies)
+    xmldom::InsertChild(*document_, current_, std::move(copy), nullptr);
 }
 
 void TXMLCursor::ReplaceWithXMLCursor(const XMLCursorPtr& other) {
   if (!document_) throw XMLException("TXMLCursor.ReplaceWithXMLCursor - FXMLDOMDocument = nil");
   xmlNode* parent = xmldom::DomParent(current_);
   if (current_ == nullptr || parent == nullptr || !other || !other->Document()) return;
-  std::vector<xmlNode*> copies;
-  try {
-    for (XMLDOMNode node : other->ListedNodes())
-      copies.push_back(xmldom::CopyForInsert(node, current_->doc));
-  } catch (...) {
-    for (xmlNode* copy : copies) xmlFreeNode(copy);
-    throw;
-  }
+  std::vector<XmlNodeHandle> copies;
+  for (XMLDOMNode node : other->ListedNodes())
+    copies.push_back(xmldom::CopyForInsert(node, current_->doc));
   // The replaced node leaves first, so that a root element may be replaced by another.
   xmlNode* next = current_->next;
   document_->Park(current_);
-  for (size_t i = 0; i < copies.size(); ++i) {
+  list_ = XMLNodeList::Children(document_, parent);
+  for (XmlNodeHandle& copy : copies) {
     try {
-      xmldom::InsertChild(*document_, parent, copies[i], next);
+      xmldom::InsertChild(*document_, parent, std::move(copy), next);
     } catch (...) {
-      for (size_t j = i + 1; j < copies.size(); ++j) xmlFreeNode(copies[j]);
-      list_ = XMLNodeList::Children(document_, parent);
       First();
       throw;
     }
   }
-  list_ = XMLNodeList::Children(document_, parent);
   First();
 }
 

@@ -450,6 +450,12 @@ TEST(XMLCursorValues, InvalidNamesAndNonElementsFail) {
   XMLCursorPtr text = doc->Select("a/text()");
   EXPECT_EQ(MessageOf([&] { text->SetAttribute("k", "v"); }),
             "Node \"#text\" is not an element: attribute \"k\" cannot be set.");
+  EXPECT_EQ(MessageOf([&] { text->SetValue("child", "v"); }),
+            "Node \"#text\" cannot hold child nodes.");
+  XMLCursorPtr with_attr = Loaded("<s k=\"v\"/>");
+  EXPECT_EQ(MessageOf([&] { doc->AppendXMLCursor(with_attr->Select("@k")); }),
+            "A node of type \"k\" cannot be inserted here.");
+  EXPECT_EQ(doc->XML(), "<r><a>t</a></r>\n");
   EXPECT_EQ(MessageOf([&] { doc->SetAttribute("1k", "v"); }),
             "\"1k\" is not a valid attribute name.");
 }

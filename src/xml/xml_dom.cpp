@@ -243,10 +243,7 @@ bool CanHoldChildren(const xmlNode* node) {
 
 // ---------------------------------------------------------------------------------------
 
-XMLDOMDocument::XMLDOMDocument() : doc_(xmlNewDoc(BAD_CAST "1.0")) {
-  if (!doc_) throw XMLException("Out of memory while creating a document.");
-  doc_->standalone = -1;  // no declaration until one is parsed
-}
+XMLDOMDocument::XMLDOMDocument() : doc_(xmldom::NewEmptyDocument()) {}
 
 XMLDOMDocument::~XMLDOMDocument() {
   // Parked nodes go before the documents whose dictionaries hold their names.
@@ -278,6 +275,11 @@ bool XMLDOMDocument::Contains(xmlNode* node) const {
 }
 
 namespace xmldom {
+
+std::filesystem::path FsPath(const std::string& file_name) {
+  const std::string native = platform::NativePath(file_name);
+  return std::filesystem::path(std::u8string(native.begin(), native.end()));
+}
 
 std::string ParseErrorMessage(int32_t code, int32_t line, int32_t column, const std::string& source,
                               const std::string& source_text, const std::string& reason) {
@@ -311,7 +313,7 @@ XmlDocHandle ParseText(const std::string& text) { return ParseText(text, true); 
 
 XmlDocHandle ParseFile(const std::string& file_name, bool drop_blank_text) {
   const std::string native = platform::NativePath(file_name);
-  std::ifstream in(native, std::ios::binary);
+  std::ifstream in(FsPath(file_name), std::ios::binary);
   if (!in) {
     int err = errno;
     throw XMLParseException(XML_IO_LOAD_ERROR, 0, 0, file_name, "",
@@ -443,13 +445,40 @@ xmlNode* SelectFirst(const XMLDOMDocument& document, xmlNode* context, const std
   return nodes.empty() ? nullptr : nodes.front();
 }
 
-xmlNode* NewElement(xmlDoc* doc, const std::string& name) {
+XmlDocHandle NewEmptyDocument() {
+  XmlDocHandle doc(xmlNewDoc(BAD_CAST "1.0"));
+  if (!doc) throw XMLException("Out of memory while creating a document.");
+  doc->standalone = -1;  // no declaration until one is parsed
+  return doc;
+}
+
+XmlNodeHandle NewElement(xmlDoc* doc, const std::string& name, const std::string& text) {
   if (name.empty() || xmlValidateName(X(name), 0) != 0)
     throw XMLException("\"" + name + "\" is not a valid element name.");
-  xmlNode* element = xmlNewDocNode(doc, nullptr, X(name), nullptr);
-  if (element == nullptr)
-    throw XMLException("Out of memory while creating element \"" + name + "\".");
+  XmlNodeHandle element(xmlNewDocNode(doc, nullptr, X(name), nullptr));
+  if (!element) throw XMLException("Out of memory while creating element \"" + name + "\".");
+  if (!text.empty()) {
+    xmlNode* content = xmlNewDocTextLen(doc, X(text), static_cast<int>(text.size()));
+    if (content == nullptr || xmlAddChild(element.get(), content) == nullptr) {
+      xmlFreeNode(content);
+      throw XMLException("Out of memory while creating element \"" + name + "\".");
+    }
+  }
   return element;
+}
+
+XmlNodeHandle NewCData(xmlDoc* doc, const std::string& value) {
+  XmlNodeHandle cdata(xmlNewCDataBlock(doc, X(value), static_cast<int>(value.size())));
+  if (!cdata) throw XMLException("Out of memory while creating a CDATA section.");
+  return cdata;
+}
+
+bool GetAttribute(xmlNode* element, const std::string& name, std::string* value) {
+  if (element == nullptr || element->type != XML_ELEMENT_NODE) return false;
+  xmlAttr* attr = xmlHasProp(element, X(name));
+  if (attr == nullptr) return false;
+  *value = NodeText(reinterpret_cast<xmlNode*>(attr));
+  return true;
 }
 
 void SetAttribute(XMLDOMDocument& document, xmlNode* element, const std::string& name,
@@ -478,7 +507,7 @@ void SetAttribute(XMLDOMDocument& document, xmlNode* element, const std::string&
   document.Touch();
 }
 
-xmlNode* CopyForInsert(xmlNode* node, xmlDoc* doc) {
+XmlNodeHandle CopyForInsert(xmlNode* node, xmlDoc* doc) {
   switch (node->type) {
     case XML_ELEMENT_NODE:
     case XML_TEXT_NODE:
@@ -490,32 +519,38 @@ xmlNode* CopyForInsert(xmlNode* node, xmlDoc* doc) {
     default:
       throw XMLException("A node of type \"" + NodeName(node) + "\" cannot be inserted here.");
   }
-  xmlNode* copy = xmlDocCopyNode(node, doc, 1);
-  if (copy == nullptr)
-    throw XMLException("Out of memory while copying \"" + NodeName(node) + "\".");
+  XmlNodeHandle copy(xmlDocCopyNode(node, doc, 1));
+  if (!copy) throw XMLException("Out of memory while copying \"" + NodeName(node) + "\".");
   return copy;
 }
 
-xmlNode* InsertChild(XMLDOMDocument& document, xmlNode* parent, xmlNode* child, xmlNode* before) {
-  if (!CanHoldChildren(parent)) {
-    xmlFreeNode(child);
+XmlDocHandle StandaloneCopy(xmlNode* node) {
+  XmlDocHandle doc = NewEmptyDocument();
+  XmlNodeHandle copy(xmlDocCopyNode(node, doc.get(), 1));
+  if (!copy) throw XMLException("Out of memory while copying \"" + NodeName(node) + "\".");
+  if (xmlAddChild(reinterpret_cast<xmlNode*>(doc.get()), copy.get()) == nullptr)
+    throw XMLException("Node \"" + NodeName(node) + "\" cannot stand alone.");
+  copy.release();
+  return doc;
+}
+
+xmlNode* InsertChild(XMLDOMDocument& document, xmlNode* parent, XmlNodeHandle child,
+                     xmlNode* before) {
+  if (!CanHoldChildren(parent))
     throw XMLException("Node \"" + NodeName(parent) + "\" cannot hold child nodes.");
-  }
   if (parent->type == XML_DOCUMENT_NODE) {
     bool has_root = xmlDocGetRootElement(reinterpret_cast<xmlDoc*>(parent)) != nullptr;
     if ((child->type == XML_ELEMENT_NODE && has_root) ||
         (child->type != XML_ELEMENT_NODE && child->type != XML_COMMENT_NODE &&
-         child->type != XML_PI_NODE)) {
-      xmlFreeNode(child);
+         child->type != XML_PI_NODE))
       throw XMLException("Only one top level element is allowed in an XML document.");
-    }
   }
   xmlNode* placed =
-      before != nullptr ? xmlAddPrevSibling(before, child) : xmlAddChild(parent, child);
-  if (placed == nullptr) {
-    xmlFreeNode(child);
-    throw XMLException("Node \"" + NodeName(child) + "\" cannot be inserted.");
-  }
+      before != nullptr ? xmlAddPrevSibling(before, child.get()) : xmlAddChild(parent, child.get());
+  if (placed == nullptr)
+    throw XMLException("Node \"" + NodeName(child.get()) + "\" cannot be inserted.");
+  // In the tree now, or merged into a neighbouring text (which freed it).
+  child.release();
   document.Touch();
   return placed;
 }

@@ -10,6 +10,7 @@
 #include <libxml/tree.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
@@ -23,6 +24,12 @@ struct XmlDocDeleter {
   void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
 };
 using XmlDocHandle = std::unique_ptr<xmlDoc, XmlDocDeleter>;
+
+// A node that is not (yet) in a tree.
+struct XmlNodeDeleter {
+  void operator()(xmlNode* node) const { xmlFreeNode(node); }
+};
+using XmlNodeHandle = std::unique_ptr<xmlNode, XmlNodeDeleter>;
 
 class XMLDOMDocument {
  public:
@@ -89,17 +96,26 @@ std::vector<xmlNode*> SelectNodes(const XMLDOMDocument& document, xmlNode* conte
 // The first of them, or nullptr.
 xmlNode* SelectFirst(const XMLDOMDocument& document, xmlNode* context, const std::string& xpath);
 
-// A new element of the document; the name must be a valid XML name.
-xmlNode* NewElement(xmlDoc* doc, const std::string& name);
+// A new, empty document without declaration.
+XmlDocHandle NewEmptyDocument();
+// A new element of the document holding `text` (nothing when empty); the name must be
+// a valid XML name.
+XmlNodeHandle NewElement(xmlDoc* doc, const std::string& name, const std::string& text = "");
+// A new CDATA section holding `value`.
+XmlNodeHandle NewCData(xmlDoc* doc, const std::string& value);
+// The value of an element's attribute; false when it has none of that name.
+bool GetAttribute(xmlNode* element, const std::string& name, std::string* value);
 // Sets an attribute of an element (created or replaced).
 void SetAttribute(XMLDOMDocument& document, xmlNode* element, const std::string& name,
                   const std::string& value);
 // A deep copy of `node` made for `doc`, ready to be inserted under an element.
-xmlNode* CopyForInsert(xmlNode* node, xmlDoc* doc);
+XmlNodeHandle CopyForInsert(xmlNode* node, xmlDoc* doc);
+// A new document whose only top-level node is a deep copy of `node`.
+XmlDocHandle StandaloneCopy(xmlNode* node);
 // Inserts `child` under `parent` before `before` (appends when before is nullptr) and
-// gives the node that holds it afterwards (adjacent texts merge). Takes ownership of
-// `child`: it is freed when it cannot go there.
-xmlNode* InsertChild(XMLDOMDocument& document, xmlNode* parent, xmlNode* child, xmlNode* before);
+// gives the node that holds it afterwards (adjacent texts merge).
+xmlNode* InsertChild(XMLDOMDocument& document, xmlNode* parent, XmlNodeHandle child,
+                     xmlNode* before);
 
 // Serialisation of one node: UTF-8, no indentation, no short empty tags.
 std::string SerializeNode(xmlNode* node);
@@ -108,6 +124,9 @@ std::string SerializeDocument(xmlDoc* doc);
 // The bytes of the document for a file, in its declared encoding (UTF-8 when none);
 // characters the encoding cannot hold are written as character references.
 std::string EncodeDocument(xmlDoc* doc);
+
+// A file-system path for a "\"-separated UTF-8 file name.
+std::filesystem::path FsPath(const std::string& file_name);
 
 // The message of a parse error, as the user sees it.
 std::string ParseErrorMessage(int32_t code, int32_t line, int32_t column, const std::string& source,

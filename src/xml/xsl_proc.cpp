@@ -141,7 +141,7 @@ XSLProcPtr CreateXSLProc() { return std::make_shared<TXSLProc>(); }
 
 int64_t FileWriteTime(const std::string& file_name) {
   std::error_code ec;
-  auto time = std::filesystem::last_write_time(platform::NativePath(file_name), ec);
+  auto time = std::filesystem::last_write_time(xmldom::FsPath(file_name), ec);
   if (ec) return -1;
   return static_cast<int64_t>(time.time_since_epoch().count());
 }
@@ -169,10 +169,9 @@ void TXSLProc::ProcessImports(_xmlNode* root, const std::string& own_file) {
     if (child->type != XML_ELEMENT_NODE) continue;
     std::string name = xmldom::NodeName(child);
     if (name != "xsl:import" && name != "xsl:include") continue;
-    xmlAttr* href_attr = xmlHasProp(child, BAD_CAST "href");
-    if (href_attr == nullptr)
+    std::string href;
+    if (!xmldom::GetAttribute(child, "href", &href))
       throw XMLException("href attribute missing on xsl:import/xsl:include");
-    std::string href = xmldom::NodeText(reinterpret_cast<xmlNode*>(href_attr));
     if (href.empty()) throw XMLException("href attribute empty on xsl:import / xsl:include");
     // Relative references are read from the folder of the stylesheet that names them,
     // as the compiler does.
@@ -236,14 +235,7 @@ std::string TXSLProc::Process(const XMLCursorPtr& cursor) {
     xmlNode* node = cursor->CurrentNode();
     xmlNode* parent = xmldom::DomParent(node);
     if (parent != nullptr && xmldom::DomParent(parent) != nullptr) {
-      own_input.reset(xmlNewDoc(BAD_CAST "1.0"));
-      if (!own_input) throw XMLException("Out of memory while preparing the transformation.");
-      xmlNode* copy = xmlDocCopyNode(node, own_input.get(), 1);
-      if (copy == nullptr ||
-          xmlAddChild(reinterpret_cast<xmlNode*>(own_input.get()), copy) == nullptr) {
-        xmlFreeNode(copy);
-        throw XMLException("The node cannot be copied for the transformation.");
-      }
+      own_input = xmldom::StandaloneCopy(node);
       input = own_input.get();
     }
     XsltMessages messages;
