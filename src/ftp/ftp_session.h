@@ -14,9 +14,14 @@
 // listing, storing, server refusals and errors) is reported as one readable line to the
 // status handler; the password is never part of it.
 //
+// While a call waits for the network, the window's pending events run about every
+// kEventInterval (250 ms). Connected() also notices a server that closed the idle
+// control connection, so the next operation connects again.
+//
 // Time-outs (see FtpTimeouts): a server that cannot be reached, that never answers or
 // whose transfer stalls makes the operation fail like any other connection or transfer
-// failure instead of blocking the run.
+// failure instead of blocking the run. Defaults: 30 s to connect and log in, 60 s for
+// any server reply, 60 s of a stalled transfer.
 #pragma once
 
 #include <chrono>
@@ -47,8 +52,8 @@ class FtpError : public Error {
 struct FtpTimeouts {
   // Opening the control connection, greeting and login included.
   std::chrono::milliseconds connect{30000};
-  // Longest wait for any single server reply, and for the server to open an active
-  // data connection.
+  // Longest wait for any single server reply (counted in whole seconds, rounded up),
+  // and for the server to open an active data connection.
   std::chrono::milliseconds server_response{60000};
   // A transfer that moves fewer than low_speed_bytes per second for this long is
   // abandoned.

@@ -145,7 +145,7 @@ TEST(ImageOnServerTest, CheckOffAnswersTrueAndNeverConnects) {
   EXPECT_TRUE(h.ftp.ImageOnServer("nothing-anywhere.jpg"));
   EXPECT_FALSE(h.state.image_server_listing.has_value());
   EXPECT_EQ(h.window.Text(WindowField::kLabel1), "Label1");
-  EXPECT_TRUE(h.window.MemoLines().size() == 1);  // only the log restart "-> "
+  EXPECT_THAT(h.window.MemoLines(), ElementsAre("-> "));  // only the log restart
 }
 
 TEST(ImageOnServerTest, UnreachableServerAnswersFalseEveryTimeAndNeverLists) {
