@@ -3,17 +3,12 @@
 
 #include "app/application.h"
 #include "app/front_end_choice.h"
+#include "app/qt/display.h"
 #include "app/qt/qt_front_end.h"
-#include "platform/platform.h"
 
 namespace kalvex {
 
-// A display is there when the session names one; QT_QPA_PLATFORM chooses Qt's own
-// (offscreen, vnc, ...) and so always gives one.
-bool WindowAvailable() {
-  return !platform::GetEnv("QT_QPA_PLATFORM").empty() || !platform::GetEnv("DISPLAY").empty() ||
-         !platform::GetEnv("WAYLAND_DISPLAY").empty();
-}
+bool WindowAvailable() { return DisplayAvailable(); }
 
 int RunWindowFrontEnd(int argc, char** argv, const std::vector<std::string>& portal_args) {
   QApplication qt(argc, argv);

@@ -1,0 +1,7 @@
+#include "app/qt/display.h"
+
+namespace kalvex {
+
+bool DisplayAvailable() { return true; }
+
+}  // namespace kalvex
