@@ -51,6 +51,11 @@ class XMLDOMDocument {
   void Touch() { ++generation_; }
   uint64_t generation() const { return generation_; }
 
+  // Every node parked so far, in the order parked.
+  const std::vector<xmlNode*>& parked() const { return parked_; }
+  // How many times the content was replaced by a load.
+  size_t replacements() const { return old_docs_.size(); }
+
   // True when the node is part of the current tree (reaches the document node).
   bool Contains(xmlNode* node) const;
 

@@ -20,17 +20,51 @@ std::shared_ptr<XMLNodeList> XMLNodeList::Selection(XMLDOMDocumentPtr document,
       new XMLNodeList(std::move(document), nullptr, std::move(nodes)));
 }
 
+std::vector<xmlNode*> XMLNodeList::LostNodes() const {
+  const std::vector<xmlNode*>& parked = document_->parked();
+  std::vector<xmlNode*> lost;
+  std::vector<xmlNode*> pending;
+  for (size_t i = parked_seen_; i < parked.size(); ++i) {
+    pending.assign(1, parked[i]);
+    while (!pending.empty()) {
+      xmlNode* node = pending.back();
+      pending.pop_back();
+      if (selected_set_.count(node) != 0) lost.push_back(node);
+      if (node->type == XML_ELEMENT_NODE)
+        for (xmlAttr* attr = node->properties; attr != nullptr; attr = attr->next)
+          pending.push_back(reinterpret_cast<xmlNode*>(attr));
+      if (node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE)
+        for (xmlNode* child = node->children; child != nullptr; child = child->next)
+          pending.push_back(child);
+    }
+  }
+  return lost;
+}
+
 void XMLNodeList::Refresh() const {
   if (fresh_ && seen_generation_ == document_->generation()) return;
   if (parent_ != nullptr) {
     nodes_.clear();
     for (xmlNode* child = parent_->children; child != nullptr; child = child->next)
       nodes_.push_back(child);
-  } else {
-    // A node that left the document never comes back, so it leaves the selection for good.
+  } else if (!fresh_ || replacements_seen_ != document_->replacements()) {
+    // A node that left the document never comes back: it leaves the selection for good.
     std::erase_if(selected_, [this](xmlNode* node) { return !document_->Contains(node); });
+    selected_set_ = std::unordered_set<xmlNode*>(selected_.begin(), selected_.end());
     nodes_ = selected_;
+  } else {
+    // Only removals take nodes out of a selection, and only those in the removed
+    // subtrees; most removals (replaced texts, other sections) touch none of them.
+    std::vector<xmlNode*> lost = LostNodes();
+    if (!lost.empty()) {
+      std::unordered_set<xmlNode*> gone(lost.begin(), lost.end());
+      std::erase_if(selected_, [&gone](xmlNode* node) { return gone.count(node) != 0; });
+      for (xmlNode* node : lost) selected_set_.erase(node);
+      nodes_ = selected_;
+    }
   }
+  parked_seen_ = document_->parked().size();
+  replacements_seen_ = document_->replacements();
   seen_generation_ = document_->generation();
   fresh_ = true;
 }

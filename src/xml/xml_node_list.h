@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "xml/xml_dom.h"
@@ -30,10 +31,15 @@ class XMLNodeList {
  private:
   XMLNodeList(XMLDOMDocumentPtr document, xmlNode* parent, std::vector<xmlNode*> selected);
   void Refresh() const;
+  // The nodes of the selection that are, or lie inside, nodes parked since the last look.
+  std::vector<xmlNode*> LostNodes() const;
 
   XMLDOMDocumentPtr document_;
   xmlNode* parent_;                         // children list when set
   mutable std::vector<xmlNode*> selected_;  // selection: what is still in the document
+  mutable std::unordered_set<xmlNode*> selected_set_;
+  mutable size_t parked_seen_ = 0;
+  mutable size_t replacements_seen_ = 0;
   mutable std::vector<xmlNode*> nodes_;
   mutable uint64_t seen_generation_ = 0;
   mutable bool fresh_ = false;
