@@ -399,6 +399,29 @@ TEST(XMLCursorDelete, OtherCursorsNeverReachFreedNodes) {
   EXPECT_EQ(walker->GetValue("Modele"), "C3");
 }
 
+TEST(XMLCursorDelete, SelectionsKeepWhatWasNotRemoved) {
+  XMLCursorPtr doc = Loaded(kVehicles);
+  XMLCursorPtr ids = doc->Select("//id");
+  XMLCursorPtr flags = doc->Select("//@EOF");
+  ASSERT_EQ(ids->Count(), 4);
+  // Rewriting texts and removing an unrelated section leave the selection whole.
+  doc->Select("/document/DataVOS/DataVO")->SetValue("Marque", "X");
+  ids->SetValue(".", "10");
+  EXPECT_EQ(ids->Count(), 4);
+  EXPECT_EQ(ids->GetValue("."), "10");
+  // Removing the record that holds the second id takes that id out.
+  doc->Select("/document/DataVOS/DataVO[2]")->Delete();
+  EXPECT_EQ(ids->Count(), 3);
+  ids->MoveTo(1);
+  EXPECT_EQ(ids->GetValue("."), "3");
+  // Attributes leave with their element.
+  EXPECT_EQ(flags->Count(), 1);
+  doc->Select("/document/DataVOS")->Delete();
+  EXPECT_EQ(flags->Count(), 0);
+  EXPECT_EQ(flags->GetValue("."), "1");
+  EXPECT_EQ(ids->Count(), 1);
+}
+
 // ---------------------------------------------------------------------------------------
 
 TEST(XMLCursorValues, GetValueReadsTextOfChildAttributeAndSelf) {
