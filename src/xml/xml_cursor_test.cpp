@@ -528,6 +528,22 @@ TEST(XMLCursorXML, PrettyXMLIndentsTheNodeOrTheDocument) {
   EXPECT_EQ(doc->Select("s/a")->PrettyXML(), "<a>1</a>\n");
 }
 
+TEST(XMLCursorXML, PrettyXMLFailureIsReportedUnderItsOwnPrefix) {
+  XMLCursorPtr doc = Loaded("<r xmlns:p=\"urn:p\"><p:a/></r>");
+  try {
+    doc->PrettyXML();
+    FAIL() << "no error";
+  } catch (const XMLException&) {
+    FAIL() << "not a new kind of error";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "TXMLCursor.PrettyXML - TXSLProc.Process - XSL processing - \r\nruntime error: "
+              "element element\r\nxsl:element: The QName 'p:a' has no namespace binding in scope "
+              "in the stylesheet; this is an error, since the namespace was not specified by the "
+              "instruction itself.");
+  }
+}
+
 // ---------------------------------------------------------------------------------------
 
 TEST(XMLCursorBuild, AppendChildOnANewCursorMakesTheRoot) {
