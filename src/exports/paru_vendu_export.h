@@ -12,6 +12,9 @@
 // unset); FTP failures only change the final log line.
 #pragma once
 
+#include <array>
+#include <string>
+
 #include "exports/export_common.h"
 
 namespace kalvex {

@@ -358,6 +358,26 @@ TEST_F(ParuVenduEndToEndTest, FailedUploadStillEndsTheRunNormally) {
                 export_path);
 }
 
+TEST_F(ParuVenduEndToEndTest, FailedImageServerListingEndsTheRun) {
+  FtpServerOptions failing = ImageServerOptions();
+  failing.fail_nlst = true;
+  FtpTestServer images(failing);
+  FtpTestServer drop(DropOptions());
+  PreparePhotos(images);
+  WriteFile(WorkingFolder() + "/ExpDatasParuVendu.xml", Latin9(kDocument));
+
+  const RunResult run = RunKalvex(Ini(images, drop.HostField(), "TestFTPPixtrove=1\r\n"));
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_THAT(run.err, HasSubstr("FTP IdFTP1 (" + images.HostField() + ") : "));
+  EXPECT_THAT(run.err, HasSubstr("550 Name listing refused."));
+  EXPECT_THAT(run.err, Not(HasSubstr(images.options().password)));
+  // Nothing written, nothing sent; the log ends where the run stopped.
+  EXPECT_EQ(Names(WorkingFolder()), std::vector<std::string>{"ExpDatasParuVendu.xml"});
+  EXPECT_TRUE(Names(drop.Home()).empty());
+  EXPECT_EQ(images.CountCommand("STOR"), 0);
+  EXPECT_EQ(LogTexts(RunLog()).back(), "Lecture du répertoire FTP Pixtrove");
+}
+
 TEST_F(ParuVenduEndToEndTest, MissingOrMalformedInputEndsWithTheCursorError) {
   const std::string ini = "[Options]\r\nPathImages=" + Photos() +
                           "\r\n[PARUVENDU]\r\n"
