@@ -6,6 +6,7 @@
 #include "export_test_fixture.h"
 #include "ftp/ftp_transfer.h"
 #include "platform/error.h"
+#include "runcontrol/config_keys.h"
 
 namespace kalvex {
 namespace {
@@ -59,11 +60,12 @@ TEST_F(ExportCommonTest, ServerSettingsDefaultsAndCheckSwitch) {
   window_.SetText(WindowField::kParamRepert, "left over");
   state_.image_server_check = true;
   ReadServerSettings(context_, "PARUVENDU");
-  EXPECT_EQ(window_.Text(WindowField::kParamServeurPixtrove), "127.0.0.1");
-  EXPECT_EQ(window_.Text(WindowField::kParamUserPixtrove), "pixtrove@127.0.0.1");
+  EXPECT_EQ(window_.Text(WindowField::kParamServeurPixtrove), config::kPresetHost);
+  EXPECT_EQ(window_.Text(WindowField::kParamUserPixtrove), config::kPresetImageUser);
   EXPECT_EQ(window_.Text(WindowField::kParamRepertPixtrove), "www/pixtrove");
-  EXPECT_EQ(window_.Text(WindowField::kParamServeur), "127.0.0.1");
-  EXPECT_EQ(window_.Text(WindowField::kParamUser), "paruvendu@127.0.0.1");
+  EXPECT_EQ(window_.Text(WindowField::kParamServeur), config::kPresetHost);
+  EXPECT_EQ(window_.Text(WindowField::kParamUser),
+            config::PortalDefault("PARUVENDU", config::PortalKey::kUser));
   EXPECT_EQ(window_.Text(WindowField::kParamRepert), "");
   EXPECT_FALSE(state_.image_server_check);
 
