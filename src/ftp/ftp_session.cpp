@@ -147,7 +147,15 @@ void FtpSession::SetWorkHandlers(WorkBeginHandler begin, WorkHandler work) {
 }
 
 void FtpSession::Status(const std::string& text) {
-  if (on_status_) on_status_(text);
+  if (on_status_) on_status_(HidePassword(text));
+}
+
+std::string FtpSession::HidePassword(std::string text) const {
+  // A server may quote what it was sent; the password never goes further.
+  if (password_.empty()) return text;
+  for (size_t at = text.find(password_); at != std::string::npos; at = text.find(password_, at + 4))
+    text.replace(at, password_.size(), "****");
+  return text;
 }
 
 void FtpSession::MarkDisconnected() {
@@ -374,6 +382,7 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
   std::string message = "FTP " + name_ + " (" + endpoint_.host + ":" +
                         std::to_string(endpoint_.port) + ") : " + reason;
   if (!last_reply_.empty() && ReplyCode(last_reply_) >= 400) message += " - " + last_reply_;
+  message = HidePassword(message);
   Status("Error: " + message);
   if (failed == FtpError::Stage::kConnect || failed == FtpError::Stage::kLogin) MarkDisconnected();
   throw FtpError(failed, message);

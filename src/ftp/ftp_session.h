@@ -129,6 +129,7 @@ class FtpSession {
                int64_t upload_size, std::string* listing);
   std::string Url(const std::string& path) const;
   void Status(const std::string& text);
+  std::string HidePassword(std::string text) const;
   void OnDebug(int type, const char* data, size_t size);
   int OnProgress(int64_t ulnow);
   void ProcessEventsWhenDue();

@@ -507,6 +507,25 @@ TEST(PasswordTest, NeverInMemoLogOrErrorTexts) {
   EXPECT_THAT(other.MemoText(), HasSubstr("Server reply: 530"));
 }
 
+TEST(PasswordTest, HiddenEvenWhenTheServerQuotesIt) {
+  FtpHarness h;
+  FtpServerOptions options;
+  options.password = "Zq9-Quoted-Pw";
+  options.echo_password = true;
+  FtpTestServer server(options);
+  h.PointPortalDropAt(server.HostField(), options, "");
+  std::string errors;
+  try {
+    h.ftp.IdFTP2().Connect();
+  } catch (const FtpError& error) {
+    errors = error.what();
+  }
+  EXPECT_EQ(errors, "FTP IdFTP2 (" + server.HostField() +
+                        ") : Login denied - 530 Password **** is not right.");
+  EXPECT_THAT(h.MemoText(), HasSubstr("\nServer reply: 530 Password **** is not right.\n"));
+  EXPECT_THAT(h.MemoText(), Not(HasSubstr("Zq9-Quoted-Pw")));
+}
+
 }  // namespace
 }  // namespace kalvex
 

@@ -16,6 +16,7 @@ Options:
                        ("NLST", "STOR p1.jpg", "CWD www/pixtrove"); the argument of
                        PASS is never written
   --refuse-login       every login fails with 530
+  --echo-password      every login fails with a 530 reply that quotes the password
   --refuse-cwd         every CWD fails with 550, except a CWD back to the login
                        folder ("/"), as when the configured folder does not exist
   --fail-nlst          every NLST fails with 550
@@ -51,6 +52,7 @@ def parse_args(argv):
     parser.add_argument("--port-file")
     parser.add_argument("--command-log")
     parser.add_argument("--refuse-login", action="store_true")
+    parser.add_argument("--echo-password", action="store_true")
     parser.add_argument("--refuse-cwd", action="store_true")
     parser.add_argument("--fail-nlst", action="store_true")
     parser.add_argument("--refuse-stor", action="store_true")
@@ -71,6 +73,10 @@ def make_handler(options):
             return super().pre_process_command(line, cmd, arg)
 
         def ftp_PASS(self, line):
+            if options.echo_password:
+                self.respond("530 Password %s is not right." % line)
+                self.username = ""
+                return
             if options.refuse_login:
                 self.respond("530 Authentication failed.")
                 self.username = ""

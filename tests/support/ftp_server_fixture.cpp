@@ -50,6 +50,7 @@ FtpTestServer::FtpTestServer(FtpServerOptions options) : options_(std::move(opti
       "--user",           options_.user, "--password",    options_.password,
       "--port-file",      port_file,     "--command-log", files_.path() + "/commands"};
   if (options_.refuse_login) args.push_back("--refuse-login");
+  if (options_.echo_password) args.push_back("--echo-password");
   if (options_.refuse_cwd) args.push_back("--refuse-cwd");
   if (options_.fail_nlst) args.push_back("--fail-nlst");
   if (options_.refuse_stor) args.push_back("--refuse-stor");

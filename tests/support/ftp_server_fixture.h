@@ -15,6 +15,7 @@ struct FtpServerOptions {
   std::string password = "Pw-7rZq!k2";
   std::vector<std::string> folders;  // created below the home folder before start
   bool refuse_login = false;         // 530 to every PASS
+  bool echo_password = false;        // 530 to every PASS, quoting the password
   bool refuse_cwd = false;           // 550 to every CWD
   bool fail_nlst = false;            // 550 to every NLST
   bool refuse_stor = false;          // 553 to every STOR
