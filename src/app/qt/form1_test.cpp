@@ -67,6 +67,12 @@ TEST_F(Form1Test, ComponentsHaveTheirDesignNamesPlacesAndTexts) {
   EXPECT_EQ(form.windowTitle(), "Form1");
   EXPECT_EQ(form.pos(), QPoint(198, 107));
   EXPECT_EQ(form.size(), QSize(515, 512));
+  EXPECT_EQ(form.font().family(), "MS Sans Serif");  // the system substitutes its own
+  EXPECT_EQ(form.font().pointSize(), 8);
+  // The progress labels grow under the buttons, never over them.
+  const QObjectList& stack = form.children();
+  EXPECT_LT(stack.indexOf(Find<QLabel>("Label1")), stack.indexOf(Find<QPushButton>("Button2")));
+  EXPECT_LT(stack.indexOf(Find<QLabel>("Label2")), stack.indexOf(Find<QPushButton>("Button2")));
 
   struct Sized {
     const char* name;
