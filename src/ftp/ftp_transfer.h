@@ -55,7 +55,10 @@ class FtpTransfer {
   // result is kTransferOk, kConnectionFailed or kTransferFailed. Never throws.
   void SendExportFile(const std::string& local_path, std::string& result);
 
-  // Session events.
+  // Session events. Status texts become memo lines. WorkBegin sets the progress
+  // maximum; Work shows "Transfert en cours : " + percent + "%" in Label2 whenever the
+  // whole percentage (rounded, a half to the even neighbour) differs from the last one
+  // shown, which starts at 0 and is never reset, then lets window events run.
   void IdFTP1Status(const std::string& text);
   void IdFTP2Status(const std::string& text);
   void IdFTP2WorkBegin(int64_t total);
