@@ -1,7 +1,6 @@
-// The exporters' photo loop over stocks of 200, 400 and 800 vehicles with three photo
-// links each (synchronisation left out): every link looks its vehicle up by an XPath
-// predicate over the whole vehicle record set, so the time per link grows with the
-// size of the stock.
+// The exporters' photo loop over stocks of 200 to 12,800 vehicles with three photo links
+// each (synchronisation left out). Links find their vehicle through an index read once,
+// so the time per link should stay flat as the stock grows.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -48,7 +47,7 @@ void BM_PhotoLoop(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * vehicles * 3);  // photo links
 }
-BENCHMARK(BM_PhotoLoop)->Arg(200)->Arg(400)->Arg(800)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PhotoLoop)->RangeMultiplier(4)->Range(200, 12800)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

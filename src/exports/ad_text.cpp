@@ -147,7 +147,11 @@ std::string StripBrand(std::string_view text, std::string_view brand) {
   return ReplaceIgnoringCase(result, Join({plain_brand, " "}), "");
 }
 
-std::string ExpandEquipment(IXMLCursor& cursor, std::string_view code_list) {
+namespace {
+
+// ";A;B;" -> "label of A, label of B", with lookup(upper-cased code) giving the label.
+template <typename Lookup>
+std::string ExpandCodes(std::string_view code_list, const Lookup& lookup) {
   if (code_list.empty()) return {};
   std::string working(code_list);
   std::string token;
@@ -157,9 +161,7 @@ std::string ExpandEquipment(IXMLCursor& cursor, std::string_view code_list) {
       continue;
     }
     if (!token.empty()) {
-      std::string label;
-      const XMLCursorPtr labels = cursor.Select(EquipmentLabelXPath(UpperCaseAscii(token)));
-      if (labels && !labels->Eof()) label = labels->GetValue(kEquipmentLabelField);
+      const std::string label = lookup(UpperCaseAscii(token));
       working = ReplaceIgnoringCase(working, Join({";", token, ";"}), Join({";", label, ";"}));
     }
     token.clear();
@@ -175,6 +177,36 @@ std::string ExpandEquipment(IXMLCursor& cursor, std::string_view code_list) {
       result.push_back(c);
   }
   return result;
+}
+
+}  // namespace
+
+std::string ExpandEquipment(IXMLCursor& cursor, std::string_view code_list) {
+  return ExpandCodes(code_list, [&cursor](const std::string& code) {
+    const XMLCursorPtr labels = cursor.Select(EquipmentLabelXPath(code));
+    return labels && !labels->Eof() ? labels->GetValue(kEquipmentLabelField) : std::string();
+  });
+}
+
+EquipmentLabels::EquipmentLabels(IXMLCursor& document) {
+  const XMLCursorPtr records = document.Select(kEquipmentLabelsXPath);
+  for (; records && !records->Eof(); records->Next()) {
+    const std::string label = records->GetValue(kEquipmentLabelField);
+    const XMLCursorPtr codes = records->Select(kEquipmentCodeField);
+    for (; codes && !codes->Eof(); codes->Next()) labels_.emplace(codes->GetValue("."), label);
+  }
+}
+
+const std::string* EquipmentLabels::Find(const std::string& code) const {
+  auto it = labels_.find(code);
+  return it == labels_.end() ? nullptr : &it->second;
+}
+
+std::string ExpandEquipment(const EquipmentLabels& labels, std::string_view code_list) {
+  return ExpandCodes(code_list, [&labels](const std::string& code) {
+    const std::string* label = labels.Find(code);
+    return label ? *label : std::string();
+  });
 }
 
 std::string HasEquipment(std::string_view list, std::string_view code,

@@ -10,6 +10,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace kalvex {
 
@@ -45,6 +46,22 @@ std::string StripBrand(std::string_view text, std::string_view brand);
 // document order; a code without a label leaves an empty item). An empty list gives the
 // empty text without any query.
 std::string ExpandEquipment(IXMLCursor& cursor, std::string_view code_list);
+
+// The equipment labels of a document, read once: code -> label of the first record
+// whose AbbrEquip equals the code, as the label query finds it. For stocks where every
+// vehicle's lists are expanded, so that each code costs a hash lookup, not a query.
+class EquipmentLabels {
+ public:
+  explicit EquipmentLabels(IXMLCursor& document);
+  // The label of the code (exact match), or nullptr when no record has it.
+  const std::string* Find(const std::string& code) const;
+
+ private:
+  std::unordered_map<std::string, std::string> labels_;
+};
+
+// ExpandEquipment over labels read beforehand; same result as the cursor form.
+std::string ExpandEquipment(const EquipmentLabels& labels, std::string_view code_list);
 
 // Empty when the list is empty (nothing known); otherwise answers.yes when ";" + code +
 // ";" occurs in the list (exact, case-sensitive), answers.no when it does not.

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <string>
 
 #include "exports/vehicle_document.h"
@@ -110,11 +112,18 @@ class ExpandEquipmentTest : public ::testing::Test {
     document_->Load(testing::SourceDir() + "/tests/data/" + VehicleDocumentName("ParuVendu"));
     vehicles_ = document_->Select(kVehiclesXPath);
     ASSERT_FALSE(vehicles_->Eof());
+    labels_.emplace(*document_);
   }
-  std::string Expand(std::string_view list) { return ExpandEquipment(*vehicles_, list); }
+  // Both forms, the query per code and the labels read once, must agree everywhere.
+  std::string Expand(std::string_view list) {
+    const std::string by_query = ExpandEquipment(*vehicles_, list);
+    EXPECT_EQ(ExpandEquipment(*labels_, list), by_query) << list;
+    return by_query;
+  }
 
   XMLCursorPtr document_;
   XMLCursorPtr vehicles_;
+  std::optional<EquipmentLabels> labels_;
 };
 
 TEST_F(ExpandEquipmentTest, EmptyListOrSeparatorAloneGivesEmptyText) {

@@ -1,5 +1,8 @@
 #include "exports/export_common.h"
 
+#include <cstdlib>
+#include <optional>
+
 #include "ftp/ftp_transfer.h"
 #include "ftp/photo_sync.h"
 #include "platform/platform.h"
@@ -40,16 +43,48 @@ PhotoSyncFunction DefaultPhotoSync(RunContext& context) {
   return [&context](const std::string& photo_name) { SyncPhoto(context, photo_name); };
 }
 
+namespace {
+
+// The number an XPath comparison sees in a decimal text, or nothing for any other text.
+std::optional<double> DecimalValue(const std::string& text) {
+  if (!IsDecimalIdentifier(text)) return std::nullopt;
+  double value = std::strtod(text.c_str(), nullptr);
+  return value == 0 ? 0.0 : value;  // -0 and 0 are one key
+}
+
+}  // namespace
+
+VehicleIndex::VehicleIndex(IXMLCursor& document, const std::string& vehicle_key)
+    : vehicle_key_(vehicle_key), vehicles_(document.Select(kVehiclesXPath)) {
+  for (int32_t i = 0; i < vehicles_->Count(); ++i) {
+    vehicles_->MoveTo(i);
+    const XMLCursorPtr keys = vehicles_->Select(vehicle_key);
+    for (; keys && !keys->Eof(); keys->Next())
+      if (std::optional<double> value = DecimalValue(keys->GetValue(".")))
+        positions_.emplace(*value, i);  // the first vehicle in document order wins
+  }
+}
+
+IXMLCursor* VehicleIndex::Find(const std::string& link_id) {
+  // An empty identifier is refused exactly as the vehicle query refuses it.
+  VehicleByKeyXPath(vehicle_key_, link_id);
+  std::optional<double> value = DecimalValue(link_id);
+  if (!value) return nullptr;
+  auto it = positions_.find(*value);
+  if (it == positions_.end()) return nullptr;
+  vehicles_->MoveTo(it->second);
+  return vehicles_.get();
+}
+
 void RunPhotoLoop(RunContext& context, IXMLCursor& document, const std::string& vehicle_key,
                   const PhotoSlots& slots, const PhotoSyncFunction& sync) {
   XMLCursorPtr links = document.Select(kPhotoLinksXPath);
   context.WriteLog("Après premier Select LiensImages");
+  VehicleIndex index(document, vehicle_key);
   while (!links->Eof()) {
     ++context.state.photo_counter;
     const std::string image_name = links->GetValue(kPhotoNameField);
-    XMLCursorPtr vehicle =
-        links->Select(VehicleByKeyXPath(vehicle_key, links->GetValue(kLinkVehicleIdField)));
-    if (!vehicle->Eof())
+    if (IXMLCursor* vehicle = index.Find(links->GetValue(kLinkVehicleIdField)))
       FillFirstEmptyPhotoSlot(*vehicle, slots, PhotoAddress(context.state, image_name));
     sync(image_name + ".jpg");
     links->Next();

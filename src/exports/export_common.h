@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <string>
+#include <unordered_map>
 
 #include "exports/vehicle_document.h"
 #include "runcontrol/run_context.h"
@@ -34,6 +35,24 @@ std::string PhotoAddress(const RunState& state, const std::string& image_name);
 using PhotoSyncFunction = std::function<void(const std::string& photo_name)>;
 // SyncPhoto of the FTP part, on this context.
 PhotoSyncFunction DefaultPhotoSync(RunContext& context);
+
+// The vehicles of a document by the number in their key field, read once, so that
+// finding the vehicle of a photo link costs a hash lookup instead of a query over the
+// whole stock. Answers as the query VehicleByKeyXPath(key, id) would: numbers compared
+// as numbers, the first vehicle in document order, no vehicle for an identifier that is
+// not a decimal number, EmptyIdentifierError for an empty one. Photo slots written
+// through the vehicle given back do not change the answers (keys are not edited).
+class VehicleIndex {
+ public:
+  VehicleIndex(IXMLCursor& document, const std::string& vehicle_key);
+  // The vehicle selection standing on the vehicle, or nullptr when none matches.
+  IXMLCursor* Find(const std::string& link_id);
+
+ private:
+  std::string vehicle_key_;
+  XMLCursorPtr vehicles_;
+  std::unordered_map<double, int32_t> positions_;
+};
 
 // The photo loop: logs "Après premier Select LiensImages", then for every photo link of
 // the document adds 1 to the photo counter, selects the vehicles whose vehicle_key

@@ -1,5 +1,7 @@
 #include "exports/paru_vendu_export.h"
 
+#include <optional>
+
 #include "exports/ad_text.h"
 #include "platform/platform.h"
 #include "runcontrol/config_keys.h"
@@ -30,6 +32,8 @@ constexpr const char* kPortal = "PARUVENDU";
 void EditVehicles(RunContext& context, IXMLCursor& document, bool expand_equipment) {
   XMLCursorPtr vehicles = document.Select(kVehiclesXPath);
   context.WriteLog("Après premier Select DataVO");
+  std::optional<EquipmentLabels> labels;
+  if (expand_equipment) labels.emplace(document);
   while (!vehicles->Eof()) {
     ++context.state.vehicle_counter;
     // An empty make leaves the model text as it is (StripBrand ignores an empty brand).
@@ -38,7 +42,7 @@ void EditVehicles(RunContext& context, IXMLCursor& document, bool expand_equipme
     if (expand_equipment) {
       for (const char* field : {kEquipmentFields.interior, kEquipmentFields.exterior,
                                 kEquipmentFields.safety, kEquipmentFields.extra})
-        vehicles->SetValue(field, ExpandEquipment(*vehicles, vehicles->GetValue(field)));
+        vehicles->SetValue(field, ExpandEquipment(*labels, vehicles->GetValue(field)));
     }
     vehicles->Next();
   }

@@ -68,7 +68,7 @@ std::string NativePath(std::string_view path) {
   std::string out;
   size_t pos = 0;
   if (!clean.empty() && clean[0] == '/') {
-    out = "/";
+    out.assign(1, '/');
     pos = 1;
   }
   while (pos < clean.size()) {

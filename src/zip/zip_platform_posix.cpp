@@ -17,7 +17,7 @@ bool DriveAnswers(const std::string& native_path) {
   while (true) {
     size_t slash = probe.find_last_of('/');
     if (slash == std::string::npos) {
-      probe = ".";
+      probe.assign(1, '.');
     } else {
       probe = slash == 0 ? std::string("/") : probe.substr(0, slash);
     }
