@@ -27,7 +27,7 @@ struct SelectedFile {
 };
 
 struct Selection {
-  std::vector<SelectedFile> files;   // in specification order, names sorted per folder
+  std::vector<SelectedFile> files;   // in the order of FilesToAdd, names sorted per folder
   std::vector<std::string> folders;  // folder entry names, each ending with "/", sorted
   int32_t duplicates = 0;            // files left out because an earlier one has their name
 };

@@ -187,17 +187,7 @@ class ParuVenduEndToEndTest : public ::testing::Test {
   }
 
   static std::vector<std::string> LogTexts(const std::string& log) {
-    std::vector<std::string> texts;
-    size_t start = 0;
-    while (start < log.size()) {
-      size_t end = log.find("\r\n", start);
-      if (end == std::string::npos) end = log.size();
-      const std::string line = log.substr(start, end - start);
-      const size_t dash = line.find(" - ");
-      texts.push_back(dash == std::string::npos ? line : line.substr(dash + 3));
-      start = end + 2;
-    }
-    return texts;
+    return testing::LogLineTexts(log);
   }
 
   static constexpr const char* kDropUser = "paruvendu";

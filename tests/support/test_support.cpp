@@ -83,6 +83,20 @@ bool PathExists(const std::string& native_path) {
   return ::lstat(native_path.c_str(), &st) == 0;
 }
 
+std::vector<std::string> LogLineTexts(const std::string& log) {
+  std::vector<std::string> texts;
+  size_t start = 0;
+  while (start < log.size()) {
+    size_t end = log.find("\r\n", start);
+    if (end == std::string::npos) end = log.size();
+    const std::string line = log.substr(start, end - start);
+    const size_t dash = line.find(" - ");
+    texts.push_back(dash == std::string::npos ? line : line.substr(dash + 3));
+    start = end + 2;
+  }
+  return texts;
+}
+
 std::string SourceDir() {
   const char* v = std::getenv("KALVEX_SOURCE_DIR");
   return v ? v : KALVEX_DEFAULT_SOURCE_DIR;

@@ -4,6 +4,7 @@
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "runcontrol/clock.h"
 
@@ -51,6 +52,9 @@ class FakeClock : public Clock {
 std::string ReadFile(const std::string& native_path);
 void WriteFile(const std::string& native_path, const std::string& bytes);
 bool PathExists(const std::string& native_path);
+
+// The texts of a run log's CR LF lines, without their "date time - " heads.
+std::vector<std::string> LogLineTexts(const std::string& log);
 
 // Folders of the source tree and of the build, from the test environment.
 std::string SourceDir();
