@@ -87,6 +87,11 @@ struct MultiDeleter {
 // after a transfer so that the state of that connection can be asked for.
 struct FtpSession::Curl {
   ~Curl() {
+    // The session is never closed by the program: its connection ends as it would at
+    // the end of the process, without QUIT and without waiting for a server.
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    if (easy && curl_easy_getinfo(easy.get(), CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK)
+      ftp_socket::Drop(socket);
     if (attached) curl_multi_remove_handle(multi.get(), easy.get());
     easy.reset();
     multi.reset();

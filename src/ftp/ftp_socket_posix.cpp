@@ -17,4 +17,8 @@ bool IdleConnectionAlive(curl_socket_t socket) {
   return false;
 }
 
+void Drop(curl_socket_t socket) {
+  if (socket != CURL_SOCKET_BAD) ::shutdown(socket, SHUT_RDWR);
+}
+
 }  // namespace kalvex::ftp_socket

@@ -13,4 +13,8 @@ bool IdleConnectionAlive(curl_socket_t socket) {
   return ready == 0;
 }
 
+void Drop(curl_socket_t socket) {
+  if (socket != CURL_SOCKET_BAD) ::shutdown(socket, SD_BOTH);
+}
+
 }  // namespace kalvex::ftp_socket

@@ -538,3 +538,28 @@ TEST(AntiFreezeTest, WindowEventsRunWhileAServerKeepsSilent) {
 
 }  // namespace
 }  // namespace kalvex
+
+namespace kalvex {
+namespace {
+
+TEST(SessionLifetimeTest, SessionsEndWithTheProcessWithoutQuit) {
+  FtpServerOptions options;
+  options.folders = {"www/pixtrove", "depot"};
+  FtpTestServer server(options);
+  {
+    testing::FtpHarness h;
+    h.PointImageServerAt(server.HostField(), options, "www/pixtrove");
+    h.PointPortalDropAt(server.HostField(), options, "depot");
+    h.state.image_server_check = true;
+    EXPECT_FALSE(h.ftp.ImageOnServer("p1.jpg"));
+    WriteFile(h.Windir() + "/a.xml", "<a/>");
+    std::string result;
+    h.ftp.SendExportFile(h.Windir() + "\\a.xml", result);
+    EXPECT_EQ(result, "Transfert FTP OK : ");
+  }
+  EXPECT_EQ(server.CountCommand("USER"), 2);
+  EXPECT_EQ(server.CountCommand("QUIT"), 0);
+}
+
+}  // namespace
+}  // namespace kalvex
