@@ -306,10 +306,17 @@ void TXMLCursor::AppendXMLCursor(const XMLCursorPtr& other) {
 void TXMLCursor::ReplaceWithXMLCursor(const XMLCursorPtr& other) {
   if (!document_) throw XMLException("TXMLCursor.ReplaceWithXMLCursor - FXMLDOMDocument = nil");
   xmlNode* parent = xmldom::DomParent(current_);
-  if (current_ == nullptr || parent == nullptr || !other || !other->Document()) return;
+  if (current_ == nullptr || parent == nullptr || !other) return;
+  // A cursor without node list (never loaded, or its load failed) replaces nothing: the
+  // current node stays.
+  const auto* other_cursor = dynamic_cast<const TXMLCursor*>(other.get());
+  if (other_cursor != nullptr ? !other_cursor->list_ : !other->Document()) return;
   std::vector<XmlNodeHandle> copies;
   for (XMLDOMNode node : other->ListedNodes())
     copies.push_back(xmldom::CopyForInsert(node, current_->doc));
+  // Refused copies are refused before the current node leaves, so the document stays
+  // as it was.
+  xmldom::CheckCanReplace(parent, current_, copies);
   // The replaced node leaves first, so that a root element may be replaced by another.
   xmlNode* next = current_->next;
   document_->Park(current_);

@@ -129,6 +129,33 @@ TEST(XMLCursorLoad, MalformedFileGivesThePlaceAndReasonOfTheFault) {
   }
 }
 
+TEST(XMLCursorLoad, FaultyLineOfAnEightBitFileIsQuotedAsText) {
+  TempDir dir;
+  const std::string latin1 = dir / "latin1.xml";
+  WriteFile(latin1, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<r>caf\xE9</x>\n");
+  const std::string undeclared = dir / "undeclared.xml";
+  WriteFile(undeclared, "<r>\n<a>\x80 \xE9t\xE9</b>\n</r>\n");
+  XMLCursorPtr cursor = CreateXMLCursor();
+  try {
+    cursor->Load(latin1);
+    FAIL() << "no error";
+  } catch (const XMLParseException& e) {
+    EXPECT_EQ(e.source_text(), "<r>caf\xC3\xA9</x>");
+    EXPECT_EQ(std::string(e.what()), "TXMLCursor.Load FileName: \"" + latin1 +
+                                         "\"\r\nError 76 on line 2, char 12 in \"" + latin1 +
+                                         "\"\r\n<r>caf\xC3\xA9</x>\r\nOpening and ending tag "
+                                         "mismatch: r line 2 and x");
+  }
+  try {
+    cursor->Load(undeclared);
+    FAIL() << "no error";
+  } catch (const XMLParseException& e) {
+    // Not UTF-8 and no declaration: the ANSI code page.
+    EXPECT_EQ(e.line(), 2);
+    EXPECT_EQ(e.source_text(), "<a>\xE2\x82\xAC \xC3\xA9t\xC3\xA9</b>");
+  }
+}
+
 TEST(XMLCursorLoad, LoadXMLErrorsCarryNoPrefixAndNoSource) {
   XMLCursorPtr cursor = CreateXMLCursor();
   EXPECT_EQ(MessageOf([&] { cursor->LoadXML("<document>\n<a>x</b>\n</document>"); }),
@@ -638,6 +665,40 @@ TEST(XMLCursorBuild, ReplaceWithXMLCursor) {
   // The root element itself may be replaced.
   doc->ReplaceWithXMLCursor(Loaded("<z/>"));
   EXPECT_EQ(doc->XML(), "<z></z>\n");
+}
+
+TEST(XMLCursorBuild, ReplaceWithXMLCursorThatCannotTakeThePlaceChangesNothing) {
+  XMLCursorPtr doc = Loaded("<r><a/><b/></r>");
+  XMLCursorPtr b = doc->Select("b");
+  // A cursor whose load failed has a document but no node list: nothing is replaced.
+  XMLCursorPtr failed = CreateXMLCursor();
+  EXPECT_THROW(failed->LoadXML("<broken>"), XMLParseException);
+  ASSERT_NE(failed->Document(), nullptr);
+  b->ReplaceWithXMLCursor(failed);
+  EXPECT_EQ(doc->XML(), "<r><a></a><b></b></r>\n");
+  EXPECT_EQ(b->NodeName(), "b");
+  EXPECT_EQ(b->Index(), 0);
+  // A selection that found nothing has a list, an empty one: the node just goes.
+  XMLCursorPtr a = doc->Select("a");
+  a->ReplaceWithXMLCursor(doc->Select("nothing"));
+  EXPECT_EQ(doc->XML(), "<r><b></b></r>\n");
+
+  // Two elements cannot take the root's place: refused, and the root stays.
+  XMLCursorPtr two = Loaded("<n><x>1</x><y>2</y></n>")->Select("*");
+  EXPECT_EQ(MessageOf([&] { doc->ReplaceWithXMLCursor(two); }),
+            "Only one top level element is allowed in an XML document.");
+  EXPECT_EQ(doc->XML(), "<r><b></b></r>\n");
+  EXPECT_EQ(doc->NodeName(), "r");
+  EXPECT_EQ(doc->Count(), 1);
+  // Nor can text stand beside it at the top.
+  XMLCursorPtr text = Loaded("<n>words</n>")->Select("node()");
+  EXPECT_EQ(MessageOf([&] { doc->ReplaceWithXMLCursor(text); }),
+            "Only one top level element is allowed in an XML document.");
+  EXPECT_EQ(doc->XML(), "<r><b></b></r>\n");
+  // A comment and one element can.
+  XMLCursorPtr pair = Loaded("<n><!--c--><z/></n>")->Select("node()");
+  doc->ReplaceWithXMLCursor(pair);
+  EXPECT_EQ(doc->XML(), "<!--c-->\n<z></z>\n");
 }
 
 // ---------------------------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "platform/code_page.h"
 #include "platform/platform.h"
 
 namespace kalvex {
@@ -42,6 +43,8 @@ struct XPathObjectDeleter {
 struct BufferDeleter {
   void operator()(xmlBuffer* b) const { xmlBufferFree(b); }
 };
+
+const char kOneTopLevelElement[] = "Only one top level element is allowed in an XML document.";
 
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_BIG_LINES;
 constexpr int kSaveOptions = XML_SAVE_NO_EMPTY;
@@ -142,10 +145,28 @@ std::string SourceLine(const std::string& source, int line) {
   return text;
 }
 
+std::string DeclaredEncoding(const std::string& text);
+
+// The offending line as UTF-8 text: a file's line is decoded as its declaration says
+// (Windows-1252 when that fails), so that the message never carries stray bytes.
+std::string SourceLineText(const std::string& source, int line) {
+  std::string text = SourceLine(source, line);
+  if (IsValidUtf8(text)) return text;
+  const std::string declared = DeclaredEncoding(source);
+  if (!declared.empty()) {
+    try {
+      return ToUtf8(text, declared.c_str());
+    } catch (const Error&) {
+      // An encoding the converters do not know: read it as the ANSI code page.
+    }
+  }
+  return Utf8OrWindows1252(text);
+}
+
 [[noreturn]] void RaiseParseError(const Diagnostic& d, const std::string& source_name,
                                   const std::string& source_bytes) {
-  throw XMLParseException(d.code, d.line, d.column, source_name, SourceLine(source_bytes, d.line),
-                          d.message);
+  throw XMLParseException(d.code, d.line, d.column, source_name,
+                          SourceLineText(source_bytes, d.line), d.message);
 }
 
 bool IsBlank(const xmlChar* s) {
@@ -534,6 +555,21 @@ XmlDocHandle StandaloneCopy(xmlNode* node) {
   return doc;
 }
 
+void CheckCanReplace(xmlNode* parent, xmlNode* leaving, const std::vector<XmlNodeHandle>& copies) {
+  if (!CanHoldChildren(parent))
+    throw XMLException("Node \"" + NodeName(parent) + "\" cannot hold child nodes.");
+  if (parent->type != XML_DOCUMENT_NODE) return;
+  xmlNode* root = xmlDocGetRootElement(reinterpret_cast<xmlDoc*>(parent));
+  bool has_root = root != nullptr && root != leaving;
+  for (const XmlNodeHandle& copy : copies) {
+    if ((copy->type == XML_ELEMENT_NODE && has_root) ||
+        (copy->type != XML_ELEMENT_NODE && copy->type != XML_COMMENT_NODE &&
+         copy->type != XML_PI_NODE))
+      throw XMLException(kOneTopLevelElement);
+    if (copy->type == XML_ELEMENT_NODE) has_root = true;
+  }
+}
+
 xmlNode* InsertChild(XMLDOMDocument& document, xmlNode* parent, XmlNodeHandle child,
                      xmlNode* before) {
   if (!CanHoldChildren(parent))
@@ -543,7 +579,7 @@ xmlNode* InsertChild(XMLDOMDocument& document, xmlNode* parent, XmlNodeHandle ch
     if ((child->type == XML_ELEMENT_NODE && has_root) ||
         (child->type != XML_ELEMENT_NODE && child->type != XML_COMMENT_NODE &&
          child->type != XML_PI_NODE))
-      throw XMLException("Only one top level element is allowed in an XML document.");
+      throw XMLException(kOneTopLevelElement);
   }
   xmlNode* placed =
       before != nullptr ? xmlAddPrevSibling(before, child.get()) : xmlAddChild(parent, child.get());

@@ -122,6 +122,10 @@ XmlDocHandle StandaloneCopy(xmlNode* node);
 xmlNode* InsertChild(XMLDOMDocument& document, xmlNode* parent, XmlNodeHandle child,
                      xmlNode* before);
 
+// Fails, as InsertChild would, when `copies` cannot all take the place of `leaving`
+// under `parent` (a document holds one element at most).
+void CheckCanReplace(xmlNode* parent, xmlNode* leaving, const std::vector<XmlNodeHandle>& copies);
+
 // Serialisation of one node: UTF-8, no indentation, no short empty tags.
 std::string SerializeNode(xmlNode* node);
 // Serialisation of the document: its declaration (without encoding) when it has one.
