@@ -15,7 +15,7 @@ std::string RemoteFileName(std::string_view path) {
 }
 
 std::string LocalFileName(std::string_view path) {
-  size_t cut = path.find_last_of("\\/:");
+  size_t cut = path.find_last_of("\\:");
   return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
 }
 

@@ -25,7 +25,9 @@ namespace kalvex {
 // A "\" is not a separator here.
 std::string RemoteFileName(std::string_view path);
 
-// The file name part of a local path: the text after its last "\", "/" or ":".
+// The file name part of a local path in the tool's "\" form: the text after its last
+// "\" or ":". A "/" is not a separator here, so a photo name such as "2024/p1.jpg" keeps
+// its sub-folder on the image server, where its public address points.
 std::string LocalFileName(std::string_view path);
 
 class FtpTransfer {

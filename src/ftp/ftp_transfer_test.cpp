@@ -37,6 +37,8 @@ TEST(LocalFileNameTest, TakesTheTextAfterTheLastSeparator) {
   EXPECT_EQ(LocalFileName("/srv/images\\p1m.jpg"), "p1m.jpg");
   EXPECT_EQ(LocalFileName("c:p1.jpg"), "p1.jpg");
   EXPECT_EQ(LocalFileName("p1.jpg"), "p1.jpg");
+  // A "/" belongs to the name: the photo keeps its sub-folder.
+  EXPECT_EQ(LocalFileName("/srv/images\\2024/p1.jpg"), "2024/p1.jpg");
 }
 
 TEST(ParseFtpHostTest, HostPortAndBracketedAddresses) {
@@ -251,9 +253,8 @@ TEST_F(ImageServerTest, RefusedFolderLeavesTheSessionInItsLoginFolder) {
   EXPECT_FALSE(h.ftp.ImageOnServer("p1.jpg"));
   EXPECT_EQ(server->CountCommand("NLST"), 1);
   // Uploads land in the login folder as well.
-  const std::string local = h.Windir() + "/up.jpg";
-  WriteFile(local, "photo bytes");
-  h.ftp.SendImage(local);
+  WriteFile(h.Windir() + "/up.jpg", "photo bytes");
+  h.ftp.SendImage(h.Windir() + "\\up.jpg");
   EXPECT_EQ(ReadFile(server->Home() + "/up.jpg"), "photo bytes");
   EXPECT_FALSE(std::filesystem::exists(Pixtrove("up.jpg")));
 }

@@ -144,6 +144,26 @@ TEST_F(PhotoSyncTest, OnlyTheMissingThumbnailIsUploaded) {
               ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove", "Update 7 : p1m.jpg"));
 }
 
+TEST_F(PhotoSyncTest, PhotoNameWithASubFolderKeepsItOnTheServer) {
+  FtpServerOptions options;
+  options.folders.push_back("www/pixtrove/2024");
+  StartServer(options);
+  std::filesystem::create_directories(photos + "/2024");
+  Photo("2024/p5.jpg", "photo");
+  Photo("2024/p5m.jpg", "thumb");
+  WriteFile(OnServer("p5.jpg"), "another vehicle's photo");
+  SyncPhoto(h.context, "2024/p5.jpg");
+  EXPECT_EQ(ReadFile(OnServer("2024/p5.jpg")), "photo");
+  EXPECT_EQ(ReadFile(OnServer("2024/p5m.jpg")), "thumb");
+  EXPECT_EQ(ReadFile(OnServer("p5.jpg")), "another vehicle's photo");
+  EXPECT_FALSE(PathExists(OnServer("p5m.jpg")));
+  EXPECT_THAT(LogTexts(h.LogText()),
+              ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove", "Update 1 : 2024/p5.jpg",
+                                     "Update 2 : 2024/p5m.jpg"));
+  EXPECT_EQ(h.window.Text(WindowField::kLabel2),
+            "Update 2 : " + h.state.photo_folder + "\\2024/p5m.jpg - on transfert");
+}
+
 TEST_F(PhotoSyncTest, ListingIsMadeOncePerProcessWhateverTheNumberOfPhotos) {
   StartServer();
   for (int i = 0; i < 12; ++i) {
