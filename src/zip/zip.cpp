@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <filesystem>
 #include <limits>
+#include <system_error>
 #include <utility>
 
 #include "platform/error.h"
@@ -267,6 +269,11 @@ int32_t TZip::Run::Execute() {
   skipped_ = selection.duplicates;
 
   const std::string native = platform::NativePath(zip_.zip_file_name_);
+  // The archive never goes into itself, even when it lies in a folder being added.
+  std::erase_if(selection.files, [&native](const SelectedFile& file) {
+    std::error_code ec;
+    return std::filesystem::equivalent(file.path, native, ec);
+  });
   int error_code = 0;
   ZipHandle archive(zip_open(native.c_str(), ZIP_CREATE, &error_code));
   if (!archive) ThrowZipErrorCode(ZipStep::kOpen, zip_.zip_file_name_, error_code);

@@ -312,6 +312,23 @@ TEST_F(ZipTest, AFolderWithStarDotStarStoresItsPlainFilesUnderTheirBareNames) {
   EXPECT_LT(listed[2].compressed, 4000);
 }
 
+TEST_F(ZipTest, AnArchiveInTheFolderBeingAddedLeavesItselfOut) {
+  TZip zip(ui_);
+  const std::string inside = stage_ + "/123.zip";
+  zip.SetZipFileName(inside);
+  zip.FilesToAdd().push_back(stage_ + "\\*.*");
+  EXPECT_EQ(zip.Add(), 4);
+  ExpectArchiveTestsOk(inside);
+  std::vector<std::string> expected_names;
+  for (const auto& [name, bytes] : files_) expected_names.push_back(name);
+  EXPECT_EQ(ListedNames(inside), expected_names);
+  EXPECT_EQ(ContentNames(zip), expected_names);
+  // Named on its own, it is not added either: nothing to do.
+  zip.FilesToAdd().push_back(inside);
+  EXPECT_EQ(zip.Add(), 0);
+  EXPECT_EQ(ListedNames(inside), expected_names);
+}
+
 TEST_F(ZipTest, TheContentsListMatchesWhatZipinfoReports) {
   TZip zip(ui_);
   zip.SetZipFileName(archive_);
