@@ -279,6 +279,16 @@ TEST_F(ParuVenduEndToEndTest, ExportsSynchronisesPhotosAndSendsThePortalFile) {
     EXPECT_EQ(ReadFile(image_folder + "/" + name), ReadFile(Photos() + "/" + name)) << name;
   EXPECT_EQ(images.CountCommand("NLST"), 1);
   EXPECT_EQ(images.CountCommand("STOR"), 14);
+  // One login per server; the sessions ended with the process, without QUIT.
+  EXPECT_EQ(images.CountCommand("USER"), 1);
+  EXPECT_EQ(drop.CountCommand("USER"), 1);
+  EXPECT_EQ(images.CountCommand("QUIT"), 0);
+  EXPECT_EQ(drop.CountCommand("QUIT"), 0);
+  // Neither password shows anywhere.
+  for (const std::string& text : {run.out, run.err, RunLog()}) {
+    EXPECT_THAT(text, Not(HasSubstr(images.options().password)));
+    EXPECT_THAT(text, Not(HasSubstr(kDropPassword)));
+  }
 
   // The run log holds the summary only.
   const std::string export_path = WorkingFolder() + "/" + outputs.export_file;
