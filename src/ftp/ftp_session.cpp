@@ -327,6 +327,9 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
   SetOption(easy, CURLOPT_XFERINFOFUNCTION, &FtpSessionCallbacks::Progress);
   SetOption(easy, CURLOPT_XFERINFODATA, static_cast<void*>(this));
   SetOption(easy, CURLOPT_PROTOCOLS_STR, "ftp");
+  // Straight to the server: no proxy, whatever ftp_proxy or all_proxy may say, so the
+  // credentials never go anywhere else.
+  SetOption(easy, CURLOPT_PROXY, "");
   SetOption(easy, CURLOPT_FTPPORT, "-");  // active mode, from the control connection's address
   SetOption(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
   SetOption(easy, CURLOPT_FTP_CREATE_MISSING_DIRS, static_cast<long>(CURLFTP_CREATE_DIR_NONE));

@@ -7,7 +7,8 @@
 // the moment of connecting. The host field is "host", "host:port", "[v6]" or
 // "[v6]:port"; without a port the port is 21. Data connections are active (PORT/EPRT
 // from the address of the control connection); files are stored in binary type and
-// names are listed (NLST) in ASCII type. The credentials go to libcurl as user name
+// names are listed (NLST) in ASCII type. No proxy is ever used, whatever the
+// environment says. The credentials go to libcurl as user name
 // and password options, never inside a URL, so they never appear in an error text.
 //
 // Every state change (resolving, connecting, connected, logged in, changing folder,

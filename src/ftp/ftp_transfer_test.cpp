@@ -350,6 +350,19 @@ TEST_F(PortalDropTest, UploadsTheExportFileWithProgress) {
   EXPECT_EQ(h.state.last_shown_percentage, 100);
 }
 
+TEST_F(PortalDropTest, ProxySettingsOfTheEnvironmentAreIgnored) {
+  Start();
+  // A proxy there would refuse the connection; the session goes straight to the server.
+  const std::string proxy = "http://127.0.0.1:" + std::to_string(ClosedPort());
+  testing::ScopedEnv ftp_proxy("ftp_proxy", proxy.c_str());
+  testing::ScopedEnv all_proxy("all_proxy", proxy.c_str());
+  testing::ScopedEnv no_proxy("no_proxy", "");
+  std::string result;
+  h.ftp.SendExportFile(Export("a.xml", "<a/>"), result);
+  EXPECT_EQ(result, "Transfert FTP OK : ");
+  EXPECT_EQ(ReadFile(server->Home() + "/depot/a.xml"), "<a/>");
+}
+
 TEST_F(PortalDropTest, MissingLocalFileIsATransferError) {
   Start();
   std::string result;
