@@ -59,6 +59,8 @@ class Selector {
   }
 
   void Add(const std::string& spec) {
+    // An empty specification names nothing: not the current folder, nor RootDir.
+    if (spec.empty()) return;
     std::string written = Slashes(spec);
     std::string native;
     if (!written.empty() && written[0] == '/') {

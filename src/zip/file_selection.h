@@ -38,9 +38,10 @@ bool MatchesPattern(const std::string& name, const std::string& pattern);
 // Expands the specifications. Without `hidden`, names beginning with a dot are left out
 // of pattern matches and of recursion; anything but regular files (devices, sockets,
 // pipes) is always left out. A specification that names a file directly takes it as
-// it is. Entry names are the bare file names unless `recurse` or `relative_to_root`
-// keep folder names: relative to root_dir for files below it, otherwise the path as the
-// specification wrote it, without leading separators.
+// it is; an empty specification names nothing. Entry names are the bare file names
+// unless `recurse` or `relative_to_root` keep folder names: relative to root_dir for
+// files below it, otherwise the path as the specification wrote it, without leading
+// separators.
 Selection SelectFiles(const std::vector<std::string>& specs, const SelectionOptions& options);
 
 }  // namespace kalvex

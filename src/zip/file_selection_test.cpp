@@ -80,6 +80,12 @@ TEST_F(FileSelectionTest, PatternsFoldersAndSingleFiles) {
   // Missing files and folders match nothing.
   Selection none = SelectFiles({stage_ + "/missing.txt", dir_ / "nowhere/*.*"}, {});
   EXPECT_TRUE(none.files.empty());
+  // An empty specification is no folder: neither RootDir's files nor the current ones.
+  SelectionOptions rooted;
+  rooted.root_dir = stage_;
+  EXPECT_TRUE(SelectFiles({""}, rooted).files.empty());
+  EXPECT_TRUE(SelectFiles({""}, {}).files.empty());
+  EXPECT_EQ(EntryNames(SelectFiles({"", "a.txt"}, rooted)), (std::vector<std::string>{"a.txt"}));
 }
 
 TEST_F(FileSelectionTest, HiddenFilesOnlyWhenAsked) {
