@@ -154,6 +154,21 @@ TEST(XMLCursorLoad, FaultyLineOfAnEightBitFileIsQuotedAsText) {
     EXPECT_EQ(e.line(), 2);
     EXPECT_EQ(e.source_text(), "<a>\xE2\x82\xAC \xC3\xA9t\xC3\xA9</b>");
   }
+  // A UTF-16 file: the line is found and quoted as text.
+  const std::string utf16 = dir / "utf16.xml";
+  std::string wide = "\xFF\xFE";
+  for (char c : std::string("<r>\r\n<a>caf\xE9</b>\r\n</r>\r\n")) {
+    wide += c;
+    wide += '\0';
+  }
+  WriteFile(utf16, wide);
+  try {
+    cursor->Load(utf16);
+    FAIL() << "no error";
+  } catch (const XMLParseException& e) {
+    EXPECT_EQ(e.line(), 2);
+    EXPECT_EQ(e.source_text(), "<a>caf\xC3\xA9</b>");
+  }
 }
 
 TEST(XMLCursorLoad, LoadXMLErrorsCarryNoPrefixAndNoSource) {

@@ -150,6 +150,21 @@ std::string DeclaredEncoding(const std::string& text);
 // The offending line as UTF-8 text: a file's line is decoded as its declaration says
 // (Windows-1252 when that fails), so that the message never carries stray bytes.
 std::string SourceLineText(const std::string& source, int line) {
+  // A UTF-16 file is read as text first: its line ends are two bytes wide.
+  const char* wide = nullptr;
+  if (source.compare(0, 2, "\xFF\xFE") == 0 || source.compare(0, 2, "\xFE\xFF") == 0)
+    wide = "UTF-16";
+  else if (source.compare(0, 4, std::string("<\0?\0", 4)) == 0)
+    wide = "UTF-16LE";
+  else if (source.compare(0, 4, std::string("\0<\0?", 4)) == 0)
+    wide = "UTF-16BE";
+  if (wide != nullptr) {
+    try {
+      return SourceLine(ToUtf8(source, wide), line);
+    } catch (const Error&) {
+      return {};
+    }
+  }
   std::string text = SourceLine(source, line);
   if (IsValidUtf8(text)) return text;
   const std::string declared = DeclaredEncoding(source);
