@@ -127,7 +127,9 @@ class IXMLCursor {
   virtual void Next() = 0;
   // Position of the current node, -1 for none.
   virtual int32_t Index() const = 0;
-  // Puts deep copies of the other cursor's nodes in place of the current node.
+  // Puts deep copies of the other cursor's nodes in place of the current node; nothing
+  // when the other cursor has no node list. Copies the place cannot take (a second
+  // top-level element) are refused before anything changes.
   virtual void ReplaceWithXMLCursor(const XMLCursorPtr& other) = 0;
   // Writes the document in the encoding its declaration names (UTF-8 when none),
   // creating missing folders. `file_name` is in the tool's "\"-separated form.
