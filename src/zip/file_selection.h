@@ -40,7 +40,7 @@ bool MatchesPattern(const std::string& name, const std::string& pattern);
 // pipes) is always left out. A specification that names a file directly takes it as
 // it is; an empty specification names nothing. Entry names are the bare file names
 // unless `recurse` or `relative_to_root` keep folder names: relative to root_dir for
-// files below it, otherwise the path as the specification wrote it, without leading
+// files below it, otherwise the path as the FilesToAdd entry wrote it, without leading
 // separators.
 Selection SelectFiles(const std::vector<std::string>& specs, const SelectionOptions& options);
 
