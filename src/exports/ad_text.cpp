@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <initializer_list>
 #include <utility>
 #include <vector>
 
+#include "exports/text_join.h"
 #include "exports/vehicle_document.h"
 #include "platform/unicode_case.h"
 #include "xml/xml_cursor.h"
@@ -83,16 +83,6 @@ class UpperCasedText {
   std::vector<size_t> stray_;                      // lone continuation bytes: units of their own
   std::vector<std::pair<size_t, size_t>> shifts_;  // (upper offset, original offset)
 };
-
-// Joins pieces of text into one string.
-std::string Join(std::initializer_list<std::string_view> pieces) {
-  std::string text;
-  size_t size = 0;
-  for (std::string_view piece : pieces) size += piece.size();
-  text.reserve(size);
-  for (std::string_view piece : pieces) text.append(piece);
-  return text;
-}
 
 bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 

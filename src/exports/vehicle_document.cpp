@@ -1,20 +1,11 @@
 #include "exports/vehicle_document.h"
 
-#include <initializer_list>
 #include <vector>
+
+#include "exports/text_join.h"
 
 namespace kalvex {
 namespace {
-
-// Joins pieces of text into one string.
-std::string Join(std::initializer_list<std::string_view> pieces) {
-  std::string text;
-  size_t size = 0;
-  for (std::string_view piece : pieces) size += piece.size();
-  text.reserve(size);
-  for (std::string_view piece : pieces) text.append(piece);
-  return text;
-}
 
 bool IsXmlBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
