@@ -65,6 +65,10 @@ std::string NativePath(std::string_view path) {
     clean.push_back(c);
   }
   // Resolve folder components under another letter case, leaving the last one as is.
+  // Most paths name a folder that exists as written: one lstat settles them.
+  const size_t last_slash = clean.rfind('/');
+  if (last_slash == std::string::npos || last_slash == 0 || IsDir(clean.substr(0, last_slash)))
+    return clean;
   std::string out;
   size_t pos = 0;
   if (!clean.empty() && clean[0] == '/') {
