@@ -8,9 +8,9 @@
 #include <random>
 #include <string>
 
+#include "platform/front_end.h"
 #include "platform/platform.h"
-#include "runcontrol/window_model.h"
-#include "zip/zip.h"
+#include "zip/zip_builder.h"
 
 namespace {
 

@@ -6,23 +6,12 @@ namespace kalvex {
 
 namespace {
 
-class NullProgressDialog : public ProgressDialog {
- public:
-  void SetText(const std::string&) override {}
-  void SetPosition(int) override {}
-  bool CancelRequested() override { return false; }
-};
-
 NullFrontEnd& DefaultFrontEnd() {
   static NullFrontEnd front_end;
   return front_end;
 }
 
 }  // namespace
-
-std::unique_ptr<ProgressDialog> NullFrontEnd::OpenProgressDialog(const std::string&) {
-  return std::make_unique<NullProgressDialog>();
-}
 
 WindowModel::WindowModel()
     : texts_(static_cast<size_t>(WindowField::kCount)), front_end_(&DefaultFrontEnd()) {

@@ -1,4 +1,4 @@
-#include "zip/zip.h"
+#include "zip/zip_builder.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "runcontrol/window_model.h"
+#include "platform/front_end.h"
 #include "zip/central_directory.h"
 #include "zip/zip_error.h"
 

@@ -1,4 +1,4 @@
-#include "zip/zip.h"
+#include "zip/zip_builder.h"
 
 #include <zip.h>
 
