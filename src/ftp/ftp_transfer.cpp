@@ -5,7 +5,6 @@
 
 #include "platform/platform.h"
 #include "platform/unicode_case.h"
-#include "xml/xml_utils.h"
 
 namespace kalvex {
 
@@ -107,7 +106,7 @@ void FtpTransfer::SendImage(const std::string& local_path) {
 void FtpTransfer::SendExportFile(const std::string& local_path, std::string& result) {
   result.clear();
   try {
-    state_.progress_max = FindFileSize(local_path);
+    state_.progress_max = platform::FindFileSize(local_path);
     const std::string label = "Connexion " + state_.selected_portal + " - on connection";
     if (!ConnectOnDemand(id_ftp2_, WindowField::kParamRepert, label)) result = kConnectionFailed;
   } catch (const std::exception&) {

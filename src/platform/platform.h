@@ -50,6 +50,9 @@ bool RemoveFile(const std::string& path);
 bool RemoveDirectory(const std::string& path);
 // Copies a file, replacing the target; true on success.
 bool CopyFileOverwrite(const std::string& from, const std::string& to);
+// Size in bytes of the first file matching file_name (wildcards allowed), or -1 when
+// none matches or the search fails. Sizes of 2 GiB and more do not fit and give -1.
+int32_t FindFileSize(const std::string& file_name);
 
 // Creates the file, or empties it when it exists. Throws IoError.
 void CreateEmptyFile(const std::string& path);

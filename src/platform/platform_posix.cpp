@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <glob.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <limits>
 
 #include "platform/error.h"
 
@@ -240,6 +242,21 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
     ::unlink(tmp.c_str());
     ThrowIo(err, path);
   }
+}
+
+int32_t FindFileSize(const std::string& file_name) {
+  const std::string pattern = NativePath(file_name);
+  glob_t g{};
+  int rc = ::glob(pattern.c_str(), GLOB_NOSORT, nullptr, &g);
+  int32_t result = -1;
+  if (rc == 0 && g.gl_pathc > 0) {
+    struct stat st;
+    if (::stat(g.gl_pathv[0], &st) == 0 &&
+        st.st_size <= static_cast<off_t>(std::numeric_limits<int32_t>::max()))
+      result = static_cast<int32_t>(st.st_size);
+  }
+  ::globfree(&g);
+  return result;
 }
 
 }  // namespace kalvex::platform

@@ -103,5 +103,15 @@ TEST(PlatformTest, FormatDateTimeUsesShortDateAndLongTime) {
   EXPECT_EQ(FormatDateTime(t), "12/09/26 14:05:07");
 }
 
+TEST(PlatformTest, FindFileSizeSizesAndMissing) {
+  TempDir dir;
+  EXPECT_EQ(FindFileSize(dir / "missing.zip"), -1);
+  kalvex::testing::WriteFile(dir / "empty.xml", "");
+  EXPECT_EQ(FindFileSize(dir / "empty.xml"), 0);
+  kalvex::testing::WriteFile(dir / "data.xml", std::string(1234, 'x'));
+  EXPECT_EQ(FindFileSize(dir.path() + "\\data.xml"), 1234);
+  EXPECT_EQ(FindFileSize(dir.path() + "/da*.xml"), 1234);
+}
+
 }  // namespace
 }  // namespace kalvex::platform

@@ -1,7 +1,6 @@
-// Two file utilities the exporters reach directly.
+// The file utility the exporters reach directly.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 namespace kalvex {
@@ -10,9 +9,5 @@ namespace kalvex {
 // replacing any earlier file and creating its missing folders first. Never fails
 // towards the caller: a caller that must know checks for the file afterwards.
 void WriteAnsiStringToFile(const std::string& text, const std::string& file_name);
-
-// Size in bytes of the first file matching file_name (wildcards allowed), or -1 when
-// none matches or the search fails. Sizes of 2 GiB and more do not fit and give -1.
-int32_t FindFileSize(const std::string& file_name);
 
 }  // namespace kalvex

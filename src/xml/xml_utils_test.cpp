@@ -33,15 +33,5 @@ TEST(WriteAnsiStringToFileTest, FailureIsQuiet) {
   EXPECT_EQ(ReadFile(dir / "file"), "x");
 }
 
-TEST(FindFileSizeTest, SizesAndMissing) {
-  TempDir dir;
-  EXPECT_EQ(FindFileSize(dir / "missing.zip"), -1);
-  WriteFile(dir / "empty.xml", "");
-  EXPECT_EQ(FindFileSize(dir / "empty.xml"), 0);
-  WriteFile(dir / "data.xml", std::string(1234, 'x'));
-  EXPECT_EQ(FindFileSize(dir.path() + "\\data.xml"), 1234);
-  EXPECT_EQ(FindFileSize(dir.path() + "/da*.xml"), 1234);
-}
-
 }  // namespace
 }  // namespace kalvex
