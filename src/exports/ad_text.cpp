@@ -117,6 +117,13 @@ std::string ReplaceIgnoringCase(std::string_view text, std::string_view pattern,
   return out;
 }
 
+std::string ReplaceAllIgnoringCase(std::string_view text, std::span<const TextReplacement> table) {
+  std::string result(text);
+  for (const TextReplacement& entry : table)
+    result = ReplaceIgnoringCase(result, entry.from, entry.to);
+  return result;
+}
+
 std::string TrimBlanks(std::string_view text) {
   size_t begin = 0;
   size_t end = text.size();

@@ -8,6 +8,7 @@
 // the errors of the cursor.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -29,6 +30,15 @@ inline constexpr EquipmentAnswers kAnswerWords{"true", "false"};  // TopAnnonces
 // scanning from left to right, in one pass. An empty pattern leaves the text unchanged.
 std::string ReplaceIgnoringCase(std::string_view text, std::string_view pattern,
                                 std::string_view replacement);
+
+// One entry of an exporter's table of tag renamings.
+struct TextReplacement {
+  std::string_view from;
+  std::string_view to;
+};
+// Applies the entries in table order, each with ReplaceIgnoringCase on the text the
+// entries before it left.
+std::string ReplaceAllIgnoringCase(std::string_view text, std::span<const TextReplacement> table);
 
 // Removes from both ends every character whose code is at most that of the blank.
 std::string TrimBlanks(std::string_view text);

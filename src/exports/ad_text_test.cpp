@@ -26,6 +26,14 @@ TEST(ReplaceIgnoringCaseTest, ReplacesNonOverlappingOccurrencesFromTheLeft) {
   EXPECT_EQ(ReplaceIgnoringCase(";A;A;A;", ";a;", ";L;"), ";L;A;L;");
 }
 
+TEST(ReplaceIgnoringCaseTest, TableEntriesApplyInOrderToWhatTheEarlierOnesLeft) {
+  constexpr TextReplacement kTable[] = {
+      {"</NomPhoto1>", "</Photo>"}, {"<NomPhoto1>", "<Photo Num=\"1\">"}, {"<Photo ", "<P "}};
+  EXPECT_EQ(ReplaceAllIgnoringCase("<NOMPHOTO1>a</nomphoto1><NomPhoto2>b</NomPhoto2>", kTable),
+            "<P Num=\"1\">a</Photo><NomPhoto2>b</NomPhoto2>");
+  EXPECT_EQ(ReplaceAllIgnoringCase("x", {}), "x");
+}
+
 TEST(ReplaceIgnoringCaseTest, ReplacementIsNotSearchedAgain) {
   EXPECT_EQ(ReplaceIgnoringCase("ab ab", "ab", "abab"), "abab abab");
 }

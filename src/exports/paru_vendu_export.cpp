@@ -1,5 +1,6 @@
 #include "exports/paru_vendu_export.h"
 
+#include <array>
 #include <optional>
 
 #include "exports/ad_text.h"
@@ -8,7 +9,10 @@
 
 namespace kalvex {
 
-const std::array<TagRenaming, 14> kParuVenduTagRenamings{{
+namespace {
+
+// The tag renamings of the serialised document, in order.
+constexpr std::array<TextReplacement, 14> kParuVenduTagRenamings{{
     {"</NomPhoto1>", "</Photo>"},
     {"</NomPhoto2>", "</Photo>"},
     {"</NomPhoto3>", "</Photo>"},
@@ -24,8 +28,6 @@ const std::array<TagRenaming, 14> kParuVenduTagRenamings{{
     {"<idNVO>", "<id-VO>"},
     {"</idNVO>", "</id-VO>"},
 }};
-
-namespace {
 
 constexpr const char* kPortal = "PARUVENDU";
 
@@ -50,13 +52,6 @@ void EditVehicles(RunContext& context, IXMLCursor& document, bool expand_equipme
 
 }  // namespace
 
-std::string RenameParuVenduTags(const std::string& xml) {
-  std::string text = xml;
-  for (const TagRenaming& renaming : kParuVenduTagRenamings)
-    text = ReplaceIgnoringCase(text, renaming.from, renaming.to);
-  return text;
-}
-
 void ExportParuVendu(RunContext& context) { ExportParuVendu(context, DefaultPhotoSync(context)); }
 
 void ExportParuVendu(RunContext& context, const PhotoSyncFunction& sync) {
@@ -75,7 +70,7 @@ void ExportParuVendu(RunContext& context, const PhotoSyncFunction& sync) {
   RunPhotoLoop(context, *document, kVehicleKeyIdNVO, kPhotoSlotsParuVendu, sync);
   RemoveLinkRecordSets(context, *document);
 
-  const std::string text = RenameParuVenduTags(document->XML());
+  const std::string text = ReplaceAllIgnoringCase(document->XML(), kParuVenduTagRenamings);
   context.WriteLog("Result : " + text);
   context.WriteLog("Après Replacements");
   document->LoadXML(text);

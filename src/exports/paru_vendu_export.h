@@ -12,23 +12,11 @@
 // unset); FTP failures only change the final log line.
 #pragma once
 
-#include <array>
 #include <string>
 
 #include "exports/export_common.h"
 
 namespace kalvex {
-
-// The 14 tag renamings applied to the serialised document, in order, each to every
-// occurrence and ignoring letter case.
-struct TagRenaming {
-  const char* from;
-  const char* to;
-};
-extern const std::array<TagRenaming, 14> kParuVenduTagRenamings;
-
-// Applies kParuVenduTagRenamings to a serialised document.
-std::string RenameParuVenduTags(const std::string& xml);
 
 // The export, as the run driver calls it for PARUVENDU.
 void ExportParuVendu(RunContext& context);

@@ -239,16 +239,6 @@ TEST_F(ParuVenduExportTest, FailedSaveOfTheExportFileLeavesNoPartialFile) {
   EXPECT_EQ(LogTexts(ReadFile(LogFile("PARUVENDU"))).back(), "Avant Enregistrement");
 }
 
-TEST(ParuVenduTagsTest, FourteenRenamingsIgnoreLetterCase) {
-  EXPECT_EQ(RenameParuVenduTags("<NomPhoto1>a</NomPhoto1><NOMPHOTO6>b</nomphoto6>"
-                                "<idNVO>1</idNVO><IdNvo>2</IDNVO><NomPhoto7>c</NomPhoto7>"),
-            "<Photo Num=\"1\">a</Photo><Photo Num=\"6\">b</Photo>"
-            "<id-VO>1</id-VO><id-VO>2</id-VO><NomPhoto7>c</NomPhoto7>");
-  EXPECT_EQ(kParuVenduTagRenamings.size(), 14u);
-  EXPECT_STREQ(kParuVenduTagRenamings[0].from, "</NomPhoto1>");
-  EXPECT_STREQ(kParuVenduTagRenamings[13].to, "</id-VO>");
-}
-
 TEST(ExportersTest, ParuVenduJoinsTheDispatchTable) {
   testing::ExportFixture fixture;
   RegisterExporters(fixture.driver_);
