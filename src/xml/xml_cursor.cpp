@@ -118,6 +118,7 @@ void TXMLCursor::Load(const std::string& file_name) {
     EnsureDocument();
     XmlDocHandle parsed = xmldom::ParseFile(file_name);
     document_->ReplaceContent(parsed ? std::move(parsed) : xmldom::NewEmptyDocument());
+    document_->set_written_declaration({});
     AfterLoad();
   } catch (const XMLException& e) {
     if (platform::FileExists(file_name))
@@ -130,6 +131,7 @@ void TXMLCursor::LoadXML(const std::string& text) {
   EnsureDocument();
   XmlDocHandle parsed = xmldom::ParseText(text);
   document_->ReplaceContent(parsed ? std::move(parsed) : xmldom::NewEmptyDocument());
+  document_->set_written_declaration(xmldom::LeadingDeclaration(text));
   AfterLoad();
 }
 
@@ -387,7 +389,8 @@ void TXMLCursor::Save(const std::string& file_name) const {
   const std::string prefix = "TXMLCursor.Save FileName: \"" + file_name + "\"";
   try {
     CreateFolder(FolderPart(file_name));
-    platform::WriteFileAtomically(file_name, xmldom::EncodeDocument(document_->doc()));
+    platform::WriteFileAtomically(
+        file_name, xmldom::EncodeDocument(document_->doc(), document_->written_declaration()));
   } catch (const XMLException& e) {
     e.RaiseWithPrefix(prefix);
   } catch (const IoError& e) {

@@ -618,12 +618,33 @@ std::string SerializeDocument(xmlDoc* doc) {
   return text;
 }
 
-std::string EncodeDocument(xmlDoc* doc) {
+std::string EncodeDocument(xmlDoc* doc, const std::string& written_declaration) {
   const std::string encoding = S(doc->encoding);
-  if (HasDeclaration(doc) && !encoding.empty())
+  if (!HasDeclaration(doc) || encoding.empty()) return SerializeDocument(doc);
+  // A declaration written in ASCII can head only bytes of an ASCII-compatible encoding.
+  std::string upper = encoding;
+  for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  const bool wide = upper.starts_with("UTF-16") || upper.starts_with("UTF-32") ||
+                    upper.starts_with("UCS") || upper.starts_with("UTF16") ||
+                    upper.starts_with("UTF32");
+  if (written_declaration.empty() || wide)
     return SaveToString(encoding.c_str(), kSaveOptions,
                         [doc](xmlSaveCtxt* ctxt) { return xmlSaveDoc(ctxt, doc); });
-  return SerializeDocument(doc);
+  return written_declaration + "\n" +
+         SaveToString(encoding.c_str(), kSaveOptions | XML_SAVE_NO_DECL,
+                      [doc](xmlSaveCtxt* ctxt) { return xmlSaveDoc(ctxt, doc); });
+}
+
+std::string LeadingDeclaration(std::string_view text) {
+  if (!text.starts_with("<?xml") || text.size() < 6 ||
+      (text[5] != ' ' && text[5] != '\t' && text[5] != '\r' && text[5] != '\n'))
+    return {};
+  const size_t end = text.find("?>");
+  if (end == std::string_view::npos) return {};
+  const std::string_view declaration = text.substr(0, end + 2);
+  for (const char c : declaration)
+    if (static_cast<unsigned char>(c) >= 0x80) return {};
+  return std::string(declaration);
 }
 
 }  // namespace xmldom

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -65,12 +66,18 @@ class XMLDOMDocument {
     namespaces_ = std::move(ns);
   }
 
+  // The XML declaration exactly as the parsed text wrote it ("" when it had none or
+  // came from a file); Save writes it back as written.
+  const std::string& written_declaration() const { return written_declaration_; }
+  void set_written_declaration(std::string text) { written_declaration_ = std::move(text); }
+
  private:
   XmlDocHandle doc_;
   std::vector<xmlNode*> parked_;
   std::vector<XmlDocHandle> old_docs_;
   std::vector<std::pair<std::string, std::string>> namespaces_;
   uint64_t generation_ = 0;
+  std::string written_declaration_;
 };
 
 namespace xmldom {
@@ -131,8 +138,13 @@ std::string SerializeNode(xmlNode* node);
 // Serialisation of the document: its declaration (without encoding) when it has one.
 std::string SerializeDocument(xmlDoc* doc);
 // The bytes of the document for a file, in its declared encoding (UTF-8 when none);
-// characters the encoding cannot hold are written as character references.
-std::string EncodeDocument(xmlDoc* doc);
+// characters the encoding cannot hold are written as character references. A declaration
+// given in `written_declaration` heads the bytes as written (it names the same encoding).
+std::string EncodeDocument(xmlDoc* doc, const std::string& written_declaration = {});
+
+// The XML declaration at the very start of a text, as written ("<?xml" up to "?>"), or
+// "" when the text does not start with one.
+std::string LeadingDeclaration(std::string_view text);
 
 // A file-system path for a "\"-separated UTF-8 file name.
 std::filesystem::path FsPath(const std::string& file_name);
