@@ -7,9 +7,16 @@
 #include <cstdlib>
 #include <string>
 
-#include "exports/export_common.h"
+#include "exports/export_run.h"
+#include "ftp/photo_service.h"
 
 namespace {
+
+class NoPhotos : public kalvex::PhotoService {
+ public:
+  void Sync(const std::string&) override {}
+  void Stage(int32_t, const std::string&, const std::string&) override {}
+};
 
 std::string Stock(int vehicles) {
   std::string text = "<?xml version=\"1.0\"?><document><DataVOS>";
@@ -34,7 +41,9 @@ void BM_PhotoLoop(benchmark::State& state) {
   kalvex::RunState run;
   kalvex::WindowModel window;
   kalvex::RunLog log(run, window, clock);
-  kalvex::RunContext context{run, window, log, clock, nullptr};
+  NoPhotos photos;
+  kalvex::RunContext context{run, window, log, clock, nullptr, &photos};
+  kalvex::ExportRun export_run(context, {"PARUVENDU", "ParuVendu"});
   run.image_base_url = "http://127.0.0.1/pixtrove";
   for (auto _ : state) {
     state.PauseTiming();
@@ -42,8 +51,7 @@ void BM_PhotoLoop(benchmark::State& state) {
     document->LoadXML(stock);
     window.ClearMemo();
     state.ResumeTiming();
-    kalvex::RunPhotoLoop(context, *document, kalvex::kVehicleKeyIdNVO, kalvex::kPhotoSlotsParuVendu,
-                         [](const std::string&) {});
+    export_run.RunPhotoLoop(*document, kalvex::kVehicleKeyIdNVO, kalvex::kPhotoSlotsParuVendu);
   }
   state.SetItemsProcessed(state.iterations() * vehicles * 3);  // photo links
 }

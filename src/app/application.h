@@ -28,6 +28,7 @@ class Application {
   RunContext context_;
   RunDriver driver_;
   std::unique_ptr<FtpTransfer> ftp_;  // IdFTP1 and IdFTP2, open until the process ends
+  std::unique_ptr<PhotoService> photos_;
 };
 
 }  // namespace kalvex

@@ -1,14 +1,19 @@
 // A run context over a temporary Windir for the exporter tests: the run-level state,
 // a window model whose front end counts event processing, the run log, a fixed clock,
-// and the run driver that opens Kalvex.ini in the temporary folder.
+// a photo service that records what it is asked, and the run driver, with every
+// exporter registered, that opens Kalvex.ini in the temporary folder.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "exports/exporters.h"
+#include "ftp/photo_service.h"
 #include "runcontrol/run_driver.h"
 #include "test_support.h"
+#include "xml/xml_cursor.h"
 
 namespace kalvex::testing {
 
@@ -18,15 +23,46 @@ class CountingFrontEnd : public NullFrontEnd {
   int events_processed = 0;
 };
 
+// Records the photos asked for; counts a photo as sent to the image server when
+// `sent` says so.
+class RecordingPhotoService : public PhotoService {
+ public:
+  explicit RecordingPhotoService(RunState& state) : state_(state) {}
+  void Sync(const std::string& photo_name) override {
+    synced.push_back(photo_name);
+    if (sent && sent(photo_name)) ++state_.update_counter;
+  }
+  void Stage(int32_t index, const std::string& photo_name, const std::string& vehicle_id) override {
+    staged.push_back(vehicle_id + "_" + std::to_string(index) + " " + photo_name);
+    ++state_.photo_counter;
+  }
+  std::vector<std::string> synced;
+  std::vector<std::string> staged;
+  std::function<bool(const std::string&)> sent;
+
+ private:
+  RunState& state_;
+};
+
 class ExportFixture {
  public:
   ExportFixture()
       : windir_("Windir", dir_.path().c_str()),
         log_(state_, window_, clock_),
-        context_{state_, window_, log_, clock_, nullptr},
+        photos_(state_),
+        context_{state_, window_, log_, clock_, nullptr, &photos_},
         driver_(context_) {
     window_.SetFrontEnd(&front_end_);
     driver_.SetIniFolder(dir_.path() + "/");
+    RegisterExporters(driver_);
+  }
+
+  // Writes a vehicle data document (UTF-8 text) into the working folder, stored in the
+  // encoding its declaration names, as the back office leaves it.
+  void WriteDocument(const std::string& portal_name, const std::string& utf8_text) {
+    XMLCursorPtr cursor = CreateXMLCursor();
+    cursor->LoadXML(utf8_text);
+    cursor->Save(WorkingFolder() + "/ExpDatas" + portal_name + ".xml");
   }
 
   // Kalvex.ini beside the "executable", then opened as the driver opens it.
@@ -61,6 +97,7 @@ class ExportFixture {
   WindowModel window_;
   FakeClock clock_;
   RunLog log_;
+  RecordingPhotoService photos_;
   RunContext context_;
   RunDriver driver_;
 };

@@ -4,8 +4,23 @@
 
 namespace kalvex {
 
+namespace {
+
+constexpr PortalExporter kExporters[] = {
+    {{"PARUVENDU", "ParuVendu"}, ExportParuVendu},
+};
+
+}  // namespace
+
+std::span<const PortalExporter> Exporters() { return kExporters; }
+
 void RegisterExporters(RunDriver& driver) {
-  driver.SetExporter("PARUVENDU", [](RunContext& context) { ExportParuVendu(context); });
+  for (const PortalExporter& exporter : Exporters()) {
+    driver.SetExporter(std::string(exporter.portal.code), [&exporter](RunContext& context) {
+      ExportRun run(context, exporter.portal);
+      exporter.body(run);
+    });
+  }
 }
 
 }  // namespace kalvex

@@ -4,24 +4,14 @@
 // the model text and, when [PARUVENDU] FlgInfoEquip is on, turns the equipment code
 // lists into labels. Every photo is synchronised with the image server. The result is
 // saved in the working folder as "yyyymmddhhnn.xml" and as the export file
-// "FerlaneDatasVO-yyyymmdd.xml" (the cursor writes each through a temporary file, so a
-// failed save never leaves a truncated file), and the export file is sent to the
-// portal drop.
-//
-// Errors of the cursor, of the log and of files end the run (the auto-close flag stays
-// unset); FTP failures only change the final log line.
+// "FerlaneDatasVO-yyyymmdd.xml" (UTF-8, a declaration without encoding), and the export
+// file is sent to the portal drop.
 #pragma once
 
-#include <string>
-
-#include "exports/export_common.h"
+#include "exports/export_run.h"
 
 namespace kalvex {
 
-// The export, as the run driver calls it for PARUVENDU.
-void ExportParuVendu(RunContext& context);
-
-// The same with the photo synchronisation given (tests replace the FTP part).
-void ExportParuVendu(RunContext& context, const PhotoSyncFunction& sync);
+void ExportParuVendu(ExportRun& run);
 
 }  // namespace kalvex

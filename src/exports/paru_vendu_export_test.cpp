@@ -66,24 +66,13 @@ constexpr char kIni[] =
 class ParuVenduExportTest : public ::testing::Test, public testing::ExportFixture {
  protected:
   ParuVenduExportTest() {
-    driver_.SetExporter("PARUVENDU", [this](RunContext& context) {
-      ExportParuVendu(context, [this](const std::string& name) {
-        synced_.push_back(name);
-        if (name.starts_with("c3")) ++state_.update_counter;
-      });
-    });
+    photos_.sent = [](const std::string& name) { return name.starts_with("c3"); };
   }
-
-  // Writes the input (UTF-8 text, stored in the encoding its declaration names).
   void WriteDocument(const std::string& utf8_text) {
-    XMLCursorPtr cursor = CreateXMLCursor();
-    cursor->LoadXML(utf8_text);
-    cursor->Save(WorkingFolder() + "/ExpDatasParuVendu.xml");
+    ExportFixture::WriteDocument("ParuVendu", utf8_text);
   }
   std::string StampedFile() const { return WorkingFolder() + "/202612091405.xml"; }
   std::string ExportFile() const { return WorkingFolder() + "/FerlaneDatasVO-20261209.xml"; }
-
-  std::vector<std::string> synced_;
 };
 
 TEST_F(ParuVenduExportTest, RunWritesThePortalFileTwiceAndLogsOnlyTheSummary) {
@@ -94,7 +83,7 @@ TEST_F(ParuVenduExportTest, RunWritesThePortalFileTwiceAndLogsOnlyTheSummary) {
   driver_.RunExport("ParuVendu");
 
   EXPECT_TRUE(window_.AutoClose());
-  EXPECT_THAT(synced_, ElementsAre("c3_1.jpg", "ibiza_1.jpg", "sold_1.jpg"));
+  EXPECT_THAT(photos_.synced, ElementsAre("c3_1.jpg", "ibiza_1.jpg", "sold_1.jpg"));
   EXPECT_EQ(state_.vehicle_counter, 2);
   EXPECT_EQ(state_.photo_counter, 3);
   EXPECT_EQ(window_.Text(WindowField::kParamServeur), "127.0.0.1:9");
@@ -241,7 +230,6 @@ TEST_F(ParuVenduExportTest, FailedSaveOfTheExportFileLeavesNoPartialFile) {
 
 TEST(ExportersTest, ParuVenduJoinsTheDispatchTable) {
   testing::ExportFixture fixture;
-  RegisterExporters(fixture.driver_);
   fixture.UseIni(kIni);
   // The real exporter runs: with no input document it ends with the cursor's error.
   EXPECT_THROW(fixture.driver_.RunExport("paruvendu"), XMLException);

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "ftp/photo_service.h"
 #include "runcontrol/run_context.h"
 
 namespace kalvex {
@@ -25,6 +26,19 @@ void SyncPhoto(RunContext& context, const std::string& name);
 // uploading anything.
 void StagePhotoForAutoScout24(RunContext& context, int32_t index, const std::string& name,
                               const std::string& vehicle_id);
+
+// The photo service of a run: SyncPhoto and StagePhotoForAutoScout24 on its context.
+class FtpPhotoService : public PhotoService {
+ public:
+  explicit FtpPhotoService(RunContext& context) : context_(context) {}
+  void Sync(const std::string& photo_name) override { SyncPhoto(context_, photo_name); }
+  void Stage(int32_t index, const std::string& photo_name, const std::string& vehicle_id) override {
+    StagePhotoForAutoScout24(context_, index, photo_name, vehicle_id);
+  }
+
+ private:
+  RunContext& context_;
+};
 
 // Deletes every file and sub-folder below folder, then folder itself, as far as the
 // system allows; never fails. Read-only files are made writable first. A symbolic link

@@ -1,6 +1,6 @@
 // What an export run works with: the run-level state, the window model, the run log,
-// the clock and the two FTP sessions. Built once by the application and handed to the
-// driver and the exporters; none of it knows the front end.
+// the clock, the two FTP sessions and the photo service. Built once by the application
+// and handed to the driver and the exporters; none of it knows the front end.
 #pragma once
 
 #include "runcontrol/clock.h"
@@ -10,7 +10,8 @@
 
 namespace kalvex {
 
-class FtpTransfer;  // src/ftp: image-server and portal-drop sessions
+class FtpTransfer;   // src/ftp: image-server and portal-drop sessions
+class PhotoService;  // src/ftp: photo synchronisation and staging
 
 struct RunContext {
   RunState& state;
@@ -18,6 +19,7 @@ struct RunContext {
   RunLog& log;
   const Clock& clock;
   FtpTransfer* ftp = nullptr;
+  PhotoService* photos = nullptr;
 
   void WriteLog(const std::string& text) { log.WriteLog(text); }
   const IniFile& Config() const { return state.Config(); }

@@ -1,4 +1,4 @@
-#include "exports/export_common.h"
+#include "exports/export_run.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,8 +17,10 @@ using testing::PathExists;
 using testing::ReadFile;
 using testing::WriteFile;
 
-class ExportCommonTest : public ::testing::Test, public testing::ExportFixture {
+class ExportRunTest : public ::testing::Test, public testing::ExportFixture {
  protected:
+  ExportRun run_{context_, {"PARUVENDU", "ParuVendu"}};
+
   XMLCursorPtr LoadDocument(const std::string& xml) {
     XMLCursorPtr cursor = CreateXMLCursor();
     cursor->LoadXML(xml);
@@ -26,24 +28,25 @@ class ExportCommonTest : public ::testing::Test, public testing::ExportFixture {
   }
 };
 
-TEST_F(ExportCommonTest, WorkingFolderIsCreatedUnderWindirTemp) {
+TEST_F(ExportRunTest, WorkingFolderIsCreatedUnderWindirTemp) {
   const std::string expected = dir_.path() + "\\TEMP\\Kalvex";
-  EXPECT_EQ(kalvex::WorkingFolder(), expected);
+  EXPECT_EQ(run_.working_folder(), expected);
+  EXPECT_EQ(run_.DocumentPath(), expected + "\\ExpDatasParuVendu.xml");
   EXPECT_FALSE(PathExists(WorkingFolder()));
-  EXPECT_EQ(EnsureWorkingFolder(), expected);
+  run_.CreateWorkingFolder();
   EXPECT_TRUE(PathExists(WorkingFolder()));
   WriteFile(WorkingFolder() + "/kept", "x");
-  EXPECT_EQ(EnsureWorkingFolder(), expected);
+  run_.CreateWorkingFolder();
   EXPECT_EQ(ReadFile(WorkingFolder() + "/kept"), "x");
 }
 
-TEST_F(ExportCommonTest, ServerSettingsFillTheEightFieldsAndTheCheck) {
+TEST_F(ExportRunTest, ServerSettingsFillTheEightFieldsAndTheCheck) {
   UseIni(
       "[Pixtrove]\nServeurFTP=127.0.0.1:2121\nUser=photos\nPassWord=\"secret 1\"\n"
       "PathFTP=www/images\n"
       "[paruvendu]\nServeurFTP=127.0.0.1:2122\nUser=depot\nPassWord=s2\nPathFTP=in\n"
       "TestFTPPixtrove=1\n");
-  ReadServerSettings(context_, "PARUVENDU");
+  run_.ReadServerSettings();
   EXPECT_EQ(window_.Text(WindowField::kParamServeurPixtrove), "127.0.0.1:2121");
   EXPECT_EQ(window_.Text(WindowField::kParamUserPixtrove), "photos");
   EXPECT_EQ(window_.Text(WindowField::kParamPasswordPixtrove), "secret 1");
@@ -55,11 +58,11 @@ TEST_F(ExportCommonTest, ServerSettingsFillTheEightFieldsAndTheCheck) {
   EXPECT_TRUE(state_.image_server_check);
 }
 
-TEST_F(ExportCommonTest, ServerSettingsDefaultsAndCheckSwitch) {
+TEST_F(ExportRunTest, ServerSettingsDefaultsAndCheckSwitch) {
   UseIni("[PARUVENDU]\nTestFTPPixtrove=0\n");
   window_.SetText(WindowField::kParamRepert, "left over");
   state_.image_server_check = true;
-  ReadServerSettings(context_, "PARUVENDU");
+  run_.ReadServerSettings();
   EXPECT_EQ(window_.Text(WindowField::kParamServeurPixtrove), config::kPresetHost);
   EXPECT_EQ(window_.Text(WindowField::kParamUserPixtrove), config::kPresetImageUser);
   EXPECT_EQ(window_.Text(WindowField::kParamRepertPixtrove), "www/pixtrove");
@@ -72,16 +75,16 @@ TEST_F(ExportCommonTest, ServerSettingsDefaultsAndCheckSwitch) {
   for (const char* on : {"TestFTPPixtrove=yes\n", "TestFTPPixtrove=\n", "TestFTPPixtrove=00\n"}) {
     UseIni(std::string("[PARUVENDU]\n") + on);
     state_.image_server_check = false;
-    ReadServerSettings(context_, "PARUVENDU");
+    run_.ReadServerSettings();
     EXPECT_TRUE(state_.image_server_check) << on;
   }
   UseIni("[PARUVENDU]\nUser=x\n");
   state_.image_server_check = true;
-  ReadServerSettings(context_, "PARUVENDU");
+  run_.ReadServerSettings();
   EXPECT_FALSE(state_.image_server_check);  // key absent: default "0"
 }
 
-TEST_F(ExportCommonTest, PhotoLoopFillsFirstFreeSlotsAndSyncsEveryLink) {
+TEST_F(ExportRunTest, PhotoLoopFillsFirstFreeSlotsAndSyncsEveryLink) {
   state_.image_base_url = "http://127.0.0.1/img";
   XMLCursorPtr doc = LoadDocument(
       "<?xml version=\"1.0\"?><document>"
@@ -95,12 +98,10 @@ TEST_F(ExportCommonTest, PhotoLoopFillsFirstFreeSlotsAndSyncsEveryLink) {
       "<LiensImages><idNVO>99</idNVO><NomImage>orphan</NomImage></LiensImages>"
       "<LiensImages><idNVO>42</idNVO><NomImage>b2</NomImage></LiensImages>"
       "</LiensImagesS></document>");
-  std::vector<std::string> synced;
   state_.photo_counter = 0;
-  RunPhotoLoop(context_, *doc, kVehicleKeyIdNVO, kPhotoSlotsParuVendu,
-               [&](const std::string& name) { synced.push_back(name); });
+  run_.RunPhotoLoop(*doc, kVehicleKeyIdNVO, kPhotoSlotsParuVendu);
 
-  EXPECT_THAT(synced, ElementsAre("a.jpg", "b1.jpg", "orphan.jpg", "b2.jpg"));
+  EXPECT_THAT(photos_.synced, ElementsAre("a.jpg", "b1.jpg", "orphan.jpg", "b2.jpg"));
   EXPECT_EQ(state_.photo_counter, 4);
   EXPECT_EQ(front_end_.events_processed, 4);
   EXPECT_THAT(MemoTexts(), ElementsAre("Après premier Select LiensImages"));
@@ -114,7 +115,7 @@ TEST_F(ExportCommonTest, PhotoLoopFillsFirstFreeSlotsAndSyncsEveryLink) {
             "<NomPhoto2>http://127.0.0.1/img/b2.jpg</NomPhoto2></DataVO>");
 }
 
-TEST_F(ExportCommonTest, PhotoLoopListsSixPhotosAndStillSyncsTheSeventh) {
+TEST_F(ExportRunTest, PhotoLoopListsSixPhotosAndStillSyncsTheSeventh) {
   state_.image_base_url = "u";
   std::string links;
   for (int i = 1; i <= 7; ++i)
@@ -124,64 +125,32 @@ TEST_F(ExportCommonTest, PhotoLoopListsSixPhotosAndStillSyncsTheSeventh) {
       "<document><DataVOS><DataVO><idNVO>1</idNVO></DataVO></DataVOS>"
       "<LiensImagesS>" +
       links + "</LiensImagesS></document>");
-  std::vector<std::string> synced;
-  RunPhotoLoop(context_, *doc, kVehicleKeyIdNVO, kPhotoSlotsParuVendu,
-               [&](const std::string& name) { synced.push_back(name); });
-  EXPECT_EQ(synced.size(), 7u);
-  EXPECT_EQ(synced.back(), "p7.jpg");
+  run_.RunPhotoLoop(*doc, kVehicleKeyIdNVO, kPhotoSlotsParuVendu);
+  EXPECT_EQ(photos_.synced.size(), 7u);
+  EXPECT_EQ(photos_.synced.back(), "p7.jpg");
   EXPECT_EQ(state_.photo_counter, 7);
   const std::string vehicle = doc->Select("/document/DataVOS/DataVO")->XML();
   EXPECT_THAT(vehicle, HasSubstr("<NomPhoto6>u/p6.jpg</NomPhoto6></DataVO>"));
   EXPECT_EQ(vehicle.find("p7"), std::string::npos);
 }
 
-TEST_F(ExportCommonTest, PhotoLoopEndsOnALinkWithoutIdentifier) {
+TEST_F(ExportRunTest, PhotoLoopEndsOnALinkWithoutIdentifier) {
   XMLCursorPtr doc = LoadDocument(
       "<document><DataVOS><DataVO><idNVO>1</idNVO></DataVO></DataVOS><LiensImagesS>"
       "<LiensImages><idNVO></idNVO><NomImage>x</NomImage></LiensImages>"
       "</LiensImagesS></document>");
-  int synced = 0;
-  EXPECT_THROW(RunPhotoLoop(context_, *doc, kVehicleKeyIdNVO, kPhotoSlotsParuVendu,
-                            [&](const std::string&) { ++synced; }),
-               XMLException);
-  EXPECT_EQ(synced, 0);
+  EXPECT_THROW(run_.RunPhotoLoop(*doc, kVehicleKeyIdNVO, kPhotoSlotsParuVendu), XMLException);
+  EXPECT_TRUE(photos_.synced.empty());
 }
 
-TEST_F(ExportCommonTest, VehicleIndexAnswersAsTheVehicleQuery) {
-  XMLCursorPtr document = LoadDocument(
-      "<document><DataVOS>"
-      "<DataVO><idNVO>42</idNVO><n>a</n></DataVO>"
-      "<DataVO><idNVO> 7 </idNVO><n>b</n></DataVO>"
-      "<DataVO><idNVO>42.0</idNVO><n>c</n></DataVO>"
-      "<DataVO><idNVO>abc</idNVO><n>d</n></DataVO>"
-      "<DataVO><idNVO>-0</idNVO><n>e</n></DataVO>"
-      "<DataVO><n>f</n></DataVO>"
-      "<DataVO><idNVO>9</idNVO><idNVO>10</idNVO><n>g</n></DataVO>"
-      "</DataVOS></document>");
-  VehicleIndex index(*document, "idNVO");
-  for (const char* id : {"42", "042", "42.", " 7", "7.0", "0", "-0", ".0", "10", "9", "8", "abc",
-                         "1 or 1=1", "-42"}) {
-    XMLCursorPtr by_query = document->Select(VehicleByKeyXPath("idNVO", id));
-    IXMLCursor* found = index.Find(id);
-    if (by_query->Eof()) {
-      EXPECT_EQ(found, nullptr) << id;
-    } else {
-      ASSERT_NE(found, nullptr) << id;
-      EXPECT_EQ(found->GetValue("n"), by_query->GetValue("n")) << id;
-    }
-  }
-  EXPECT_EQ(index.Find("10")->GetValue("n"), "g");
-  EXPECT_THROW(index.Find(" "), EmptyIdentifierError);
-}
-
-TEST_F(ExportCommonTest, LinkRecordSetsAreRemovedWithTheirLogLines) {
+TEST_F(ExportRunTest, LinkRecordSetsAreRemovedWithTheirLogLines) {
   XMLCursorPtr doc = LoadDocument(
       "<document><DataVOS><DataVO><idNVO>1</idNVO></DataVO></DataVOS>"
       "<LiensImagesS><LiensImages><idNVO>1</idNVO></LiensImages></LiensImagesS>"
       "<COORDONNEESS><COORDONNEES><CODECLIENT>C1</CODECLIENT></COORDONNEES></COORDONNEESS>"
       "<LiensEquipementsS><LiensEquipements/></LiensEquipementsS>"
       "<Aliases><Alias>a</Alias></Aliases></document>");
-  RemoveLinkRecordSets(context_, *doc);
+  run_.RemoveLinkRecordSets(*doc);
   EXPECT_THAT(
       MemoTexts(),
       ElementsAre("Avant Suppression LiensImages", "Avant Suppression LiensEquipements",
@@ -193,30 +162,32 @@ TEST_F(ExportCommonTest, LinkRecordSetsAreRemovedWithTheirLogLines) {
 
   // A document without them: the same four lines, nothing else changes.
   window_.ClearMemo();
-  RemoveLinkRecordSets(context_, *doc);
+  run_.RemoveLinkRecordSets(*doc);
   EXPECT_EQ(MemoTexts().size(), 4u);
   EXPECT_EQ(doc->XML(), xml);
 }
 
-TEST_F(ExportCommonTest, SummaryRestartsTheLogAndCountsUpdatesOnlyWhenSent) {
+TEST_F(ExportRunTest, SummaryRestartsTheLogAndCountsUpdatesOnlyWhenSent) {
   state_.selected_portal = "PARUVENDU";
   context_.WriteLog("");
   context_.WriteLog("before the summary");
   state_.update_counter = 0;
-  RestartLogWithUpdateSummary(context_);
+  run_.RestartLog();
+  run_.LogUpdateSummary();
   EXPECT_EQ(ReadFile(LogFile("PARUVENDU")), "");
 
   state_.update_counter = 12;
-  RestartLogWithUpdateSummary(context_);
+  run_.RestartLog();
+  run_.LogUpdateSummary();
   EXPECT_THAT(LogTexts(ReadFile(LogFile("PARUVENDU"))),
               ElementsAre("Nb Images Mises à jour : 12 photos --- "));
 }
 
-TEST_F(ExportCommonTest, UploadLineStartsWithTheTransferResult) {
+TEST_F(ExportRunTest, UploadLineStartsWithTheTransferResult) {
   state_.selected_portal = "PARUVENDU";
   context_.WriteLog("");
   // No FTP sessions in this context: reported as a connection failure.
-  EXPECT_EQ(SendExportFileAndLog(context_, "x.xml", "PARUVENDU - x.xml"),
+  EXPECT_EQ(run_.SendExportFile("x.xml", "PARUVENDU - x.xml"),
             "Transfert FTP : Erreur Connexion au serveur. ");
   EXPECT_THAT(LogTexts(ReadFile(LogFile("PARUVENDU"))),
               ElementsAre("Transfert FTP : Erreur Connexion au serveur. Fichier VO actualisé "

@@ -1,0 +1,172 @@
+#include "exports/export_run.h"
+
+#include "exports/vehicle_index.h"
+#include "ftp/ftp_transfer.h"
+#include "ftp/photo_service.h"
+#include "platform/error.h"
+#include "platform/platform.h"
+#include "zip/zip_builder.h"
+
+namespace kalvex {
+
+ExportRun::ExportRun(RunContext& context, const Portal& portal)
+    : context_(context), portal_(portal), working_folder_(platform::Windir() + "\\TEMP\\Kalvex") {}
+
+std::string ExportRun::WorkingPath(std::string_view file_name) const {
+  return working_folder_ + "\\" + std::string(file_name);
+}
+
+std::string ExportRun::Shown(const std::string& path) { return platform::NativePath(path); }
+
+std::string ExportRun::Setting(config::PortalKey key) const {
+  return config::Read(context_.Config(), std::string(portal_.code), key);
+}
+
+std::string ExportRun::SettingFileName(config::PortalKey key) const {
+  const std::string name = Setting(key);
+  if (name.empty() || name == "." || name == ".." ||
+      name.find_first_of("\\/:") != std::string::npos)
+    throw Error("Nom de fichier refusé dans Kalvex.ini, [" + std::string(portal_.code) + "] " +
+                config::PortalKeyName(key) + "=" + name +
+                " : le fichier doit être un simple nom dans le dossier de travail");
+  return name;
+}
+
+std::string ExportRun::Stamp(const char* pattern) const {
+  return FormatStamp(context_.clock.Now(), pattern);
+}
+
+void ExportRun::CreateWorkingFolder() {
+  if (!platform::DirectoryExists(working_folder_)) platform::ForceDirectories(working_folder_);
+}
+
+void ExportRun::ReadServerSettings() {
+  const IniFile& ini = context_.Config();
+  WindowModel& window = context_.window;
+  window.SetText(WindowField::kParamServeurPixtrove,
+                 config::Read(ini, config::kPixtroveServeurFTP));
+  window.SetText(WindowField::kParamUserPixtrove, config::Read(ini, config::kPixtroveUser));
+  window.SetText(WindowField::kParamPasswordPixtrove, config::Read(ini, config::kPixtrovePassWord));
+  window.SetText(WindowField::kParamRepertPixtrove, config::Read(ini, config::kPixtrovePathFTP));
+  using config::PortalKey;
+  window.SetText(WindowField::kParamServeur, Setting(PortalKey::kServeurFTP));
+  window.SetText(WindowField::kParamUser, Setting(PortalKey::kUser));
+  window.SetText(WindowField::kParamPassword, Setting(PortalKey::kPassWord));
+  window.SetText(WindowField::kParamRepert, Setting(PortalKey::kPathFTP));
+  state().image_server_check = IniFile::IsOn(Setting(PortalKey::kTestFTPPixtrove));
+}
+
+std::string ExportRun::DocumentPath() const {
+  return VehicleDocumentPath(working_folder_, portal_.name);
+}
+
+XMLCursorPtr ExportRun::LoadDocument() {
+  XMLCursorPtr document = CreateXMLCursor();
+  document->Load(DocumentPath());
+  state().ResetCounters();
+  return document;
+}
+
+void ExportRun::ForEachVehicle(IXMLCursor& document, const VehicleEdit& edit,
+                               bool log_first_select) {
+  XMLCursorPtr vehicles = document.Select(kVehiclesXPath);
+  if (log_first_select) WriteLog("Après premier Select DataVO");
+  while (!vehicles->Eof()) {
+    ++state().vehicle_counter;
+    edit(*vehicles);
+    vehicles->Next();
+    context_.window.ProcessPendingEvents();
+  }
+}
+
+void ExportRun::RunPhotoLoop(IXMLCursor& document, const std::string& vehicle_key,
+                             const PhotoSlots& slots) {
+  if (context_.photos == nullptr) throw Error("Photos : le service des photos n'est pas créé");
+  PhotoService& photos = *context_.photos;
+  XMLCursorPtr links = document.Select(kPhotoLinksXPath);
+  WriteLog("Après premier Select LiensImages");
+  VehicleIndex index(document, vehicle_key);
+  while (!links->Eof()) {
+    ++state().photo_counter;
+    const std::string image_name = links->GetValue(kPhotoNameField);
+    if (IXMLCursor* vehicle = index.Find(links->GetValue(kLinkVehicleIdField)))
+      FillFirstEmptyPhotoSlot(*vehicle, slots, state().image_base_url + "/" + image_name + ".jpg");
+    photos.Sync(image_name + ".jpg");
+    links->Next();
+    context_.window.ProcessPendingEvents();
+  }
+}
+
+void ExportRun::RemoveLinkRecordSets(IXMLCursor& document) {
+  XMLCursorPtr found = document.Select(kPhotoLinkSetXPath);
+  WriteLog("Avant Suppression LiensImages");
+  if (!found->Eof()) found->Delete();
+
+  found = document.Select(kEquipmentLabelSetXPath);
+  WriteLog("Avant Suppression LiensEquipements");
+  if (!found->Eof()) found->Delete();
+
+  found = document.Select(kAliasesXPath);
+  WriteLog("Après Suppression LiensImages & LiensEquipements & Aliases");
+  if (!found->Eof()) found->Delete();
+  WriteLog("Après Aliases");
+}
+
+std::string ExportRun::Reparse(IXMLCursor& document) {
+  std::string text = document.XML();
+  document.LoadXML(text);
+  return text;
+}
+
+void ExportRun::ReloadResult(IXMLCursor& document, const std::string& text,
+                             std::string_view after_line) {
+  WriteLog("Result : " + text);
+  WriteLog(std::string(after_line));
+  document.LoadXML(text);
+  WriteLog("Avant Enregistrement");
+}
+
+void ExportRun::Save(IXMLCursor& document, std::initializer_list<std::string> paths) {
+  for (const std::string& path : paths) document.Save(path);
+}
+
+void ExportRun::BuildArchive(const std::string& archive_path, const std::string& file_spec) {
+  if (platform::FileExists(archive_path)) platform::RemoveFile(archive_path);
+  TZip zip(context_.window.Ui());
+  zip.SetZipFileName(archive_path);
+  zip.FilesToAdd().push_back(file_spec);
+  // An archive without the files it was made for must not be sent as the delivery.
+  if (zip.Add() <= 0)
+    throw Error("Archive " + Shown(archive_path) + " non créée : " + Shown(file_spec) +
+                " n'a pas pu y être ajouté");
+  context_.window.AddMemoLine("Fichier " + Shown(archive_path) + " créé");
+}
+
+void ExportRun::ArchiveResultFile(const std::string& archive_path, const std::string& result_path) {
+  if (state().update_counter == 0) RestartLog();
+  BuildArchive(archive_path, result_path);
+  RestartLog();
+}
+
+void ExportRun::LogUpdateSummary() {
+  if (state().update_counter != 0)
+    WriteLog("Nb Images Mises à jour : " + std::to_string(state().update_counter) + " photos --- ");
+}
+
+std::string ExportRun::SendExportFile(const std::string& path, const std::string& log_suffix) {
+  std::string result = FtpTransfer::kConnectionFailed;
+  if (context_.ftp) context_.ftp->SendExportFile(path, result);
+  WriteLog(result + "Fichier VO actualisé transmis sur site FTP : " + log_suffix);
+  return result;
+}
+
+std::string ExportRun::ArchiveSuffix(const std::string& archive_path) const {
+  const size_t slash = archive_path.find_last_of("\\/");
+  const std::string file =
+      slash == std::string::npos ? archive_path : archive_path.substr(slash + 1);
+  return file + " - " + std::to_string(state().vehicle_counter) + " VO";
+}
+
+void ExportRun::Finish() { context_.window.SetAutoClose(true); }
+
+}  // namespace kalvex

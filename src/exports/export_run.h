@@ -1,0 +1,133 @@
+// The frame every portal exporter runs in. An exporter is a function of an ExportRun:
+// the run's context (configuration, window model, log, counters, FTP sessions, photo
+// service) and its portal, with the steps that exporters share, written once here.
+// An exporter file holds only what is its own: its record edits, its rewrite table and
+// its file names. A typical XML exporter:
+//
+//   run.CreateWorkingFolder();
+//   run.ReadServerSettings();
+//   XMLCursorPtr document = run.LoadDocument();
+//   run.ForEachVehicle(*document, [&](IXMLCursor& vehicle) { ...its own edits... });
+//   run.RunPhotoLoop(*document, kVehicleKeyIdNVO, kPhotoSlotsParuVendu);
+//   run.RemoveLinkRecordSets(*document);
+//   run.ReloadResult(*document, ApplyRewrites(document->XML(), its_table), "...");
+//   run.Save(*document, {...});  ... archive, summary lines, upload ...
+//   run.Finish();
+//
+// Paths are in the tool's "\" form. Nothing here catches an error: errors of the cursor,
+// the log, files and the archive end the run; FTP failures only change result texts.
+#pragma once
+
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "exports/vehicle_document.h"
+#include "runcontrol/config_keys.h"
+#include "runcontrol/run_context.h"
+#include "xml/xml_cursor.h"
+
+namespace kalvex {
+
+// A portal as an exporter serves it.
+struct Portal {
+  std::string_view code;  // PARUVENDU...: the selected portal, its INI section, its run log
+  std::string_view name;  // ParuVendu...: the vehicle data document "ExpDatas" + name + ".xml"
+};
+
+class ExportRun {
+ public:
+  ExportRun(RunContext& context, const Portal& portal);
+
+  RunContext& context() const { return context_; }
+  RunState& state() const { return context_.state; }
+  const Portal& portal() const { return portal_; }
+
+  // Windir + "\TEMP\Kalvex": vehicle data documents in, portal files out.
+  const std::string& working_folder() const { return working_folder_; }
+  // working folder + "\" + file name.
+  std::string WorkingPath(std::string_view file_name) const;
+  // A path as the log and the memo show it (the system's own form).
+  static std::string Shown(const std::string& path);
+
+  void WriteLog(const std::string& text) { context_.WriteLog(text); }
+  // A key of the portal's section, with its default from the key table.
+  std::string Setting(config::PortalKey key) const;
+  // A key of the portal's section that names a file of the working folder. A name with a
+  // folder part ("\", "/", ":"), "." or ".." or nothing at all ends the run with an
+  // Error naming the section, the key and the value: no setting reaches outside the
+  // working folder.
+  std::string SettingFileName(config::PortalKey key) const;
+  // The local date and time in a file-name pattern; the clock is read at each call.
+  std::string Stamp(const char* pattern) const;
+
+  // ---- the shared steps, in the order a run takes them ----
+
+  // Creates the working folder when it is missing.
+  void CreateWorkingFolder();
+  // [Pixtrove] ServeurFTP, User, PassWord, PathFTP into the image-server fields, the same
+  // four keys of the portal section into the portal-drop fields, then the image-server
+  // check from the portal's TestFTPPixtrove (on for any text but "0").
+  void ReadServerSettings();
+  // Loads the working folder's vehicle data document and sets the vehicle, photo and
+  // update counters to 0.
+  XMLCursorPtr LoadDocument();
+  std::string DocumentPath() const;
+
+  // Selects the vehicle records and logs "Après premier Select DataVO" (unless
+  // log_first_select is false); then for each vehicle adds 1 to the vehicle counter,
+  // calls edit on the selection standing on it, moves Next and lets the window process
+  // pending events.
+  using VehicleEdit = std::function<void(IXMLCursor& vehicle)>;
+  void ForEachVehicle(IXMLCursor& document, const VehicleEdit& edit, bool log_first_select = true);
+
+  // Logs "Après premier Select LiensImages", then for every photo link adds 1 to the
+  // photo counter, writes the photo's public address into the first empty slot of the
+  // first vehicle whose vehicle_key equals the link's idNVO (compared as numbers), has
+  // the photo service synchronise NomImage + ".jpg" whether or not a vehicle matched,
+  // and lets the window process pending events.
+  void RunPhotoLoop(IXMLCursor& document, const std::string& vehicle_key, const PhotoSlots& slots);
+
+  // Removes LiensImagesS, LiensEquipementsS and Aliases (the first match of each) with
+  // the log lines "Avant Suppression LiensImages", "Avant Suppression LiensEquipements",
+  // "Après Suppression LiensImages & LiensEquipements & Aliases" (before the aliases go)
+  // and "Après Aliases".
+  void RemoveLinkRecordSets(IXMLCursor& document);
+
+  // Takes the document's text and parses it back into the document; gives the text.
+  std::string Reparse(IXMLCursor& document);
+  // Logs "Result : " + text and after_line, parses the text into the document and logs
+  // "Avant Enregistrement".
+  void ReloadResult(IXMLCursor& document, const std::string& text, std::string_view after_line);
+  // Saves the document under each path, in order.
+  void Save(IXMLCursor& document, std::initializer_list<std::string> paths);
+
+  // The archive step: deletes a file at archive_path, creates the archive holding what
+  // the file specification names (a full path, wildcards allowed) and adds "Fichier " +
+  // archive path + " créé" to the memo. An archive that ends up not written (the user
+  // cancelled, nothing matched) ends the run with an Error.
+  void BuildArchive(const std::string& archive_path, const std::string& file_spec);
+  // The XML portals' archive: restarts the run log first when no photo was sent, builds
+  // the archive of the result file, then restarts the run log.
+  void ArchiveResultFile(const std::string& archive_path, const std::string& result_path);
+
+  // An empty log entry: restarts the run log.
+  void RestartLog() { WriteLog(""); }
+  // "Nb Images Mises à jour : " + update counter + " photos --- " when photos were sent.
+  void LogUpdateSummary();
+  // Sends the file to the portal drop and logs the result text followed by
+  // "Fichier VO actualisé transmis sur site FTP : " + log_suffix. Gives the result text.
+  std::string SendExportFile(const std::string& path, const std::string& log_suffix);
+  // log_suffix of the archive portals: archive file name + " - " + vehicle counter + " VO".
+  std::string ArchiveSuffix(const std::string& archive_path) const;
+  // Sets the auto-close flag: the run ended normally.
+  void Finish();
+
+ private:
+  RunContext& context_;
+  Portal portal_;
+  std::string working_folder_;
+};
+
+}  // namespace kalvex

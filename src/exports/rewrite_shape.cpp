@@ -1,0 +1,115 @@
+#include "exports/rewrite_shape.h"
+
+#include <vector>
+
+#include "exports/text_join.h"
+
+namespace kalvex {
+
+namespace {
+
+// Names of the element children of the cursor's current node, in order.
+std::vector<std::string> ChildElementNames(IXMLCursor& record) {
+  std::vector<std::string> names;
+  for (XMLCursorPtr child = record.Select("*"); !child->Eof(); child->Next()) {
+    std::string name = child->NodeName();
+    if (!name.empty() && name[0] != '#') names.push_back(std::move(name));
+  }
+  return names;
+}
+
+bool Holds(const std::vector<std::string>& names, std::string_view name) {
+  for (const std::string& n : names)
+    if (n == name) return true;
+  return false;
+}
+
+// True when, scanning the text as ReplaceSpans does, every opening marker finds its
+// closing marker inside the text.
+bool SpansCloseInside(std::string_view text, std::string_view opening, std::string_view closing) {
+  size_t from = 0;
+  while (true) {
+    const size_t open_at = text.find(opening, from);
+    if (open_at == std::string_view::npos) return true;
+    const size_t close_at = text.find(closing, open_at + opening.size());
+    if (close_at == std::string_view::npos) return false;
+    from = close_at + closing.size();
+  }
+}
+
+void CheckMarkersOutsideVehicles(IXMLCursor& document, const RewriteShape& shape,
+                                 std::string_view document_name) {
+  for (std::string_view marker : {shape.span_opening, shape.span_closing}) {
+    const std::string stray =
+        Join({"//*[name()='", marker, "' and not(parent::", kVehicleRecord,
+              "/parent::", RecordSetName(kVehicleRecord), "/parent::document)]"});
+    if (!document.Select(stray)->Eof())
+      RefuseDocument(document_name,
+                     Join({"un élément ", marker, " se trouve hors des champs d'un véhicule"}));
+  }
+}
+
+void CheckPhotoSlots(const std::vector<std::string>& names, const PhotoSlots& slots,
+                     const std::string& vehicle, std::string_view document_name) {
+  for (const char* slot : slots)
+    if (!Holds(names, slot))
+      RefuseDocument(document_name, Join({vehicle, " n'a pas d'élément ", slot}));
+  size_t first = 0;
+  while (names[first] != slots[0]) ++first;
+  bool together = first + slots.size() <= names.size();
+  for (size_t i = 0; together && i < slots.size(); ++i) together = names[first + i] == slots[i];
+  if (!together)
+    RefuseDocument(document_name, Join({vehicle, " n'a pas ses éléments ", slots.front(), " à ",
+                                        slots.back(), " à la suite et dans l'ordre"}));
+}
+
+}  // namespace
+
+void RefuseDocument(std::string_view document_name, std::string_view what) {
+  throw Error(Join({"Export refusé, ", document_name, " : ", what, "."}));
+}
+
+void CheckRecordSetShape(IXMLCursor& document, std::string_view record,
+                         std::string_view document_name) {
+  const std::string set = RecordSetName(record);
+  for (XMLCursorPtr sets = document.Select(Join({"/document/", set})); !sets->Eof(); sets->Next()) {
+    XMLCursorPtr attributes = sets->Select("@*");
+    bool shaped = attributes->Count() >= 2 && attributes->NodeName() == "EOF";
+    if (shaped) {
+      attributes->Last();
+      shaped = attributes->NodeName() == "RecordName" && attributes->GetValue(".") == record;
+    }
+    if (!shaped)
+      RefuseDocument(document_name,
+                     Join({"l'élément ", set, " n'a pas les attributs EOF=\"…\" … RecordName=\"",
+                           record, "\" attendus"}));
+  }
+}
+
+void CheckRewriteShape(IXMLCursor& document, const RewriteShape& shape,
+                       std::string_view document_name) {
+  CheckRecordSetShape(document, kVehicleRecord, document_name);
+  CheckMarkersOutsideVehicles(document, shape, document_name);
+
+  const std::string opening = Join({"<", shape.span_opening, ">"});
+  const std::string closing = Join({"</", shape.span_closing, ">"});
+  for (XMLCursorPtr vehicles = document.Select(kVehiclesXPath); !vehicles->Eof();
+       vehicles->Next()) {
+    const std::string vehicle = Join({"le véhicule ", shape.vehicle_key, " ",
+                                      vehicles->GetValue(std::string(shape.vehicle_key))});
+    const std::vector<std::string> names = ChildElementNames(*vehicles);
+    for (std::string_view marker : {shape.span_opening, shape.span_closing})
+      if (!Holds(names, marker))
+        RefuseDocument(document_name, Join({vehicle, " n'a pas d'élément ", marker}));
+    const std::string text = vehicles->XML();
+    if (text.find(opening) == std::string::npos)
+      RefuseDocument(document_name,
+                     Join({vehicle, " a un élément ", shape.span_opening, " à attributs"}));
+    if (!SpansCloseInside(text, opening, closing))
+      RefuseDocument(document_name, Join({vehicle, " a ses éléments ", shape.span_opening, " et ",
+                                          shape.span_closing, " dans le désordre"}));
+    if (shape.photo_slots) CheckPhotoSlots(names, *shape.photo_slots, vehicle, document_name);
+  }
+}
+
+}  // namespace kalvex

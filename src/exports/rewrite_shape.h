@@ -1,0 +1,43 @@
+// What the text rewrite of an XML portal file needs of the vehicle records. The rewrite
+// removes the span of fields from one marker element through another by searching the
+// serialised text, and turns the photo slots into a photo list by renaming their tags:
+// a vehicle record that departs from that shape would have its span run into the next
+// vehicle (a lost vehicle), or keep the private fields of the span in the published
+// file. Such a document is refused before any output is written.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "exports/vehicle_document.h"
+#include "platform/error.h"
+#include "xml/xml_cursor.h"
+
+namespace kalvex {
+
+struct RewriteShape {
+  std::string_view vehicle_key;             // the field that names a vehicle in messages
+  std::string_view span_opening;            // first field of the removed span
+  std::string_view span_closing;            // last field of the removed span
+  const PhotoSlots* photo_slots = nullptr;  // slots whose tags the rewrite renames
+};
+
+// Raises Error "Export refusé, <document> : <what is wrong>" naming the first vehicle
+// (by its key field) that lacks a span marker or a photo slot, holds the span markers
+// in the other order, or holds its six slots apart or out of order; also when a span
+// marker stands outside the vehicle records, or when the vehicle record set lacks the
+// EOF ... RecordName="DataVO" attributes the rewrite matches. Empty lists and an empty
+// stock pass.
+void CheckRewriteShape(IXMLCursor& document, const RewriteShape& shape,
+                       std::string_view document_name);
+
+// Refuses (same message form) a document in which a record set of `record` lacks the
+// EOF="…" first and RecordName="<record>" last attributes that the rewrite's spans match.
+void CheckRecordSetShape(IXMLCursor& document, std::string_view record,
+                         std::string_view document_name);
+
+// The refusal of a document whose shape the rewrite cannot take: an Error whose message
+// is "Export refusé, " + document name + " : " + what + ".".
+[[noreturn]] void RefuseDocument(std::string_view document_name, std::string_view what);
+
+}  // namespace kalvex

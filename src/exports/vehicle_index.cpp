@@ -1,0 +1,43 @@
+#include "exports/vehicle_index.h"
+
+#include <cstdlib>
+#include <optional>
+
+#include "exports/vehicle_document.h"
+
+namespace kalvex {
+
+namespace {
+
+// The number an XPath comparison sees in a decimal text, or nothing for any other text.
+std::optional<double> DecimalValue(const std::string& text) {
+  if (!IsDecimalIdentifier(text)) return std::nullopt;
+  double value = std::strtod(text.c_str(), nullptr);
+  return value == 0 ? 0.0 : value;  // -0 and 0 are one key
+}
+
+}  // namespace
+
+VehicleIndex::VehicleIndex(IXMLCursor& document, const std::string& vehicle_key)
+    : vehicle_key_(vehicle_key), vehicles_(document.Select(kVehiclesXPath)) {
+  for (int32_t i = 0; i < vehicles_->Count(); ++i) {
+    vehicles_->MoveTo(i);
+    const XMLCursorPtr keys = vehicles_->Select(vehicle_key);
+    for (; keys && !keys->Eof(); keys->Next())
+      if (std::optional<double> value = DecimalValue(keys->GetValue(".")))
+        positions_.emplace(*value, i);  // the first vehicle in document order wins
+  }
+}
+
+IXMLCursor* VehicleIndex::Find(const std::string& link_id) {
+  // An empty identifier is refused exactly as the vehicle query refuses it.
+  VehicleByKeyXPath(vehicle_key_, link_id);
+  std::optional<double> value = DecimalValue(link_id);
+  if (!value) return nullptr;
+  auto it = positions_.find(*value);
+  if (it == positions_.end()) return nullptr;
+  vehicles_->MoveTo(it->second);
+  return vehicles_.get();
+}
+
+}  // namespace kalvex
