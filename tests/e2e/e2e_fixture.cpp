@@ -1,0 +1,130 @@
+#include "e2e_fixture.h"
+
+#include <dirent.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <sstream>
+
+namespace kalvex::testing {
+
+namespace {
+
+// Runs a shell command; its standard output, or the exit status in `status`.
+std::string Capture(const std::string& command, int* status = nullptr) {
+  std::string out;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    const int rc = ::pclose(pipe);
+    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  }
+  return out;
+}
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+}  // namespace
+
+std::string EndToEndTest::RunLog(const std::string& portal_code) const {
+  return ReadFile(Windir() + "/TEMP/DadozoVavire" + portal_code + ".log");
+}
+
+void EndToEndTest::WritePhoto(const std::string& folder, const std::string& file) {
+  WriteFile(folder + "/" + file, "\xFF\xD8\xFF\xE0 photo " + file + "\xFF\xD9");
+}
+
+RunResult EndToEndTest::RunKalvex(const std::string& ini, const std::string& portal) {
+  const std::string bin = dir_.path() + "/bin";
+  const std::string copy = "mkdir -p " + Quoted(bin) + " && cp " +
+                           Quoted(BinaryDir() + "/src/app/kalvex") + " " + Quoted(bin + "/");
+  EXPECT_EQ(std::system(copy.c_str()), 0);
+  WriteFile(bin + "/Kalvex.ini", ini);
+  const std::string command = "cd " + Quoted(dir_.path()) +
+                              " && env -u DISPLAY -u WAYLAND_DISPLAY Windir=" + Quoted(Windir()) +
+                              " " + Quoted(bin + "/kalvex") + " --console " + portal +
+                              " </dev/null >" + Quoted(dir_ / "out") + " 2>" + Quoted(dir_ / "err");
+  const int status = std::system(command.c_str());
+  RunResult result;
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.out = ReadFile(dir_ / "out");
+  result.err = ReadFile(dir_ / "err");
+  return result;
+}
+
+std::string EndToEndTest::Ini(const FtpTestServer& images, const std::string& section,
+                              const std::string& drop_host, const std::string& drop_user,
+                              const std::string& drop_password, const std::string& switches) const {
+  return "[Options]\r\nPathImages=" + Photos() +
+         "\r\nURLImages=http://127.0.0.1/pixtrove\r\n"
+         "[Pixtrove]\r\nServeurFTP=" +
+         images.HostField() + "\r\nUser=" + images.options().user +
+         "\r\nPassWord=" + images.options().password + "\r\nPathFTP=www/pixtrove\r\n[" + section +
+         "]\r\nServeurFTP=" + drop_host + "\r\nUser=" + drop_user +
+         "\r\nPassWord=" + drop_password + "\r\nPathFTP=\r\n" + switches;
+}
+
+FtpServerOptions EndToEndTest::ImageServerOptions() {
+  FtpServerOptions options;
+  options.folders = {"www/pixtrove"};
+  return options;
+}
+
+FtpServerOptions EndToEndTest::DropOptions(const std::string& user, const std::string& password) {
+  FtpServerOptions options;
+  options.user = user;
+  options.password = password;
+  return options;
+}
+
+std::vector<std::string> EndToEndTest::Names(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* d = ::opendir(folder.c_str())) {
+    while (dirent* e = ::readdir(d)) {
+      const std::string name = e->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string EndToEndTest::Latin9(const std::string& utf8) {
+  std::string out;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c == 0xE2 && utf8.compare(i, 3, "\xE2\x82\xAC") == 0) {  // €
+      out.push_back('\xA4');
+      i += 2;
+    } else {  // two-byte Latin-1 letters
+      out.push_back(static_cast<char>(((c & 0x1F) << 6) | (utf8[i + 1] & 0x3F)));
+      ++i;
+    }
+  }
+  return out;
+}
+
+bool EndToEndTest::UnzipTestsOk(const std::string& archive) {
+  int status = -1;
+  Capture("unzip -t " + Quoted(archive) + " 2>&1", &status);
+  return status == 0;
+}
+
+std::vector<std::string> EndToEndTest::ArchiveEntries(const std::string& archive) {
+  std::vector<std::string> entries;
+  std::istringstream lines(Capture("zipinfo -1 " + Quoted(archive) + " 2>/dev/null"));
+  for (std::string line; std::getline(lines, line);) entries.push_back(line);
+  std::sort(entries.begin(), entries.end());
+  return entries;
+}
+
+std::string EndToEndTest::ArchiveEntry(const std::string& archive, const std::string& entry) {
+  return Capture("unzip -p " + Quoted(archive) + " " + Quoted(entry) + " 2>/dev/null");
+}
+
+}  // namespace kalvex::testing
