@@ -1,6 +1,7 @@
 #include "exports/exporters.h"
 
 #include "exports/paru_vendu_export.h"
+#include "exports/sit_auto_pro_export.h"
 
 namespace kalvex {
 
@@ -8,6 +9,7 @@ namespace {
 
 constexpr PortalExporter kExporters[] = {
     {{"PARUVENDU", "ParuVendu"}, ExportParuVendu},
+    {{"SITAUTOPRO", "SitAutoPro"}, ExportSitAutoPro},
 };
 
 }  // namespace

@@ -1,0 +1,207 @@
+#include "exports/sit_auto_pro_export.h"
+
+#include <array>
+#include <vector>
+
+#include "exports/ad_text.h"
+#include "exports/rewrite_shape.h"
+#include "exports/text_rewrite.h"
+
+namespace kalvex {
+
+namespace {
+
+constexpr char kClientCodeWithoutCoordinates[] = "XXXXXX";
+
+struct CodeLists {
+  std::string interior;
+  std::string exterior;
+  std::string safety;
+  std::string extra;
+};
+
+// How an equipment element's value is formed.
+enum class Rule {
+  kFlag,     // "O"/"N"/"" of the code on the list
+  kRadio,    // "Radio K7", "Radio CD", "Radio MP3" or the last flag tried
+  kClimate,  // "Climatisation Automatique", "Climatisation" or ""
+  kAlloy,    // "alliage" when the list holds the code, else ""
+  kEmpty,
+};
+
+struct EquipmentElement {
+  const char* name;
+  Rule rule;
+  std::string CodeLists::*list = nullptr;
+  const char* code = nullptr;
+};
+
+// The equipment elements, in the order they are written.
+constexpr std::array<EquipmentElement, 28> kEquipmentElements{{
+    {"AUTO_RADIO", Rule::kRadio},
+    {"CLIMATISATION", Rule::kClimate},
+    {"DIRECTION_ASSISTEE", Rule::kFlag, &CodeLists::interior, "DirAss"},
+    {"FERMETURE_CENTRALISEE", Rule::kFlag, &CodeLists::safety, "VerCent"},
+    {"GPS", Rule::kEmpty},
+    {"ORDINATEUR_DE_BORD", Rule::kFlag, &CodeLists::interior, "OrdiBord"},
+    {"PORTE_BAGAGE", Rule::kFlag, &CodeLists::exterior, "PorBag"},
+    {"RETROVISEURS_ELECTRIQUES", Rule::kFlag, &CodeLists::exterior, "RetrElec"},
+    {"SIEGES_CHAUFFANTS", Rule::kFlag, &CodeLists::interior, "SChauf"},
+    {"SIEGES_ELECTRIQUES", Rule::kFlag, &CodeLists::interior, "SElect"},
+    {"TOIT_OUVRANT", Rule::kFlag, &CodeLists::interior, "ToitOuvr"},
+    {"VITRES_ELECTRIQUES", Rule::kFlag, &CodeLists::interior, "VitreElect"},
+    {"VITRES_SURTEINTEES", Rule::kFlag, &CodeLists::interior, "VitreTeint"},
+    {"VOLANT_MULTIFONCTIONS", Rule::kFlag, &CodeLists::interior, "VMFonct"},
+    {"ABS", Rule::kFlag, &CodeLists::safety, "ABS"},
+    {"AIRBAGS_FRONTAUX", Rule::kFlag, &CodeLists::safety, "AirbagCond"},
+    {"AIRBAGS_LATERAUX", Rule::kFlag, &CodeLists::safety, "AirbagLat"},
+    {"ALARME", Rule::kFlag, &CodeLists::safety, "Alarme"},
+    {"ANTI_DEMARRAGE", Rule::kFlag, &CodeLists::safety, "AntiDem"},
+    {"ANTI_PATINAGE", Rule::kFlag, &CodeLists::safety, "AntiPat"},
+    {"ESP", Rule::kFlag, &CodeLists::safety, "ESP"},
+    {"PHARES_ANTIBROUILLARD", Rule::kFlag, &CodeLists::safety, "AntiBrou"},
+    {"PROJECTEURS_XENON", Rule::kFlag, &CodeLists::safety, "LXen"},
+    {"ATTELAGE", Rule::kFlag, &CodeLists::exterior, "AttRem"},
+    {"JANTES", Rule::kAlloy, &CodeLists::exterior, "JantAll"},
+    {"NON_FUMEUR", Rule::kFlag, &CodeLists::extra, "VNF"},
+    {"REGULATEUR_DE_VITESSE", Rule::kFlag, &CodeLists::interior, "RegVit"},
+    {"TUNING", Rule::kFlag, &CodeLists::exterior, "Tuning"},
+}};
+
+std::string Flag(const std::string& list, const char* code) {
+  return HasEquipment(list, code, kAnswerLetters);
+}
+
+std::string EquipmentValue(const EquipmentElement& element, const CodeLists& lists) {
+  switch (element.rule) {
+    case Rule::kFlag:
+      return Flag(lists.*element.list, element.code);
+    case Rule::kRadio: {
+      // The next radio is tried only while the value is still a flag.
+      std::string value = Flag(lists.interior, "RadCass");
+      if (value == "O") value = "Radio K7";
+      if (value.size() <= 1) value = Flag(lists.interior, "RadCD");
+      if (value == "O") value = "Radio CD";
+      if (value.size() <= 1) value = Flag(lists.interior, "RadMP3");
+      if (value == "O") value = "Radio MP3";
+      return value;
+    }
+    case Rule::kClimate: {
+      std::string value;
+      if (Flag(lists.interior, "Clim") == "O") value = "Climatisation";
+      if (Flag(lists.interior, "ClimAuto") == "O") value = "Climatisation Automatique";
+      return value;
+    }
+    case Rule::kAlloy:
+      return Flag(lists.*element.list, element.code) == "O" ? "alliage" : "";
+    case Rule::kEmpty:
+      return {};
+  }
+  return {};
+}
+
+void EditVehicle(IXMLCursor& vehicle) {
+  vehicle.SetValue("CATEGORIE", BodyTypeCode(vehicle.GetValue("CATEGORIE")));
+  vehicle.SetValue("GARANTIE", StripMonths(vehicle.GetValue("GARANTIE")));
+  vehicle.SetValue("NB_PORTES", DoorCount(vehicle.GetValue("NB_PORTES")));
+  const EquipmentFields& fields = kEquipmentFieldsSitAutoPro;
+  const CodeLists lists{vehicle.GetValue(fields.interior), vehicle.GetValue(fields.exterior),
+                        vehicle.GetValue(fields.safety), vehicle.GetValue(fields.extra)};
+  vehicle.SetValue("VERSION", StripBrand(vehicle.GetValue("VERSION"), vehicle.GetValue("MODELE")));
+  for (const EquipmentElement& element : kEquipmentElements)
+    vehicle.SetValue(element.name, EquipmentValue(element, lists));
+}
+
+// The six photo slots become one PHOTOS list of the filled ones.
+constexpr std::array<TextReplacement, 13> kPhotoList{{
+    {"</NOMPHOTO1>", "</PHOTO>"},
+    {"</NOMPHOTO2>", "</PHOTO>"},
+    {"</NOMPHOTO3>", "</PHOTO>"},
+    {"</NOMPHOTO4>", "</PHOTO>"},
+    {"</NOMPHOTO5>", "</PHOTO>"},
+    {"</NOMPHOTO6>", "</PHOTO></PHOTOS>"},
+    {"<NOMPHOTO1>", "<PHOTOS><PHOTO>"},
+    {"<NOMPHOTO2>", "<PHOTO>"},
+    {"<NOMPHOTO3>", "<PHOTO>"},
+    {"<NOMPHOTO4>", "<PHOTO>"},
+    {"<NOMPHOTO5>", "<PHOTO>"},
+    {"<NOMPHOTO6>", "<PHOTO>"},
+    {"<PHOTO></PHOTO>", ""},
+}};
+
+// The structure rewrite: the coordinates record set opens CLIENT, the vehicle record set
+// closes it, records become ANNONCE. A document without coordinates record set has its
+// vehicle record set open CLIENT, so that the file is whole all the same.
+std::vector<TextRewrite> StructureRewrite(const std::string& client_code, bool coordinates_set) {
+  const std::string client = "<CLIENT CODE=\"" + EscapeXmlAttribute(client_code) + "\">";
+  return {
+      Spans("<EQUTINTERIEUR>", "</INFOCOMPLEMENT>", ""),
+      Spans(RecordSetTagStart(kCoordinatesRecord), RecordSetTagEnd(kCoordinatesRecord), client),
+      IgnoringCase("</COORDONNEESS>", ""),
+      Spans(RecordSetTagStart(kVehicleRecord), RecordSetTagEnd(kVehicleRecord),
+            coordinates_set ? "" : client),
+      IgnoringCase("</DataVOS>", "</CLIENT>"),
+      Spans("<CODECLIENT>", "</CODECLIENT>", ""),
+      IgnoringCase("<DataVO>", "<ANNONCE>"),
+      IgnoringCase("</DataVO>", "</ANNONCE>"),
+      IgnoringCase("<document>", ""),
+      IgnoringCase("</document>", ""),
+      IgnoringCase(kPlainDeclaration, kIso885915Declaration),
+  };
+}
+
+// The coordinates record set, when there is one, must open CLIENT before the vehicles.
+void CheckCoordinatesSet(IXMLCursor& document, const std::string& document_name) {
+  CheckRecordSetShape(document, kCoordinatesRecord, document_name);
+  const std::string set = RecordSetName(kCoordinatesRecord);
+  if (!document.Select("/document/" + set + "[preceding-sibling::DataVOS]")->Eof())
+    RefuseDocument(document_name, "l'élément " + set + " doit précéder l'élément DataVOS");
+}
+
+}  // namespace
+
+void ExportSitAutoPro(ExportRun& run) {
+  const std::string result_name = run.SettingFileName(config::PortalKey::kFileResult);
+  const std::string archive_name = run.SettingFileName(config::PortalKey::kFileResultZip);
+  run.CreateWorkingFolder();
+  run.ReadServerSettings();
+  XMLCursorPtr document = run.LoadDocument();
+  run.ForEachVehicle(*document, EditVehicle);
+
+  std::string client_code = kClientCodeWithoutCoordinates;
+  XMLCursorPtr coordinates = document->Select(kCoordinatesXPath);
+  if (!coordinates->Eof()) client_code = coordinates->GetValue(kClientCodeField);
+  run.RunPhotoLoop(*document, kVehicleKeyREFERENCE, kPhotoSlotsUpperCase);
+
+  const std::string document_name = ExportRun::Shown(run.DocumentPath());
+  CheckRewriteShape(*document,
+                    {kVehicleKeyREFERENCE, kEquipmentFieldsSitAutoPro.interior,
+                     kEquipmentFieldsSitAutoPro.extra, &kPhotoSlotsUpperCase},
+                    document_name);
+  CheckCoordinatesSet(*document, document_name);
+  const bool coordinates_set =
+      !document->Select("/document/" + RecordSetName(kCoordinatesRecord))->Eof();
+
+  const std::string dated_path = run.WorkingPath("SitAutoPro-" + run.Stamp("yyyymmdd") + ".xml");
+  run.Save(*document, {dated_path});
+  run.RemoveLinkRecordSets(*document);
+  std::string text = run.Reparse(*document);
+  run.Save(*document, {dated_path});
+
+  text = ReplaceAllIgnoringCase(text, kPhotoList);
+  document->LoadXML(text);
+  run.Save(*document, {dated_path});
+
+  const std::vector<TextRewrite> rewrite = StructureRewrite(client_code, coordinates_set);
+  run.ReloadResult(*document, ApplyRewrites(std::move(text), rewrite), "Après Remplacements");
+  const std::string result_path = run.WorkingPath(result_name);
+  run.Save(*document, {result_path, dated_path});
+
+  const std::string archive_path = run.WorkingPath(archive_name);
+  run.ArchiveResultFile(archive_path, result_path);
+  run.LogUpdateSummary();
+  run.SendExportFile(archive_path, run.ArchiveSuffix(archive_path));
+  run.Finish();
+}
+
+}  // namespace kalvex
