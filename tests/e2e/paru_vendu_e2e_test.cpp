@@ -2,33 +2,27 @@
 // it (console, one portal argument), with a temporary Windir, its Kalvex.ini beside a
 // copy of the executable, and two loopback FTP servers playing the image server and the
 // ParuVendu portal drop.
-#include <dirent.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <regex>
 #include <string>
 #include <vector>
 
-#include "ftp_server_fixture.h"
-#include "test_support.h"
+#include "e2e_fixture.h"
 
 namespace kalvex {
 namespace {
 
-using testing::BinaryDir;
 using ::testing::ElementsAre;
 using testing::FtpServerOptions;
 using testing::FtpTestServer;
 using ::testing::HasSubstr;
 using ::testing::Not;
-using testing::PathExists;
 using testing::ReadFile;
+using testing::RunResult;
 using ::testing::StartsWith;
-using testing::TempDir;
 using testing::WriteFile;
 
 // Vehicle 1 has seven photo links and no slot elements; vehicle 2 has one photo that
@@ -79,41 +73,10 @@ const char kDocument[] =
     "<Aliases><Alias Nom=\"VO\">DataVO</Alias></Aliases>\r\n"
     "</document>\r\n";
 
-// The document above in ISO-8859-15, as the back office writes it.
-std::string Latin9(const std::string& utf8) {
-  std::string out;
-  for (size_t i = 0; i < utf8.size(); ++i) {
-    const auto c = static_cast<unsigned char>(utf8[i]);
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c == 0xE2 && utf8.compare(i, 3, "\xE2\x82\xAC") == 0) {  // €
-      out.push_back('\xA4');
-      i += 2;
-    } else {  // two-byte Latin-1 letters
-      out.push_back(static_cast<char>(((c & 0x1F) << 6) | (utf8[i + 1] & 0x3F)));
-      ++i;
-    }
-  }
-  return out;
-}
-
-struct RunResult {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
-
-class ParuVenduEndToEndTest : public ::testing::Test {
+class ParuVenduEndToEndTest : public testing::EndToEndTest {
  protected:
-  std::string Windir() const { return dir_.path() + "/windows"; }
-  std::string WorkingFolder() const { return Windir() + "/TEMP/Kalvex"; }
-  std::string Photos() const { return dir_.path() + "/photos"; }
-  std::string RunLog() const { return ReadFile(Windir() + "/TEMP/DadozoVavirePARUVENDU.log"); }
+  std::string RunLog() const { return EndToEndTest::RunLog("PARUVENDU"); }
 
-  // A distinct small file per photo, so every transfer can be checked byte for byte.
-  void WritePhoto(const std::string& folder, const std::string& file) {
-    WriteFile(folder + "/" + file, "\xFF\xD8\xFF\xE0 photo " + file + "\xFF\xD9");
-  }
   void PreparePhotos(const FtpTestServer& images) {
     for (int i = 1; i <= 7; ++i) {
       WritePhoto(Photos(), "clio_" + std::to_string(i) + ".jpg");
@@ -128,47 +91,11 @@ class ParuVenduEndToEndTest : public ::testing::Test {
 
   std::string Ini(const FtpTestServer& images, const std::string& drop_host,
                   const std::string& switches) const {
-    return "[Options]\r\nPathImages=" + Photos() +
-           "\r\nURLImages=http://127.0.0.1/pixtrove\r\n"
-           "[Pixtrove]\r\nServeurFTP=" +
-           images.HostField() + "\r\nUser=" + images.options().user +
-           "\r\nPassWord=" + images.options().password +
-           "\r\nPathFTP=www/pixtrove\r\n"
-           "[PARUVENDU]\r\nServeurFTP=" +
-           drop_host + "\r\nUser=" + kDropUser + "\r\nPassWord=" + kDropPassword +
-           "\r\nPathFTP=\r\n" + switches;
+    return EndToEndTest::Ini(images, "PARUVENDU", drop_host, kDropUser, kDropPassword, switches);
   }
 
   RunResult RunKalvex(const std::string& ini, const std::string& portal = "ParuVendu") {
-    const std::string bin = dir_.path() + "/bin";
-    const std::string copy =
-        "mkdir -p '" + bin + "' && cp '" + BinaryDir() + "/src/app/kalvex' '" + bin + "/'";
-    EXPECT_EQ(std::system(copy.c_str()), 0);
-    WriteFile(bin + "/Kalvex.ini", ini);
-    const std::string command = "cd '" + dir_.path() +
-                                "' && env -u DISPLAY -u WAYLAND_DISPLAY Windir='" + Windir() +
-                                "' '" + bin + "/kalvex' --console " + portal + " </dev/null >'" +
-                                dir_.path() + "/out' 2>'" + dir_.path() + "/err'";
-    const int status = std::system(command.c_str());
-    RunResult result;
-    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = ReadFile(dir_ / "out");
-    result.err = ReadFile(dir_ / "err");
-    return result;
-  }
-
-  // Names in a folder, sorted.
-  static std::vector<std::string> Names(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* d = ::opendir(folder.c_str())) {
-      while (dirent* e = ::readdir(d)) {
-        const std::string name = e->d_name;
-        if (name != "." && name != "..") names.push_back(name);
-      }
-      ::closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    return EndToEndTest::RunKalvex(ini, portal);
   }
 
   // The portal files of a run: the time-stamped copy and the export file.
@@ -186,26 +113,12 @@ class ParuVenduEndToEndTest : public ::testing::Test {
     return found;
   }
 
-  static std::vector<std::string> LogTexts(const std::string& log) {
-    return testing::LogLineTexts(log);
-  }
-
   static constexpr const char* kDropUser = "paruvendu";
   static constexpr const char* kDropPassword = "Dr0p-9xWv";
 
-  static FtpServerOptions ImageServerOptions() {
-    FtpServerOptions options;
-    options.folders = {"www/pixtrove"};
-    return options;
-  }
   static FtpServerOptions DropOptions() {
-    FtpServerOptions options;
-    options.user = kDropUser;
-    options.password = kDropPassword;
-    return options;
+    return EndToEndTest::DropOptions(kDropUser, kDropPassword);
   }
-
-  TempDir dir_;
 };
 
 TEST_F(ParuVenduEndToEndTest, ExportsSynchronisesPhotosAndSendsThePortalFile) {
