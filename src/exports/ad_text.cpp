@@ -206,6 +206,15 @@ std::string ExpandEquipment(const EquipmentLabels& labels, std::string_view code
   });
 }
 
+std::string ExpandExtraWithWarranty(const EquipmentLabels& labels, std::string_view extra_list,
+                                    std::string_view warranty) {
+  std::string list(extra_list);
+  if (!warranty.empty() && list.find(";Gar;") == std::string::npos)
+    list += list.ends_with(';') ? "Gar;" : ";Gar;";
+  return ReplaceIgnoringCase(ExpandEquipment(labels, list), "Sous Garantie",
+                             Join({"Garantie : ", warranty}));
+}
+
 std::string HasEquipment(std::string_view list, std::string_view code,
                          const EquipmentAnswers& answers) {
   if (list.empty()) return {};

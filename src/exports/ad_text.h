@@ -73,6 +73,14 @@ class EquipmentLabels {
 // ExpandEquipment over labels read beforehand; same result as the cursor form.
 std::string ExpandEquipment(const EquipmentLabels& labels, std::string_view code_list);
 
+// The labels of a vehicle's extra code list with its warranty. When the warranty is not
+// empty and the list lacks ";Gar;", the code Gar joins the list (in memory) as one more
+// item: "Gar;" after a list that ends with ";", ";Gar;" otherwise, so that no empty item
+// appears. The list is expanded, then every "Sous Garantie" of the labels, ignoring case,
+// becomes "Garantie : " + warranty.
+std::string ExpandExtraWithWarranty(const EquipmentLabels& labels, std::string_view extra_list,
+                                    std::string_view warranty);
+
 // Empty when the list is empty (nothing known); otherwise answers.yes when ";" + code +
 // ";" occurs in the list (exact, case-sensitive), answers.no when it does not.
 std::string HasEquipment(std::string_view list, std::string_view code,

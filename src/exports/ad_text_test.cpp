@@ -200,6 +200,27 @@ TEST(ExpandEquipmentLabelTest, LabelHoldingSeparatorsBecomesSeveralItems) {
             "Deux guillemets, Pack hiver, sièges chauffants");
 }
 
+TEST(ExpandExtraWithWarrantyTest, WarrantyJoinsTheListOnceWithoutAnEmptyItem) {
+  XMLCursorPtr document = CreateXMLCursor();
+  document->LoadXML(
+      "<document><LiensEquipementsS>"
+      "<LiensEquipements><AbbrEquip>VNF</AbbrEquip>"
+      "<LibelleEquipement>Non fumeur</LibelleEquipement></LiensEquipements>"
+      "<LiensEquipements><AbbrEquip>GAR</AbbrEquip>"
+      "<LibelleEquipement>SOUS garantie</LibelleEquipement></LiensEquipements>"
+      "</LiensEquipementsS></document>");
+  const EquipmentLabels labels(*document);
+  EXPECT_EQ(ExpandExtraWithWarranty(labels, ";VNF;", "12 mois"), "Non fumeur, Garantie : 12 mois");
+  EXPECT_EQ(ExpandExtraWithWarranty(labels, ";VNF", "12 mois"), "Non fumeur, Garantie : 12 mois");
+  EXPECT_EQ(ExpandExtraWithWarranty(labels, "", "6 mois"), "Garantie : 6 mois");
+  // Listed already: not added a second time, and the list's order is kept.
+  EXPECT_EQ(ExpandExtraWithWarranty(labels, ";Gar;VNF;", "6 mois"),
+            "Garantie : 6 mois, Non fumeur");
+  // No warranty: the list alone.
+  EXPECT_EQ(ExpandExtraWithWarranty(labels, ";VNF;", ""), "Non fumeur");
+  EXPECT_EQ(ExpandExtraWithWarranty(labels, "", ""), "");
+}
+
 // A cursor that records the queries asked of it; no other operation may be called.
 class QueryRecordingCursor : public IXMLCursor {
  public:
