@@ -1,5 +1,6 @@
 #include "exports/exporters.h"
 
+#include "exports/classifieds_export.h"
 #include "exports/paru_vendu_export.h"
 #include "exports/sit_auto_pro_export.h"
 
@@ -10,6 +11,8 @@ namespace {
 constexpr PortalExporter kExporters[] = {
     {{"PARUVENDU", "ParuVendu"}, ExportParuVendu},
     {{"SITAUTOPRO", "SitAutoPro"}, ExportSitAutoPro},
+    {{"LEBONCOIN", "LeBonCoin"}, ExportClassifieds},
+    {{"INFOPRESS", "InfoPress"}, ExportClassifieds},
 };
 
 }  // namespace
