@@ -114,7 +114,7 @@ void ExportClassifieds(ExportRun& run) {
   // is refused before any photo is sent.
   CheckRewriteShape(*document,
                     {kVehicleKeyIdNVO, kEquipmentFields.interior, kEquipmentFields.extra, nullptr},
-                    VehicleDocumentName(name));
+                    ExportRun::Shown(run.DocumentPath()));
 
   const EquipmentLabels labels(*document);
   run.ForEachVehicle(*document, [&labels](IXMLCursor& vehicle) { WriteAd(vehicle, labels); });

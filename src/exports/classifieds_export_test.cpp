@@ -261,7 +261,8 @@ TEST_P(ClassifiedsExportTest, VehicleOutOfShapeIsRefusedBeforeAnyOutput) {
   const std::string tail =
       "</DataVO></DataVOS><LiensImagesS><LiensImages><idNVO>1</idNVO>"
       "<NomImage>p</NomImage></LiensImages></LiensImagesS></document>";
-  const std::string document = std::string("ExpDatas") + GetParam().name + ".xml";
+  const std::string document =
+      dir_.path() + "/TEMP/Kalvex/ExpDatas" + std::string(GetParam().name) + ".xml";
   const std::pair<const char*, std::string> cases[] = {
       {"<InfoComplement>;VNF;</InfoComplement>",
        "le véhicule idNVO 77 n'a pas d'élément EqutInterieur"},
