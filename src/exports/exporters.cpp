@@ -3,6 +3,7 @@
 #include "exports/classifieds_export.h"
 #include "exports/paru_vendu_export.h"
 #include "exports/sit_auto_pro_export.h"
+#include "exports/top_annonces_export.h"
 
 namespace kalvex {
 
@@ -11,6 +12,7 @@ namespace {
 constexpr PortalExporter kExporters[] = {
     {{"PARUVENDU", "ParuVendu"}, ExportParuVendu},
     {{"SITAUTOPRO", "SitAutoPro"}, ExportSitAutoPro},
+    {{"TOPANNONCES", "TopAnnonces"}, ExportTopAnnonces},
     {{"LEBONCOIN", "LeBonCoin"}, ExportClassifieds},
     {{"INFOPRESS", "InfoPress"}, ExportClassifieds},
 };

@@ -60,6 +60,22 @@ std::vector<TextRewrite> VehicleRecordSetAsRoot(std::string_view root, std::stri
   };
 }
 
+std::vector<TextRewrite> PhotoSlotsAsList(const PhotoSlots& slots, std::string_view list,
+                                          std::string_view item) {
+  const std::string open_item = Join({"<", item, ">"});
+  const std::string close_item = Join({"</", item, ">"});
+  std::vector<TextRewrite> steps;
+  for (size_t i = 0; i + 1 < slots.size(); ++i)
+    steps.push_back(IgnoringCase(Join({"</", slots[i], ">"}), close_item));
+  steps.push_back(
+      IgnoringCase(Join({"</", slots.back(), ">"}), Join({close_item, "</", list, ">"})));
+  steps.push_back(IgnoringCase(Join({"<", slots.front(), ">"}), Join({"<", list, ">", open_item})));
+  for (size_t i = 1; i < slots.size(); ++i)
+    steps.push_back(IgnoringCase(Join({"<", slots[i], ">"}), open_item));
+  steps.push_back(IgnoringCase(open_item + close_item, ""));
+  return steps;
+}
+
 std::string EscapeXmlAttribute(std::string_view text) {
   std::string out;
   out.reserve(text.size());

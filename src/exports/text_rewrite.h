@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "exports/vehicle_document.h"
+
 namespace kalvex {
 
 struct TextRewrite {
@@ -45,6 +47,14 @@ inline constexpr char kIso885915Declaration[] = "<?xml version=\"1.0\" encoding=
 // vehicle record is renamed `record`, the document wrapper goes and the declaration
 // becomes kIso885915Declaration.
 std::vector<TextRewrite> VehicleRecordSetAsRoot(std::string_view root, std::string_view record);
+
+// The steps that turn the six photo slots of each vehicle into one `list` element of
+// `item` elements, tags compared ignoring case: each slot's end tag closes an item (the
+// sixth also the list), the first slot's start tag opens the list and an item, the other
+// start tags open an item, and the items of empty slots are removed. Expects the six
+// slots together and in order, each written with a start and an end tag.
+std::vector<TextRewrite> PhotoSlotsAsList(const PhotoSlots& slots, std::string_view list,
+                                          std::string_view item);
 
 // Text as a double-quoted attribute value: "&", "<", ">" and '"' as entity references,
 // tab, line feed and carriage return as character references, so that it reads back
