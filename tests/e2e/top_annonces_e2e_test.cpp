@@ -14,15 +14,9 @@
 namespace kalvex {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::EndsWith;
-using testing::EndToEndTest;
-using testing::FtpTestServer;
-using ::testing::HasSubstr;
-using ::testing::Not;
-using testing::ReadFile;
-using ::testing::StartsWith;
-using testing::WriteFile;
+using ::testing::ElementsAre, ::testing::EndsWith, ::testing::HasSubstr, ::testing::Not,
+    ::testing::StartsWith;
+using testing::EndToEndTest, testing::FtpTestServer, testing::ReadFile, testing::WriteFile;
 
 // Vehicle 401: two photos, a warranty of 12 months and the extra list ";VNF;". Vehicle
 // 402: one photo that the image server holds already, a warranty in years, a price with
