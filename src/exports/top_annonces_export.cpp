@@ -217,7 +217,7 @@ void ExportTopAnnonces(ExportRun& run) {
   const EquipmentLabels labels(*document);
   run.ForEachVehicle(*document, [&](IXMLCursor& vehicle) { EditVehicle(vehicle, labels); });
   run.RunPhotoLoop(*document, kVehicleKeyReference, kPhotoSlotsUpperCase);
-  CheckRewriteShape(*document, kShape, VehicleDocumentName(run.portal().name));
+  CheckRewriteShape(*document, kShape, ExportRun::Shown(run.DocumentPath()));
   run.Save(*document, {dated_path});
 
   run.RemoveLinkRecordSets(*document);

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "e2e_fixture.h"
-#include "xml/xml_cursor.h"
 
 namespace kalvex {
 namespace {
@@ -109,8 +108,7 @@ TEST_F(TopAnnoncesEndToEndTest, WritesTheAdsArchivesThemAndSendsOnlyPhotos) {
   for (const char* gone : {"MODELEVERSION", "Equt", "InfoComplement", "NOMPHOTO", "Liens"})
     EXPECT_THAT(saved, Not(HasSubstr(gone))) << gone;
 
-  XMLCursorPtr document = CreateXMLCursor();
-  document->Load(WorkingFolder() + "/" + result);
+  XMLCursorPtr document = testing::ParsedFile(WorkingFolder() + "/" + result);
   ASSERT_EQ(document->NodeName(), "listepa");
   XMLCursorPtr ads = document->Select("/listepa/annonce");
   ASSERT_EQ(ads->Count(), 2);

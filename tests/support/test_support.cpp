@@ -83,6 +83,12 @@ bool PathExists(const std::string& native_path) {
   return ::lstat(native_path.c_str(), &st) == 0;
 }
 
+XMLCursorPtr ParsedFile(const std::string& path) {
+  XMLCursorPtr cursor = CreateXMLCursor();
+  cursor->Load(path);
+  return cursor;
+}
+
 std::vector<std::string> LogLineTexts(const std::string& log) {
   std::vector<std::string> texts;
   size_t start = 0;

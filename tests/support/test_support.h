@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "runcontrol/clock.h"
+#include "xml/xml_cursor.h"
 
 namespace kalvex::testing {
 
@@ -52,6 +53,9 @@ class FakeClock : public Clock {
 std::string ReadFile(const std::string& native_path);
 void WriteFile(const std::string& native_path, const std::string& bytes);
 bool PathExists(const std::string& native_path);
+
+// A cursor over an XML file as a portal reads it back (parsed in its declared encoding).
+XMLCursorPtr ParsedFile(const std::string& path);
 
 // The texts of a run log's CR LF lines, without their "date time - " heads.
 std::vector<std::string> LogLineTexts(const std::string& log);
