@@ -19,8 +19,9 @@ namespace {
 // The fixed head of the result and archive names.
 constexpr char kFilePrefix[] = "XXXXXX";
 
-// The private fields: from the version through the extra list, none reaches the portal.
+// The private fields run from the version through the extra list: none reaches the portal.
 constexpr char kVersionField[] = "MODELEVERSION";
+// The extra-list code whose label, "Sous Garantie", the ad text words as the warranty.
 constexpr char kWarrantyItem[] = "Gar";
 
 // The four equipment code lists of a vehicle.
