@@ -21,37 +21,24 @@ using testing::PathExists, testing::ReadFile;
 
 using Fields = std::vector<std::pair<std::string, std::string>>;
 
-// A vehicle record in the document's field order, `changed` replacing default values.
+// A vehicle record in the document's field order, with the fields named in `changed`
+// holding other values.
 std::string Vehicle(const std::string& reference, const Fields& changed = {}) {
-  Fields fields = {{"reference", reference},
-                   {"marque", "Volkswagen"},
-                   {"modele", "Golf"},
-                   {"Carrosserie", "Berline"},
-                   {"prix", "14 900 €"},
-                   {"MODELEVERSION", "Golf VII 1.6 TDI"},
-                   {"EqutInterieur", ";Clim;"},
-                   {"EqutExterieur", ""},
-                   {"EqutSecurite", ""},
-                   {"InfoComplement", ""},
-                   {"Garantie", ""},
-                   {"BOITE_DE_VITESSE", "Manuelle"},
-                   {"NB_PORTES", "5 portes"},
-                   {"Kilometrage", "55000"},
-                   {"Couleur", "Bleu nuit"},
-                   {"Energie", "Diesel"},
-                   {"YearMEC", "2018"},
-                   {"FirstMEC", "04/2018"},
-                   {"accroche_url", ""},
-                   {"texte", ""},
-                   {"complements", ""}};
-  for (const char* slot : kPhotoSlotsUpperCase) fields.emplace_back(slot, "");
-  std::string xml = "<DataVO>";
-  for (auto& [name, value] : fields) {
-    for (const auto& [changed_name, changed_value] : changed)
-      if (changed_name == name) value = changed_value;
-    xml += "<" + name + ">" + value + "</" + name + ">";
-  }
-  return xml + "</DataVO>";
+  std::string xml =
+      "<DataVO><reference>" + reference +
+      "</reference><marque>Volkswagen</marque><modele>Golf</modele><Carrosserie>Berline"
+      "</Carrosserie><prix>14 900 €</prix><MODELEVERSION>Golf VII 1.6 TDI</MODELEVERSION>"
+      "<EqutInterieur>;Clim;</EqutInterieur><EqutExterieur></EqutExterieur><EqutSecurite>"
+      "</EqutSecurite><InfoComplement></InfoComplement><Garantie></Garantie><BOITE_DE_VITESSE>"
+      "Manuelle</BOITE_DE_VITESSE><NB_PORTES>5 portes</NB_PORTES><Kilometrage>55000"
+      "</Kilometrage><Couleur>Bleu nuit</Couleur><Energie>Diesel</Energie><YearMEC>2018"
+      "</YearMEC><FirstMEC>04/2018</FirstMEC><accroche_url></accroche_url><texte></texte>"
+      "<complements></complements><NOMPHOTO1></NOMPHOTO1><NOMPHOTO2></NOMPHOTO2><NOMPHOTO3>"
+      "</NOMPHOTO3><NOMPHOTO4></NOMPHOTO4><NOMPHOTO5></NOMPHOTO5><NOMPHOTO6></NOMPHOTO6></DataVO>";
+  for (const auto& [name, value] : changed)
+    xml =
+        std::regex_replace(xml, std::regex("<" + name + ">[^<]*<"), "<" + name + ">" + value + "<");
+  return xml;
 }
 
 // The vehicle text without the element `field`.
