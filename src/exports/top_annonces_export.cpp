@@ -21,8 +21,6 @@ constexpr char kFilePrefix[] = "XXXXXX";
 
 // The private fields run from the version through the extra list: none reaches the portal.
 constexpr char kVersionField[] = "MODELEVERSION";
-// The extra-list code whose label, "Sous Garantie", the ad text words as the warranty.
-constexpr char kWarrantyItem[] = "Gar";
 
 // The four equipment code lists of a vehicle.
 struct EquipmentLists {
@@ -49,16 +47,6 @@ std::string FlagOr(std::string_view list, std::string_view code, std::string_vie
 }
 
 std::string Boolean(bool value) { return std::string(value ? kAnswerWords.yes : kAnswerWords.no); }
-
-// The extra list with the warranty item, when the vehicle has a warranty. The lists end
-// with ";", so the item is appended without a second separator: ";VNF;" gives
-// ";VNF;Gar;", not ";VNF;;Gar;" (which would show an empty item in the ad).
-std::string WithWarrantyItem(std::string extra, const std::string& warranty) {
-  const std::string item = Join({";", kWarrantyItem, ";"});
-  if (warranty.empty() || extra.find(item) != std::string::npos) return extra;
-  extra += extra.ends_with(';') ? item.substr(1) : item;
-  return extra;
-}
 
 // The warranty in months: "0" + the warranty without "MOIS", read as a decimal whole
 // number. Nothing when it is not one ("1 an", "Garantie 6 mois", "6-12", too large):
@@ -92,9 +80,7 @@ AdText BuildAdText(const EquipmentLabels& labels, const EquipmentLists& lists,
     ad.text += Join({heading, expanded});
     ad.summary = ad.summary.empty() ? expanded : Join({ad.summary, ", ", expanded});
   }
-  const std::string extra =
-      ReplaceIgnoringCase(ExpandEquipment(labels, WithWarrantyItem(lists.extra, warranty)),
-                          "Sous Garantie", "Garantie : " + warranty);
+  const std::string extra = ExpandExtraWithWarranty(labels, lists.extra, warranty);
   if (!extra.empty()) ad.text += Join({" - ", extra});
   return ad;
 }
