@@ -112,23 +112,6 @@ void EditVehicle(IXMLCursor& vehicle) {
     vehicle.SetValue(element.name, EquipmentValue(element, lists));
 }
 
-// The six photo slots become one PHOTOS list of the filled ones.
-constexpr std::array<TextReplacement, 13> kPhotoList{{
-    {"</NOMPHOTO1>", "</PHOTO>"},
-    {"</NOMPHOTO2>", "</PHOTO>"},
-    {"</NOMPHOTO3>", "</PHOTO>"},
-    {"</NOMPHOTO4>", "</PHOTO>"},
-    {"</NOMPHOTO5>", "</PHOTO>"},
-    {"</NOMPHOTO6>", "</PHOTO></PHOTOS>"},
-    {"<NOMPHOTO1>", "<PHOTOS><PHOTO>"},
-    {"<NOMPHOTO2>", "<PHOTO>"},
-    {"<NOMPHOTO3>", "<PHOTO>"},
-    {"<NOMPHOTO4>", "<PHOTO>"},
-    {"<NOMPHOTO5>", "<PHOTO>"},
-    {"<NOMPHOTO6>", "<PHOTO>"},
-    {"<PHOTO></PHOTO>", ""},
-}};
-
 // The structure rewrite: the coordinates record set opens CLIENT, the vehicle record set
 // closes it, records become ANNONCE. A document without coordinates record set has its
 // vehicle record set open CLIENT, so that the file is whole all the same.
@@ -188,7 +171,7 @@ void ExportSitAutoPro(ExportRun& run) {
   std::string text = run.Reparse(*document);
   run.Save(*document, {dated_path});
 
-  text = ReplaceAllIgnoringCase(text, kPhotoList);
+  text = ApplyRewrites(std::move(text), PhotoSlotsAsList(kPhotoSlotsUpperCase, "PHOTOS", "PHOTO"));
   document->LoadXML(text);
   run.Save(*document, {dated_path});
 
