@@ -19,10 +19,10 @@ processes on this machine only:
   its output to the same server, and `xmllint --noout` for the memory of the tree.
 
 Wall time is the shortest of the repeats (the machine may be shared); peak RSS is
-each process's own maximum resident set (wait4), the median of the repeats. The photo-synchronisation row sends
-every photo and thumbnail of a small stock to an empty image server
-(TestFTPPixtrove=1) and compares with curl sending the same files over one session.
-The tables are printed in Markdown.
+each process's own maximum resident set (wait4), the median of the repeats. The
+photo-synchronisation row sends every photo and thumbnail of a small stock to an
+empty image server (TestFTPPixtrove=1) and compares with curl sending the same files
+over one session. The tables are printed in Markdown.
 """
 
 import argparse

@@ -97,12 +97,28 @@ void TXMLCursor::Sync() const {
 }
 
 TXMLCursor::TXMLCursor(XMLDOMDocumentPtr document, std::shared_ptr<XMLNodeList> list)
-    : document_(std::move(document)), list_(std::move(list)) {
+    : list_(std::move(list)) {
+  Attach(std::move(document));
   First();
 }
 
+TXMLCursor::~TXMLCursor() {
+  if (document_) document_->RemoveHolder(this);
+}
+
+void TXMLCursor::Attach(XMLDOMDocumentPtr document) {
+  if (document_) document_->RemoveHolder(this);
+  document_ = std::move(document);
+  if (document_) document_->AddHolder(this);
+}
+
+void TXMLCursor::CollectHeldNodes(std::vector<XMLDOMNode>* nodes) const {
+  Sync();
+  if (current_ != nullptr) nodes->push_back(current_);
+}
+
 void TXMLCursor::EnsureDocument() {
-  if (!document_) document_ = std::make_shared<XMLDOMDocument>();
+  if (!document_) Attach(std::make_shared<XMLDOMDocument>());
 }
 
 void TXMLCursor::AfterLoad() {
@@ -125,6 +141,9 @@ void TXMLCursor::AfterLoad() {
 void TXMLCursor::Load(const std::string& file_name) {
   try {
     EnsureDocument();
+    // What was removed from the tree and is no longer held goes before the new tree
+    // comes, so that the two are never in memory together.
+    document_->FreeUnheldParked();
     XmlDocHandle parsed = xmldom::ParseFile(file_name);
     document_->ReplaceContent(parsed ? std::move(parsed) : xmldom::NewEmptyDocument());
     document_->set_written_declaration({});
@@ -138,6 +157,7 @@ void TXMLCursor::Load(const std::string& file_name) {
 
 void TXMLCursor::LoadXML(const std::string& text) {
   EnsureDocument();
+  document_->FreeUnheldParked();
   XmlDocHandle parsed = xmldom::ParseText(text);
   document_->ReplaceContent(parsed ? std::move(parsed) : xmldom::NewEmptyDocument());
   document_->set_written_declaration(xmldom::LeadingDeclaration(text));
@@ -148,7 +168,7 @@ XMLCursorPtr TXMLCursor::Select(const std::string& xpath) {
   Sync();
   auto selected = std::make_shared<TXMLCursor>();
   if (current_ != nullptr) {
-    selected->document_ = document_;
+    selected->Attach(document_);
     if (xpath == "*")
       selected->list_ = XMLNodeList::Children(document_, current_);
     else

@@ -82,6 +82,17 @@ using XMLDOMNode = ::_xmlNode*;
 class IXMLCursor;
 using XMLCursorPtr = std::shared_ptr<IXMLCursor>;
 
+// A cursor or a node list: something that refers to nodes of a document, asked which
+// before removed nodes are freed.
+class XMLNodeHolder {
+ public:
+  // Adds every node it refers to.
+  virtual void CollectHeldNodes(std::vector<XMLDOMNode>* nodes) const = 0;
+
+ protected:
+  ~XMLNodeHolder() = default;
+};
+
 // The record-set view. Operations that give a cursor give a new one, or nullptr where
 // "no cursor" is stated. Eof stands for the end-of-list test (the name EOF is taken
 // by the C library).
@@ -198,11 +209,14 @@ using XSLProcPtr = std::shared_ptr<IXSLProc>;
 class XMLNodeList;
 
 // The cursor over a libxml2 document.
-class TXMLCursor final : public IXMLCursor {
+class TXMLCursor final : public IXMLCursor, private XMLNodeHolder {
  public:
   TXMLCursor() = default;
   // A cursor sharing `document`, walking `list`, moved First.
   TXMLCursor(XMLDOMDocumentPtr document, std::shared_ptr<XMLNodeList> list);
+  ~TXMLCursor() override;
+  TXMLCursor(const TXMLCursor&) = delete;
+  TXMLCursor& operator=(const TXMLCursor&) = delete;
 
   XMLCursorPtr AppendChild(const std::string& name, const std::string& text) override;
   void AppendXMLCursor(const XMLCursorPtr& other) override;
@@ -242,6 +256,9 @@ class TXMLCursor final : public IXMLCursor {
  private:
   // Drops the node list and the position when the document's content was replaced.
   void Sync() const;
+  // Shares `document` from now on (registered as one of its holders).
+  void Attach(XMLDOMDocumentPtr document);
+  void CollectHeldNodes(std::vector<XMLDOMNode>* nodes) const override;
   void EnsureDocument();
   void AfterLoad();
   XMLCursorPtr NewRootCursor(const std::string& name, const std::string& text);

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <unordered_set>
 
 #include "platform/code_page.h"
 #include "platform/platform.h"
@@ -283,16 +284,55 @@ XMLDOMDocument::~XMLDOMDocument() {
   FreeParked();
 }
 
+namespace {
+
+void FreeUnlinked(xmlNode* node) {
+  if (node->type == XML_ATTRIBUTE_NODE)
+    xmlFreeProp(reinterpret_cast<xmlAttr*>(node));
+  else
+    xmlFreeNode(node);
+}
+
+// True when the subtree of `root` (attributes included) holds one of the nodes.
+bool SubtreeHolds(xmlNode* root, const std::unordered_set<xmlNode*>& nodes) {
+  std::vector<xmlNode*> pending{root};
+  while (!pending.empty()) {
+    xmlNode* node = pending.back();
+    pending.pop_back();
+    if (nodes.count(node) != 0) return true;
+    if (node->type == XML_ELEMENT_NODE)
+      for (xmlAttr* attr = node->properties; attr != nullptr; attr = attr->next)
+        pending.push_back(reinterpret_cast<xmlNode*>(attr));
+    if (node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE)
+      for (xmlNode* child = node->children; child != nullptr; child = child->next)
+        pending.push_back(child);
+  }
+  return false;
+}
+
+}  // namespace
+
 void XMLDOMDocument::FreeParked() {
   // Parked nodes go before the document whose dictionary holds their names.
-  for (auto it = parked_.rbegin(); it != parked_.rend(); ++it) {
-    xmlNode* node = *it;
-    if (node->type == XML_ATTRIBUTE_NODE)
-      xmlFreeProp(reinterpret_cast<xmlAttr*>(node));
-    else
-      xmlFreeNode(node);
-  }
+  for (auto it = parked_.rbegin(); it != parked_.rend(); ++it) FreeUnlinked(*it);
   parked_.clear();
+}
+
+void XMLDOMDocument::FreeUnheldParked() {
+  if (parked_.empty()) return;
+  std::vector<xmlNode*> held;
+  for (const XMLNodeHolder* holder : holders_) holder->CollectHeldNodes(&held);
+  const std::unordered_set<xmlNode*> held_set(held.begin(), held.end());
+  std::vector<xmlNode*> kept;
+  for (xmlNode* root : parked_) {
+    if (SubtreeHolds(root, held_set))
+      kept.push_back(root);
+    else
+      FreeUnlinked(root);
+  }
+  parked_ = std::move(kept);
+  ++sweeps_;
+  ++generation_;
 }
 
 void XMLDOMDocument::ReplaceContent(XmlDocHandle parsed) {
@@ -370,6 +410,22 @@ XmlDocHandle ParseText(const std::string& text, bool drop_blank_text) {
 
 XmlDocHandle ParseText(const std::string& text) { return ParseText(text, true); }
 
+namespace {
+
+int ReadFromStream(void* stream, char* buffer, int length) {
+  auto* in = static_cast<std::istream*>(stream);
+  in->read(buffer, length);
+  return in->bad() ? -1 : static_cast<int>(in->gcount());
+}
+
+// The whole file, for quoting the line of a parse error.
+std::string ReadWholeFile(const std::string& file_name) {
+  std::ifstream in(FsPath(file_name), std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
 XmlDocHandle ParseFile(const std::string& file_name, bool drop_blank_text) {
   const std::string native = platform::NativePath(file_name);
   std::ifstream in(FsPath(file_name), std::ios::binary);
@@ -378,35 +434,26 @@ XmlDocHandle ParseFile(const std::string& file_name, bool drop_blank_text) {
     throw XMLParseException(XML_IO_LOAD_ERROR, 0, 0, file_name, "",
                             platform::SystemErrorText(err ? err : ENOENT));
   }
-  // A file is read in one piece, its size first; what cannot tell its size is read as a
-  // stream.
-  std::string bytes;
   in.seekg(0, std::ios::end);
-  const std::streamoff size = in.fail() ? -1 : static_cast<std::streamoff>(in.tellg());
+  const std::streamoff size = in.fail() ? 0 : static_cast<std::streamoff>(in.tellg());
   in.clear();
   in.seekg(0, std::ios::beg);
-  if (size >= 0 && !in.fail()) {
-    bytes.resize(static_cast<size_t>(size));
-    in.read(bytes.data(), size);
-    bytes.resize(static_cast<size_t>(in.gcount()));
-  } else {
-    in.clear();
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-  if (in.bad())
-    throw XMLParseException(XML_IO_LOAD_ERROR, 0, 0, file_name, "",
-                            platform::SystemErrorText(errno ? errno : EIO));
-  if (bytes.size() > static_cast<size_t>(INT_MAX))
+  if (size > static_cast<std::streamoff>(INT_MAX))
     throw XMLParseException(XML_ERR_NO_MEMORY, 0, 0, file_name, "", "The file is too large.");
   std::unique_ptr<xmlParserCtxt, ParserCtxtDeleter> ctxt(xmlNewParserCtxt());
   if (!ctxt) throw XMLException("Out of memory while creating a parser.");
   DiagnosticCapture capture;
-  // The native name is the document's address, against which relative references resolve.
-  XmlDocHandle doc(xmlCtxtReadMemory(ctxt.get(), bytes.data(), static_cast<int>(bytes.size()),
-                                     native.c_str(), nullptr, kParseOptions));
+  // Read as the parser goes, so that the file's bytes and its tree are never both in
+  // memory. The native name is the document's address, against which relative
+  // references resolve.
+  XmlDocHandle doc(xmlCtxtReadIO(ctxt.get(), &ReadFromStream, nullptr, &in, native.c_str(), nullptr,
+                                 kParseOptions));
+  if (in.bad())
+    throw XMLParseException(XML_IO_LOAD_ERROR, 0, 0, file_name, "",
+                            platform::SystemErrorText(errno ? errno : EIO));
   if (!doc) {
     const Diagnostic* d = capture.First();
-    if (d != nullptr && d->code != 0) RaiseParseError(*d, file_name, bytes);
+    if (d != nullptr && d->code != 0) RaiseParseError(*d, file_name, ReadWholeFile(file_name));
     return nullptr;
   }
   if (drop_blank_text) DropBlankText(reinterpret_cast<xmlNode*>(doc.get()));

@@ -1,11 +1,11 @@
 // The DOM under the cursor: a libxml2 document shared by a family of cursors, and the
 // one place where libxml2 is called and its failures become XMLExceptions.
 //
-// Nodes never die while the content they belong to lives: what leaves the tree
-// (removed nodes, replaced content) is unlinked and parked here, and freed only when
-// the content is replaced by a new load or the document goes. A load frees the earlier
-// tree with everything parked from it and starts a new epoch: node lists made before
-// it are stale from then on and show no node, so no cursor ever reaches a freed node.
+// No cursor ever reaches a freed node. What leaves the tree (removed nodes, replaced
+// texts) is unlinked and parked here; a parked node is freed only once no cursor or
+// node list refers to it or to anything inside it (the holders are asked before a new
+// load), or with the document. A load frees the earlier tree and starts a new epoch:
+// node lists made before it are stale from then on and show no node.
 // Every change of the tree's structure bumps a generation number so that node lists
 // know when to look again.
 #pragma once
@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -57,6 +58,13 @@ class XMLDOMDocument {
   void ReplaceContent(XmlDocHandle parsed);
   // Unlinks the node from the tree and keeps it until the document goes.
   void Park(xmlNode* node);
+  // Frees the parked nodes that no holder refers to, nor to any node inside them.
+  void FreeUnheldParked();
+  // Holders register for their life (or until they leave the document).
+  void AddHolder(const XMLNodeHolder* holder) { holders_.insert(holder); }
+  void RemoveHolder(const XMLNodeHolder* holder) { holders_.erase(holder); }
+  // How many times parked nodes were freed: positions in parked() are not kept across.
+  uint64_t sweeps() const { return sweeps_; }
   // Records a structural change made without Park (insertions).
   void Touch() { ++generation_; }
   uint64_t generation() const { return generation_; }
@@ -91,8 +99,10 @@ class XMLDOMDocument {
   std::vector<xmlNode*> parked_;
   std::vector<std::pair<std::string, std::string>> namespaces_;
   std::unique_ptr<xmlXPathContext, XPathContextDeleter> xpath_;
+  std::unordered_set<const XMLNodeHolder*> holders_;
   uint64_t generation_ = 0;
   uint64_t epoch_ = 0;
+  uint64_t sweeps_ = 0;
   std::string written_declaration_;
 };
 

@@ -14,8 +14,12 @@
 
 namespace kalvex {
 
-class XMLNodeList {
+class XMLNodeList final : public XMLNodeHolder {
  public:
+  ~XMLNodeList();
+  XMLNodeList(const XMLNodeList&) = delete;
+  XMLNodeList& operator=(const XMLNodeList&) = delete;
+
   // The child nodes of `parent` (a node, or the document node for the top-level nodes).
   static std::shared_ptr<XMLNodeList> Children(XMLDOMDocumentPtr document, xmlNode* parent);
   // The nodes of a selection, in the order found.
@@ -32,6 +36,8 @@ class XMLNodeList {
   // Position of `node` in the list, -1 when absent.
   int32_t IndexOf(xmlNode* node) const;
 
+  void CollectHeldNodes(std::vector<xmlNode*>* nodes) const override;
+
  private:
   XMLNodeList(XMLDOMDocumentPtr document, xmlNode* parent, std::vector<xmlNode*> selected);
   void Refresh() const;
@@ -44,6 +50,7 @@ class XMLNodeList {
   mutable std::vector<xmlNode*> selected_;  // selection: what is still in the document
   mutable std::unordered_set<xmlNode*> selected_set_;
   mutable size_t parked_seen_ = 0;
+  mutable uint64_t sweeps_seen_ = 0;
   mutable std::vector<xmlNode*> nodes_;
   mutable uint64_t seen_generation_ = 0;
   mutable bool fresh_ = false;
