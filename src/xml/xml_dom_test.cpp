@@ -87,8 +87,9 @@ TEST(XMLDomPlainNames, ChildWalkFindsWhatXPathFinds) {
       }
     }
     // The walk was exercised (a default namespace hides every element from plain names).
-    if (text.find("xmlns=") == std::string::npos)
+    if (text.find("xmlns=") == std::string::npos) {
       EXPECT_GT(found, contexts.size() / 2) << text.substr(0, 80);
+    }
   }
 }
 
