@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 
+#include "runcontrol/run_driver.h"
 #include "test_support.h"
 
 namespace kalvex {
@@ -62,6 +64,15 @@ TEST(KalvexExecutableTest, SyntaxErrorAndOptions) {
   r = RunKalvex(dir, "--version");
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, "kalvex 1.1.0.0\n");
+  // The portals this build can export, one code a line.
+  r = RunKalvex(dir, "--list-portals");
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_NE(r.out.find("PARUVENDU\n"), std::string::npos) << r.out;
+  for (size_t start = 0; start < r.out.size(); start = r.out.find('\n', start) + 1) {
+    const std::string code = r.out.substr(start, r.out.find('\n', start) - start);
+    EXPECT_TRUE(std::find(PortalCodes().begin(), PortalCodes().end(), code) != PortalCodes().end())
+        << code;
+  }
   r = RunKalvex(dir, "--help");
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_NE(r.out.find("Usage : kalvex [--console] PORTAL"), std::string::npos);

@@ -20,6 +20,7 @@ void PrintHelp() {
       "PORTAL : ParuVendu, AutoScout24, SitAutoPro, TopAnnonces, LeBonCoin ou InfoPress\n"
       "         (casse indifférente).\n"
       "  --console   sans fenêtre : le journal s'affiche sur la sortie standard\n"
+      "  --list-portals  les portails que ce programme sait exporter, un par ligne\n"
       "  --help      cette aide\n"
       "  --version   la version du programme\n"
       "Codes de sortie (console) : 0 export terminé, 1 erreur, 2 syntaxe ou portail inconnu.\n");
@@ -38,6 +39,12 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(argv[i], "--version") == 0) {
       std::printf("kalvex %s\n", KALVEX_FILE_VERSION);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--list-portals") == 0) {
+      kalvex::Application app;
+      for (const std::string& code : kalvex::PortalCodes())
+        if (app.Driver().HasExporter(code)) std::printf("%s\n", code.c_str());
       return 0;
     }
     if (std::strcmp(argv[i], "--console") == 0) {

@@ -1,5 +1,6 @@
 #include "exports/ad_text.h"
 
+#include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
 #include <algorithm>
@@ -86,6 +87,12 @@ class UpperCasedText {
 
 bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
+// One code point as UpperCaseUnicode maps it.
+UChar32 UpperCaseCodePoint(UChar32 c) {
+  if (c < 0x80) return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
+  return u_toupper(c);
+}
+
 }  // namespace
 
 std::string ReplaceIgnoringCase(std::string_view text, std::string_view pattern,
@@ -117,11 +124,194 @@ std::string ReplaceIgnoringCase(std::string_view text, std::string_view pattern,
   return out;
 }
 
+namespace {
+
+// A text as the case-blind comparison sees it: its code points, each upper-cased.
+using UpperUnits = std::vector<UChar32>;
+
+// False when the text is not valid UTF-8 (such entries are applied on their own).
+bool ToUpperUnits(std::string_view text, UpperUnits* units) {
+  units->clear();
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  const auto length = static_cast<int64_t>(text.size());
+  int64_t i = 0;
+  while (i < length) {
+    UChar32 c;
+    U8_NEXT(bytes, i, length, c);
+    if (c < 0) return false;
+    units->push_back(UpperCaseCodePoint(c));
+  }
+  return true;
+}
+
+bool Contains(const UpperUnits& outer, const UpperUnits& inner) {
+  return std::search(outer.begin(), outer.end(), inner.begin(), inner.end()) != outer.end();
+}
+
+// True when a proper suffix of a equals a prefix of b.
+bool SuffixIsPrefix(const UpperUnits& a, const UpperUnits& b) {
+  for (size_t length = 1; length < a.size() && length <= b.size(); ++length)
+    if (std::equal(a.end() - static_cast<std::ptrdiff_t>(length), a.end(), b.begin())) return true;
+  return false;
+}
+
+// True when an occurrence of b can share characters with an occurrence of a in some
+// text: one holds the other, or they overlap at either end.
+bool CanOverlap(const UpperUnits& a, const UpperUnits& b) {
+  return Contains(a, b) || Contains(b, a) || SuffixIsPrefix(a, b) || SuffixIsPrefix(b, a);
+}
+
+struct PlannedEntry {
+  const TextReplacement* entry;
+  UpperUnits pattern;
+  UpperUnits replacement;
+};
+
+// Entries applied together in one left-to-right pass, or (single) one entry applied by
+// ReplaceIgnoringCase.
+struct Pass {
+  std::vector<PlannedEntry> entries;
+  bool single = false;
+};
+
+// Splits a table into passes whose combined effect is that of the entries in order.
+// Entries share a pass only when, for every earlier entry i and later entry j of it, no
+// occurrence of pattern j can overlap an occurrence of pattern i, and none can overlap
+// or straddle what replacement i writes (an empty replacement joins its neighbours, so
+// nothing may follow it in the pass). Then pattern j finds in the text left by the
+// entries before it exactly the occurrences it has in the pass's input, and matches of
+// different entries never compete for the same characters.
+std::vector<Pass> PlanPasses(std::span<const TextReplacement> table) {
+  std::vector<Pass> passes;
+  for (const TextReplacement& entry : table) {
+    if (entry.from.empty()) continue;  // replaces nothing
+    PlannedEntry planned{&entry, {}, {}};
+    if (!ToUpperUnits(entry.from, &planned.pattern) ||
+        !ToUpperUnits(entry.to, &planned.replacement)) {
+      passes.push_back(Pass{{std::move(planned)}, true});
+      continue;
+    }
+    bool fits = !passes.empty() && !passes.back().single;
+    for (size_t k = 0; fits && k < passes.back().entries.size(); ++k) {
+      const PlannedEntry& earlier = passes.back().entries[k];
+      fits = !CanOverlap(earlier.pattern, planned.pattern) && !earlier.replacement.empty() &&
+             !CanOverlap(earlier.replacement, planned.pattern);
+    }
+    if (fits)
+      passes.back().entries.push_back(std::move(planned));
+    else
+      passes.push_back(Pass{{std::move(planned)}, false});
+  }
+  return passes;
+}
+
+// The patterns of one pass as a tree of upper-cased code points. No pattern of a pass
+// begins another, so a match ends at the first node that ends a pattern.
+class PatternTree {
+ public:
+  explicit PatternTree(const Pass& pass) : nodes_(1) {
+    for (const PlannedEntry& planned : pass.entries) {
+      size_t node = 0;
+      for (const UChar32 c : planned.pattern) {
+        size_t next = Child(node, c);
+        if (next == 0) {
+          next = nodes_.size();
+          nodes_.push_back({});
+          nodes_[node].children.emplace_back(c, next);
+        }
+        node = next;
+      }
+      nodes_[node].replacement = &planned.entry->to;
+      const UChar32 first = planned.pattern.front();
+      if (first < 0x80) {
+        // Every byte whose upper case is the first character, and (below) every other
+        // character, which may upper-case to it.
+        for (int b = 0; b < 0x80; ++b)
+          if (UpperCaseCodePoint(b) == first) may_start_[b] = true;
+      }
+    }
+    // Characters beyond ASCII are looked at one by one: "ı" upper-cases to "I".
+    for (int b = 0xC0; b < 0x100; ++b) may_start_[b] = true;
+  }
+
+  // The end of the pattern that occurs at `at` (a character start) and its
+  // replacement, or nullptr.
+  const std::string_view* Match(std::string_view text, size_t at, size_t* end) const {
+    if (!may_start_[static_cast<uint8_t>(text[at])]) return nullptr;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const auto length = static_cast<int64_t>(text.size());
+    auto i = static_cast<int64_t>(at);
+    size_t node = 0;
+    while (i < length) {
+      UChar32 c = bytes[i];
+      if (c < 0x80) {
+        ++i;
+      } else {
+        U8_NEXT(bytes, i, length, c);
+        if (c < 0) return nullptr;  // an invalid byte is no character of a pattern
+      }
+      node = Child(node, UpperCaseCodePoint(c));
+      if (node == 0) return nullptr;
+      if (nodes_[node].replacement != nullptr) {
+        *end = static_cast<size_t>(i);
+        return nodes_[node].replacement;
+      }
+    }
+    return nullptr;
+  }
+
+ private:
+  struct Node {
+    std::vector<std::pair<UChar32, size_t>> children;
+    const std::string_view* replacement = nullptr;
+  };
+
+  size_t Child(size_t node, UChar32 c) const {
+    for (const auto& [key, next] : nodes_[node].children)
+      if (key == c) return next;
+    return 0;
+  }
+
+  std::vector<Node> nodes_;
+  bool may_start_[256] = {};
+};
+
+std::string ApplyPass(std::string_view text, const Pass& pass) {
+  if (pass.single) {
+    const TextReplacement& entry = *pass.entries.front().entry;
+    return ReplaceIgnoringCase(text, entry.from, entry.to);
+  }
+  const PatternTree tree(pass);
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  size_t copied = 0;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = 0;
+    if (const std::string_view* replacement = tree.Match(text, at, &end)) {
+      out.append(text.substr(copied, at - copied));
+      out.append(*replacement);
+      copied = at = end;
+    } else {
+      ++at;
+    }
+  }
+  out.append(text.substr(copied));
+  return out;
+}
+
+}  // namespace
+
 std::string ReplaceAllIgnoringCase(std::string_view text, std::span<const TextReplacement> table) {
-  std::string result(text);
-  for (const TextReplacement& entry : table)
-    result = ReplaceIgnoringCase(result, entry.from, entry.to);
+  const std::vector<Pass> passes = PlanPasses(table);
+  if (passes.empty() || text.empty()) return std::string(text);
+  std::string result = ApplyPass(text, passes.front());
+  for (size_t k = 1; k < passes.size(); ++k) result = ApplyPass(result, passes[k]);
   return result;
+}
+
+size_t ReplacementPassCount(std::span<const TextReplacement> table) {
+  return PlanPasses(table).size();
 }
 
 std::string TrimBlanks(std::string_view text) {

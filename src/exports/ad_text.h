@@ -36,9 +36,14 @@ struct TextReplacement {
   std::string_view from;
   std::string_view to;
 };
-// Applies the entries in table order, each with ReplaceIgnoringCase on the text the
-// entries before it left.
+// Gives the text that applying the entries in table order, each with
+// ReplaceIgnoringCase on the text the entries before it left, would give; but looks for
+// all patterns at once, in one pass over the text, wherever that gives the same result.
+// An entry that could meet what an earlier one wrote, or overlap its matches, starts a
+// new pass; an entry with invalid UTF-8 is applied on its own.
 std::string ReplaceAllIgnoringCase(std::string_view text, std::span<const TextReplacement> table);
+// How many passes over a text ReplaceAllIgnoringCase makes for the table.
+size_t ReplacementPassCount(std::span<const TextReplacement> table);
 
 // Removes from both ends every character whose code is at most that of the blank.
 std::string TrimBlanks(std::string_view text);

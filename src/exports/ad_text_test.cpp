@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-
+#include <random>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "exports/vehicle_document.h"
 #include "test_support.h"
@@ -32,6 +34,104 @@ TEST(ReplaceIgnoringCaseTest, TableEntriesApplyInOrderToWhatTheEarlierOnesLeft) 
   EXPECT_EQ(ReplaceAllIgnoringCase("<NOMPHOTO1>a</nomphoto1><NomPhoto2>b</NomPhoto2>", kTable),
             "<P Num=\"1\">a</Photo><NomPhoto2>b</NomPhoto2>");
   EXPECT_EQ(ReplaceAllIgnoringCase("x", {}), "x");
+}
+
+// The definition ReplaceAllIgnoringCase keeps: each entry in turn on what the entries
+// before it left.
+std::string AppliedInOrder(std::string_view text, std::span<const TextReplacement> table) {
+  std::string result(text);
+  for (const TextReplacement& entry : table)
+    result = ReplaceIgnoringCase(result, entry.from, entry.to);
+  return result;
+}
+
+// A table whose entries view texts it owns.
+struct OwnedTable {
+  std::vector<std::pair<std::string, std::string>> texts;
+  std::vector<TextReplacement> entries;
+  void Add(std::string from, std::string to) { texts.emplace_back(std::move(from), std::move(to)); }
+  std::span<const TextReplacement> View() {
+    entries.clear();
+    for (const auto& [from, to] : texts) entries.push_back({from, to});
+    return entries;
+  }
+};
+
+TEST(ReplaceAllIgnoringCaseTest, PortalTagRenamingsTakeOnePassWithTheSameResult) {
+  OwnedTable table;
+  for (const char* close : {"</", "<"})
+    for (int n = 1; n <= 6; ++n)
+      table.Add(
+          close + std::string("NomPhoto") + std::to_string(n) + ">",
+          close == std::string("</") ? "</Photo>" : "<Photo Num=\"" + std::to_string(n) + "\">");
+  table.Add("<idNVO>", "<id-VO>");
+  table.Add("</idNVO>", "</id-VO>");
+  EXPECT_EQ(ReplacementPassCount(table.View()), 1u);
+  for (const char* portal :
+       {"ParuVendu", "AutoScout24", "SitAutoPro", "TopAnnonces", "LeBonCoin", "InfoPress"}) {
+    XMLCursorPtr document = CreateXMLCursor();
+    document->Load(testing::SourceDir() + "/tests/data/ExpDatas" + portal + ".xml");
+    std::string text = document->XML();
+    text += "<NOMPHOTO1>x</nomphoto1><IdNvo>ı</IDNVO><NomPhoto7></NomPhoto7>";
+    const std::string renamed = ReplaceAllIgnoringCase(text, table.View());
+    EXPECT_EQ(renamed, AppliedInOrder(text, table.View())) << portal;
+    EXPECT_NE(renamed.find("<Photo Num=\"1\">x</Photo><id-VO>ı</id-VO>"), std::string::npos);
+  }
+}
+
+TEST(ReplaceAllIgnoringCaseTest, EntriesThatMeetEarlierOnesStartANewPass) {
+  struct Case {
+    std::vector<std::pair<std::string, std::string>> table;
+    std::string text;
+    size_t passes;
+  };
+  const Case cases[] = {
+      {{{"<a>", "<b>"}, {"</a>", "</b>"}}, "<A>x</a><a></A>", 1},
+      {{{"a", "b"}, {"b", "c"}}, "abAB", 2},         // meets what the first wrote
+      {{{"ab", "x"}, {"bc", "y"}}, "abc bc ab", 2},  // overlapping patterns
+      {{{"x", ""}, {"ab", "z"}}, "axb ab", 2},       // a removal joins neighbours
+      {{{"É", "e"}, {"E", "f"}}, "Éé E", 2},         // "e" upper-cases to "E"
+      {{{"ı", "x"}, {"i", "y"}}, "ıIi", 2},          // both upper-case to "I"
+      {{{"ſ", "1"}, {"<s>", "2"}}, "<ſ>ſS<S>", 2},   // "ſ" upper-cases to the "S" of "<S>"
+      {{{"ſ", "1"}, {"<b>", "2"}}, "<ſ>ſS<B>", 1},   // no shared character
+      {{{"a", "b"}, {"\xC3", "!"}, {"c", "d"}}, "ac\xC3 é", 3},  // invalid UTF-8 alone
+      {{{"", "x"}, {"a", "b"}}, "aa", 1},                        // an empty pattern does nothing
+      {{{"aa", "b"}, {"c", "a"}}, "aaa c", 1},                   // writing a pattern is harmless
+  };
+  for (const Case& c : cases) {
+    OwnedTable table;
+    for (const auto& [from, to] : c.table) table.Add(from, to);
+    EXPECT_EQ(ReplaceAllIgnoringCase(c.text, table.View()), AppliedInOrder(c.text, table.View()))
+        << c.text;
+    EXPECT_EQ(ReplacementPassCount(table.View()), c.passes) << c.text;
+  }
+}
+
+TEST(ReplaceAllIgnoringCaseTest, GeneratedTablesGiveTheResultOfTheEntriesInOrder) {
+  // Pieces that meet each other under the case rules: plain and accented letters,
+  // letters whose upper case is ASCII, markup, a character U+00DF that has no simple
+  // upper case, and bytes that are not UTF-8.
+  const std::vector<std::string> pieces = {"a", "A", "b", "<", ">",    "/",    "é",       "É",
+                                           "e", "ı", "I", "i", "ſ",    "s",    "S",       " ",
+                                           "€", "ß", ";", "",  "\xC3", "\xA9", "\xE2\x82"};
+  std::mt19937 random(15);
+  auto pick = [&](int most) {
+    std::string text;
+    for (int n = std::uniform_int_distribution<int>(0, most)(random); n > 0; --n)
+      text += pieces[std::uniform_int_distribution<size_t>(0, pieces.size() - 1)(random)];
+    return text;
+  };
+  size_t fewer_passes = 0;
+  for (int round = 0; round < 4000; ++round) {
+    OwnedTable table;
+    for (int n = std::uniform_int_distribution<int>(1, 5)(random); n > 0; --n)
+      table.Add(pick(3), pick(3));
+    const std::string text = pick(40);
+    ASSERT_EQ(ReplaceAllIgnoringCase(text, table.View()), AppliedInOrder(text, table.View()))
+        << "round " << round << ": " << text;
+    if (ReplacementPassCount(table.View()) < table.texts.size()) ++fewer_passes;
+  }
+  EXPECT_GT(fewer_passes, 400u);  // the single pass was exercised, not only the fallback
 }
 
 TEST(ReplaceIgnoringCaseTest, ReplacementIsNotSearchedAgain) {

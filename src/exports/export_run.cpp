@@ -120,14 +120,16 @@ std::string ExportRun::Reparse(IXMLCursor& document) {
 
 void ExportRun::ReloadResult(IXMLCursor& document, const std::string& text,
                              std::string_view after_line) {
-  WriteLog("Result : " + text);
+  // The memo keeps the one copy of the text the log line needs.
+  context_.WriteLog("Result : ", text);
   WriteLog(std::string(after_line));
   document.LoadXML(text);
   WriteLog("Avant Enregistrement");
 }
 
 void ExportRun::Save(IXMLCursor& document, std::initializer_list<std::string> paths) {
-  for (const std::string& path : paths) document.Save(path);
+  // The same document under every name: serialised once.
+  document.SaveToFiles(std::vector<std::string>(paths));
 }
 
 void ExportRun::BuildArchive(const std::string& archive_path, const std::string& file_spec) {

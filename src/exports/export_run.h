@@ -100,7 +100,7 @@ class ExportRun {
   // Logs "Result : " + text and after_line, parses the text into the document and logs
   // "Avant Enregistrement".
   void ReloadResult(IXMLCursor& document, const std::string& text, std::string_view after_line);
-  // Saves the document under each path, in order.
+  // Saves the document under each path, in order, serialised once (SaveToFiles).
   void Save(IXMLCursor& document, std::initializer_list<std::string> paths);
 
   // The archive step: deletes a file at archive_path, creates the archive holding what

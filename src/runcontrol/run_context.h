@@ -22,6 +22,7 @@ struct RunContext {
   PhotoService* photos = nullptr;
 
   void WriteLog(const std::string& text) { log.WriteLog(text); }
+  void WriteLog(std::string_view prefix, std::string_view text) { log.WriteLog(prefix, text); }
   const IniFile& Config() const { return state.Config(); }
 };
 

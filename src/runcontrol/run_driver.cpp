@@ -18,6 +18,11 @@ void RunDriver::SetExporter(const std::string& code, Exporter exporter) {
   exporters_[code] = std::move(exporter);
 }
 
+bool RunDriver::HasExporter(const std::string& code) const {
+  auto it = exporters_.find(code);
+  return it != exporters_.end() && it->second;
+}
+
 void RunDriver::FormCreate(const std::vector<std::string>& args) {
   ctx_.state.image_server_listing.reset();
   if (args.size() == 1) {

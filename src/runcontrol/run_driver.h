@@ -24,6 +24,8 @@ class RunDriver {
 
   // Joins an exporter to the dispatch table under its portal code.
   void SetExporter(const std::string& code, Exporter exporter);
+  // True when an exporter serves the portal code (upper case).
+  bool HasExporter(const std::string& code) const;
 
   // Folder in which Kalvex.ini is looked for ("\" form, with trailing separator);
   // the executable's folder unless set.

@@ -11,7 +11,9 @@ std::string RunLog::LogPath() const {
   return platform::Windir() + "\\TEMP\\DadozoVavire" + state_.selected_portal + ".log";
 }
 
-void RunLog::WriteLog(const std::string& text) {
+void RunLog::WriteLog(const std::string& text) { WriteLog(std::string_view(), text); }
+
+void RunLog::WriteLog(std::string_view prefix, std::string_view text) {
   const std::string path = LogPath();
   // The TEMP folder always exists on Windows; a fresh set-up elsewhere may lack it, so
   // a write that finds no folder creates it and tries once more.
@@ -27,14 +29,19 @@ void RunLog::WriteLog(const std::string& text) {
     }
   };
 
-  if (text.empty()) {
+  if (prefix.empty() && text.empty()) {
     write([&] { platform::CreateEmptyFile(path); });
     window_.AddMemoLine("-> ");
     return;
   }
-  const std::string line = platform::FormatDateTime(clock_.Now()) + " - " + text;
-  write([&] { platform::AppendToFile(path, line + "\r\n"); });
-  window_.AddMemoLine("-> " + line);
+  // One text serves both: the memo line "-> " + line, and the file's line + CR LF.
+  const std::string stamp = platform::FormatDateTime(clock_.Now()) + " - ";
+  std::string memo_line;
+  memo_line.reserve(3 + stamp.size() + prefix.size() + text.size() + 2);
+  memo_line.append("-> ").append(stamp).append(prefix).append(text).append("\r\n");
+  write([&] { platform::AppendToFile(path, std::string_view(memo_line).substr(3)); });
+  memo_line.resize(memo_line.size() - 2);
+  window_.AddMemoLine(std::move(memo_line));
 }
 
 }  // namespace kalvex

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "runcontrol/clock.h"
 #include "runcontrol/run_state.h"
@@ -22,6 +23,9 @@ class RunLog {
   // line "ddddd tt - text". A log file that does not exist is created. Failures throw
   // IoError with the system's text and the file name.
   void WriteLog(const std::string& text);
+  // WriteLog(prefix + text), without a copy of the text: long texts (a whole
+  // document) are written as they are and kept once, in the memo.
+  void WriteLog(std::string_view prefix, std::string_view text);
 
   // Worked out again at every call from Windir and the selected portal.
   std::string LogPath() const;

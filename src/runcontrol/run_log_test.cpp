@@ -62,6 +62,17 @@ TEST_F(RunLogTest, TextWithLineBreaksIsWrittenUnchanged) {
   EXPECT_EQ(ReadFile(LogFile("")), "12/09/26 14:05:07 - Result : a\r\nb\r\n");
 }
 
+TEST_F(RunLogTest, PrefixAndTextMakeOneLine) {
+  const std::string document(100000, 'x');
+  log_.WriteLog("Result : ", document);
+  log_.WriteLog("", "B");
+  EXPECT_EQ(ReadFile(LogFile("")),
+            "12/09/26 14:05:07 - Result : " + document + "\r\n12/09/26 14:05:07 - B\r\n");
+  ASSERT_EQ(window_.MemoLines().size(), 2u);
+  EXPECT_EQ(window_.MemoLines()[0], "-> 12/09/26 14:05:07 - Result : " + document);
+  EXPECT_EQ(window_.MemoLines()[1], "-> 12/09/26 14:05:07 - B");
+}
+
 TEST_F(RunLogTest, PathFollowsSelectedPortalAndAppendCreatesMissingFile) {
   log_.WriteLog("Fichier INI non trouvé : x");
   EXPECT_TRUE(PathExists(dir_.path() + "/TEMP/DadozoVavire.log"));

@@ -11,7 +11,21 @@ NullFrontEnd& DefaultFrontEnd() {
   return front_end;
 }
 
+bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
 }  // namespace
+
+std::string MemoDisplayText(const std::string& line, size_t limit) {
+  size_t characters = 0;
+  size_t cut = line.size();
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (IsContinuationByte(line[i])) continue;
+    if (characters == limit) cut = i;
+    ++characters;
+  }
+  if (characters <= limit) return line;
+  return line.substr(0, cut) + " … (" + std::to_string(characters) + " caractères)";
+}
 
 WindowModel::WindowModel()
     : texts_(static_cast<size_t>(WindowField::kCount)), front_end_(&DefaultFrontEnd()) {
@@ -42,9 +56,9 @@ void WindowModel::SetText(WindowField field, const std::string& text) {
   if (observer_) observer_->TextChanged(field, slot);
 }
 
-void WindowModel::AddMemoLine(const std::string& line) {
-  memo_.push_back(line);
-  if (observer_) observer_->MemoLineAdded(line);
+void WindowModel::AddMemoLine(std::string line) {
+  memo_.push_back(std::move(line));
+  if (observer_) observer_->MemoLineAdded(memo_.back());
 }
 
 void WindowModel::ClearMemo() {

@@ -40,6 +40,11 @@ class WindowObserver {
   virtual void ControlsVisibilityChanged(bool /*visible*/) {}
 };
 
+// The text a window shows for a memo line: the line itself up to `limit` characters;
+// a longer line is cut after `limit` characters and followed by
+// " … (" + its length in characters + " caractères)".
+std::string MemoDisplayText(const std::string& line, size_t limit);
+
 class WindowModel {
  public:
   WindowModel();
@@ -47,8 +52,10 @@ class WindowModel {
   const std::string& Text(WindowField field) const;
   void SetText(WindowField field, const std::string& text);
 
+  // Every line whole, however long: what a window shows may be shortened
+  // (MemoDisplayText), what is copied from it comes from here.
   const std::vector<std::string>& MemoLines() const { return memo_; }
-  void AddMemoLine(const std::string& line);
+  void AddMemoLine(std::string line);
   void ClearMemo();
 
   // Button1 ("Démarrer") and CBExport: shown for a manual start, hidden once a

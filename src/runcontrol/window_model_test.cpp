@@ -69,5 +69,18 @@ TEST(WindowModelTest, TimerClosesOnThirtiethTickAfterFlag) {
   EXPECT_EQ(fe.events, 131);
 }
 
+TEST(WindowModelTest, MemoLinesAreKeptWholeAndShownShortenedWithTheirLength) {
+  WindowModel w;
+  const std::string line = "-> Result : " + std::string(600, 'x') + "€é";
+  w.AddMemoLine(line);
+  EXPECT_EQ(w.MemoLines().back(), line);
+  // Characters, not bytes: "€" and "é" count one each, and are never cut in two.
+  EXPECT_EQ(MemoDisplayText(line, 1000), line);
+  EXPECT_EQ(MemoDisplayText(line, 614), line);
+  EXPECT_EQ(MemoDisplayText(line, 613), line.substr(0, line.size() - 2) + " … (614 caractères)");
+  EXPECT_EQ(MemoDisplayText(line, 9), "-> Result … (614 caractères)");
+  EXPECT_EQ(MemoDisplayText("", 0), "");
+}
+
 }  // namespace
 }  // namespace kalvex

@@ -87,13 +87,38 @@ void XMLParseException::RaiseWithPrefix(const std::string& prefix) const {
 
 XMLCursorPtr CreateXMLCursor() { return std::make_shared<TXMLCursor>(); }
 
+void TXMLCursor::Sync() const {
+  if (!list_ || !list_->Stale()) return;
+  // The tree this cursor walked was replaced by a load: nothing of it is left.
+  list_.reset();
+  index_ = -1;
+  current_ = nullptr;
+  end_ = true;
+}
+
 TXMLCursor::TXMLCursor(XMLDOMDocumentPtr document, std::shared_ptr<XMLNodeList> list)
-    : document_(std::move(document)), list_(std::move(list)) {
+    : list_(std::move(list)) {
+  Attach(std::move(document));
   First();
 }
 
+TXMLCursor::~TXMLCursor() {
+  if (document_) document_->RemoveHolder(this);
+}
+
+void TXMLCursor::Attach(XMLDOMDocumentPtr document) {
+  if (document_) document_->RemoveHolder(this);
+  document_ = std::move(document);
+  if (document_) document_->AddHolder(this);
+}
+
+void TXMLCursor::CollectHeldNodes(std::vector<XMLDOMNode>* nodes) const {
+  Sync();
+  if (current_ != nullptr) nodes->push_back(current_);
+}
+
 void TXMLCursor::EnsureDocument() {
-  if (!document_) document_ = std::make_shared<XMLDOMDocument>();
+  if (!document_) Attach(std::make_shared<XMLDOMDocument>());
 }
 
 void TXMLCursor::AfterLoad() {
@@ -116,6 +141,9 @@ void TXMLCursor::AfterLoad() {
 void TXMLCursor::Load(const std::string& file_name) {
   try {
     EnsureDocument();
+    // What was removed from the tree and is no longer held goes before the new tree
+    // comes, so that the two are never in memory together.
+    document_->FreeUnheldParked();
     XmlDocHandle parsed = xmldom::ParseFile(file_name);
     document_->ReplaceContent(parsed ? std::move(parsed) : xmldom::NewEmptyDocument());
     document_->set_written_declaration({});
@@ -129,6 +157,7 @@ void TXMLCursor::Load(const std::string& file_name) {
 
 void TXMLCursor::LoadXML(const std::string& text) {
   EnsureDocument();
+  document_->FreeUnheldParked();
   XmlDocHandle parsed = xmldom::ParseText(text);
   document_->ReplaceContent(parsed ? std::move(parsed) : xmldom::NewEmptyDocument());
   document_->set_written_declaration(xmldom::LeadingDeclaration(text));
@@ -136,9 +165,10 @@ void TXMLCursor::LoadXML(const std::string& text) {
 }
 
 XMLCursorPtr TXMLCursor::Select(const std::string& xpath) {
+  Sync();
   auto selected = std::make_shared<TXMLCursor>();
   if (current_ != nullptr) {
-    selected->document_ = document_;
+    selected->Attach(document_);
     if (xpath == "*")
       selected->list_ = XMLNodeList::Children(document_, current_);
     else
@@ -149,9 +179,13 @@ XMLCursorPtr TXMLCursor::Select(const std::string& xpath) {
   return selected;
 }
 
-bool TXMLCursor::Eof() const { return end_ || index_ == -1; }
+bool TXMLCursor::Eof() const {
+  Sync();
+  return end_ || index_ == -1;
+}
 
 void TXMLCursor::Next() {
+  Sync();
   int32_t count = list_ ? list_->Length() : 0;
   // A list that shrank under another cursor's edits also ends here.
   if (!list_ || index_ >= count - 1) {
@@ -163,6 +197,7 @@ void TXMLCursor::Next() {
 }
 
 void TXMLCursor::MoveTo(int32_t index) {
+  Sync();
   index_ = -1;
   end_ = true;
   current_ = nullptr;
@@ -180,13 +215,23 @@ void TXMLCursor::First() { MoveTo(0); }
 
 void TXMLCursor::Last() { MoveTo(Count() - 1); }
 
-int32_t TXMLCursor::Index() const { return index_; }
+int32_t TXMLCursor::Index() const {
+  Sync();
+  return index_;
+}
 
-int32_t TXMLCursor::Count() const { return list_ ? list_->Length() : 0; }
+int32_t TXMLCursor::Count() const {
+  Sync();
+  return list_ ? list_->Length() : 0;
+}
 
-std::string TXMLCursor::NodeName() const { return xmldom::NodeName(current_); }
+std::string TXMLCursor::NodeName() const {
+  Sync();
+  return xmldom::NodeName(current_);
+}
 
 std::string TXMLCursor::GetValue(const std::string& name) const {
+  Sync();
   if (current_ == nullptr) return {};
   if (name == ".") return xmldom::NodeText(current_);
   return xmldom::NodeText(xmldom::SelectFirst(*document_, current_, name));
@@ -195,6 +240,7 @@ std::string TXMLCursor::GetValue(const std::string& name) const {
 std::string TXMLCursor::ReadValue(const std::string& name) const { return GetValue(name); }
 
 void TXMLCursor::SetValue(const std::string& name, const std::string& value) {
+  Sync();
   if (current_ == nullptr) return;
   if (!name.empty() && name[0] == '@') {
     SetAttribute(name.substr(1), value);
@@ -212,11 +258,13 @@ void TXMLCursor::WriteValue(const std::string& name, const std::string& value) {
 }
 
 void TXMLCursor::SetAttribute(const std::string& name, const std::string& value) {
+  Sync();
   if (current_ == nullptr) return;
   xmldom::SetAttribute(*document_, current_, name, value);
 }
 
 void TXMLCursor::SetCDATA(const std::string& name, const std::string& value) {
+  Sync();
   if (current_ == nullptr) return;
   xmlNode* node = xmldom::SelectFirst(*document_, current_, name);
   if (node == nullptr)
@@ -241,6 +289,7 @@ XMLCursorPtr TXMLCursor::NewRootCursor(const std::string& name, const std::strin
 }
 
 XMLCursorPtr TXMLCursor::AppendChild(const std::string& name, const std::string& text) {
+  Sync();
   if (!document_) return NewRootCursor(name, text);
   if (current_ == nullptr) throw XMLException("TXMLCursor.AppendChild - EOF");
   return InsertElement(current_, nullptr, name, text, false);
@@ -262,6 +311,7 @@ XMLCursorPtr TXMLCursor::InsertElement(XMLDOMNode parent, XMLDOMNode before,
 }
 
 XMLCursorPtr TXMLCursor::InsertBefore(const std::string& name, const std::string& text) {
+  Sync();
   if (!document_) return NewRootCursor(name, text);
   xmlNode* parent = xmldom::DomParent(current_);
   if (current_ == nullptr || parent == nullptr) return nullptr;
@@ -269,6 +319,7 @@ XMLCursorPtr TXMLCursor::InsertBefore(const std::string& name, const std::string
 }
 
 XMLCursorPtr TXMLCursor::InsertAfter(const std::string& name, const std::string& text) {
+  Sync();
   if (!document_) return NewRootCursor(name, text);
   xmlNode* parent = xmldom::DomParent(current_);
   if (current_ == nullptr || parent == nullptr) return nullptr;
@@ -276,12 +327,14 @@ XMLCursorPtr TXMLCursor::InsertAfter(const std::string& name, const std::string&
 }
 
 XMLCursorPtr TXMLCursor::InsertFirstChild(const std::string& name, const std::string& text) {
+  Sync();
   if (!document_) return NewRootCursor(name, text);
   if (current_ == nullptr) return nullptr;
   return InsertElement(current_, current_->children, name, text, true);
 }
 
 void TXMLCursor::AppendXMLCursor(const XMLCursorPtr& other) {
+  Sync();
   if (!other) return;
   std::vector<XMLDOMNode> nodes = other->ListedNodes();
   if (nodes.empty()) return;
@@ -306,12 +359,14 @@ void TXMLCursor::AppendXMLCursor(const XMLCursorPtr& other) {
 }
 
 void TXMLCursor::ReplaceWithXMLCursor(const XMLCursorPtr& other) {
+  Sync();
   if (!document_) throw XMLException("TXMLCursor.ReplaceWithXMLCursor - FXMLDOMDocument = nil");
   xmlNode* parent = xmldom::DomParent(current_);
   if (current_ == nullptr || parent == nullptr || !other) return;
   // A cursor without node list (never loaded, or its load failed) replaces nothing: the
   // current node stays.
   const auto* other_cursor = dynamic_cast<const TXMLCursor*>(other.get());
+  if (other_cursor != nullptr) other_cursor->Sync();
   if (other_cursor != nullptr ? !other_cursor->list_ : !other->Document()) return;
   std::vector<XmlNodeHandle> copies;
   for (XMLDOMNode node : other->ListedNodes())
@@ -335,6 +390,7 @@ void TXMLCursor::ReplaceWithXMLCursor(const XMLCursorPtr& other) {
 }
 
 void TXMLCursor::Delete() {
+  Sync();
   if (current_ == nullptr || xmldom::DomParent(current_) == nullptr) return;
   document_->Park(current_);
   if (list_) {
@@ -355,6 +411,7 @@ XMLCursorPtr TXMLCursor::SelectDocument() {
 }
 
 std::string TXMLCursor::XML() const {
+  Sync();
   if (current_ == nullptr) return {};
   xmlNode* parent = xmldom::DomParent(current_);
   if (parent != nullptr && xmldom::DomParent(parent) != nullptr)
@@ -363,6 +420,7 @@ std::string TXMLCursor::XML() const {
 }
 
 std::string TXMLCursor::ParentXML() const {
+  Sync();
   if (current_ == nullptr) return {};
   xmlNode* parent = xmldom::DomParent(current_);
   if (parent == nullptr) return XML();
@@ -372,6 +430,7 @@ std::string TXMLCursor::ParentXML() const {
 }
 
 std::string TXMLCursor::PrettyXML() const {
+  Sync();
   if (current_ == nullptr) return {};
   try {
     XSLProcPtr processor = CreateXSLProc();
@@ -384,25 +443,36 @@ std::string TXMLCursor::PrettyXML() const {
   }
 }
 
-void TXMLCursor::Save(const std::string& file_name) const {
-  if (!document_) return;
-  const std::string prefix = "TXMLCursor.Save FileName: \"" + file_name + "\"";
-  try {
-    CreateFolder(FolderPart(file_name));
-    platform::WriteFileAtomically(
-        file_name, xmldom::EncodeDocument(document_->doc(), document_->written_declaration()));
-  } catch (const XMLException& e) {
-    e.RaiseWithPrefix(prefix);
-  } catch (const IoError& e) {
-    throw IoError(e.code(), prefix + kCrLf + e.what());
+void TXMLCursor::Save(const std::string& file_name) const { SaveToFiles({file_name}); }
+
+void TXMLCursor::SaveToFiles(const std::vector<std::string>& file_names) const {
+  if (!document_ || file_names.empty()) return;
+  std::string bytes;
+  for (const std::string& file_name : file_names) {
+    const std::string prefix = "TXMLCursor.Save FileName: \"" + file_name + "\"";
+    try {
+      CreateFolder(FolderPart(file_name));
+      // Serialised once, for the first file; the others get the same bytes.
+      if (&file_name == &file_names.front())
+        bytes = xmldom::EncodeDocument(document_->doc(), document_->written_declaration());
+      platform::WriteFileAtomically(file_name, bytes);
+    } catch (const XMLException& e) {
+      e.RaiseWithPrefix(prefix);
+    } catch (const IoError& e) {
+      throw IoError(e.code(), prefix + kCrLf + e.what());
+    }
   }
 }
 
 XMLDOMDocumentPtr TXMLCursor::Document() const { return document_; }
 
-XMLDOMNode TXMLCursor::CurrentNode() const { return current_; }
+XMLDOMNode TXMLCursor::CurrentNode() const {
+  Sync();
+  return current_;
+}
 
 std::vector<XMLDOMNode> TXMLCursor::ListedNodes() const {
+  Sync();
   if (!list_) return {};
   return list_->Nodes();
 }

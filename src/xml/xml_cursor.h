@@ -12,9 +12,15 @@
 // IoError) whose message is the text the user sees; a layer that adds context raises an
 // error of the same kind whose message is its prefix, CR LF and the inner message.
 //
-// Nodes removed from a document (Delete, ReplaceWithXMLCursor, SetValue, a new Load)
-// stay allocated until the document goes, so no cursor ever holds a dangling node;
-// every cursor's node list drops the nodes that left the document.
+// Nodes removed from a document (Delete, ReplaceWithXMLCursor, SetValue) stay allocated
+// until the document's content is replaced or the document goes, so no cursor ever
+// holds a dangling node; every cursor's node list drops the nodes that left the
+// document. Load and LoadXML free the earlier tree: every other cursor of the document
+// then has no node list and is at end, as a selection that found nothing.
+//
+// GetValue, SetValue and Select with a plain element name ("ModeleVersion") walk the
+// current node's children instead of evaluating XPath, with the same result; each
+// document keeps one XPath context for the expressions that are evaluated.
 //
 // Cursors keep no locks: a document and all its cursors are used from one thread.
 #pragma once
@@ -76,6 +82,17 @@ using XMLDOMNode = ::_xmlNode*;
 class IXMLCursor;
 using XMLCursorPtr = std::shared_ptr<IXMLCursor>;
 
+// A cursor or a node list: something that refers to nodes of a document, asked which
+// before removed nodes are freed.
+class XMLNodeHolder {
+ public:
+  // Adds every node it refers to.
+  virtual void CollectHeldNodes(std::vector<XMLDOMNode>* nodes) const = 0;
+
+ protected:
+  ~XMLNodeHolder() = default;
+};
+
 // The record-set view. Operations that give a cursor give a new one, or nullptr where
 // "no cursor" is stated. Eof stands for the end-of-list test (the name EOF is taken
 // by the C library).
@@ -134,6 +151,11 @@ class IXMLCursor {
   // Writes the document in the encoding its declaration names (UTF-8 when none),
   // creating missing folders. `file_name` is in the tool's "\"-separated form.
   virtual void Save(const std::string& file_name) const = 0;
+  // Save to each file in turn: the files get the same bytes. Stops at the first
+  // failure, with the error Save gives for that file. TXMLCursor serialises once.
+  virtual void SaveToFiles(const std::vector<std::string>& file_names) const {
+    for (const std::string& file_name : file_names) Save(file_name);
+  }
   // Cursor over what `xpath` finds from the current node ("*": all child nodes).
   virtual XMLCursorPtr Select(const std::string& xpath) = 0;
   // Sets (creates or replaces) an attribute of the current element.
@@ -187,11 +209,14 @@ using XSLProcPtr = std::shared_ptr<IXSLProc>;
 class XMLNodeList;
 
 // The cursor over a libxml2 document.
-class TXMLCursor final : public IXMLCursor {
+class TXMLCursor final : public IXMLCursor, private XMLNodeHolder {
  public:
   TXMLCursor() = default;
   // A cursor sharing `document`, walking `list`, moved First.
   TXMLCursor(XMLDOMDocumentPtr document, std::shared_ptr<XMLNodeList> list);
+  ~TXMLCursor() override;
+  TXMLCursor(const TXMLCursor&) = delete;
+  TXMLCursor& operator=(const TXMLCursor&) = delete;
 
   XMLCursorPtr AppendChild(const std::string& name, const std::string& text) override;
   void AppendXMLCursor(const XMLCursorPtr& other) override;
@@ -213,6 +238,7 @@ class TXMLCursor final : public IXMLCursor {
   int32_t Index() const override;
   void ReplaceWithXMLCursor(const XMLCursorPtr& other) override;
   void Save(const std::string& file_name) const override;
+  void SaveToFiles(const std::vector<std::string>& file_names) const override;
   XMLCursorPtr Select(const std::string& xpath) override;
   void SetAttribute(const std::string& name, const std::string& value) override;
   void SetValue(const std::string& name, const std::string& value) override;
@@ -228,6 +254,11 @@ class TXMLCursor final : public IXMLCursor {
   std::vector<XMLDOMNode> ListedNodes() const override;
 
  private:
+  // Drops the node list and the position when the document's content was replaced.
+  void Sync() const;
+  // Shares `document` from now on (registered as one of its holders).
+  void Attach(XMLDOMDocumentPtr document);
+  void CollectHeldNodes(std::vector<XMLDOMNode>* nodes) const override;
   void EnsureDocument();
   void AfterLoad();
   XMLCursorPtr NewRootCursor(const std::string& name, const std::string& text);
@@ -235,10 +266,10 @@ class TXMLCursor final : public IXMLCursor {
                              const std::string& text, bool stand_first);
 
   XMLDOMDocumentPtr document_;
-  std::shared_ptr<XMLNodeList> list_;
-  int32_t index_ = -1;
-  XMLDOMNode current_ = nullptr;
-  bool end_ = true;
+  mutable std::shared_ptr<XMLNodeList> list_;
+  mutable int32_t index_ = -1;
+  mutable XMLDOMNode current_ = nullptr;
+  mutable bool end_ = true;
 };
 
 // A new, empty cursor: no document, no list, index -1, at end.

@@ -220,14 +220,47 @@ TEST(XMLCursorLoad, LoadXMLReadsTheTextWhateverItsDeclarationNames) {
 }
 
 TEST(XMLCursorLoad, NewLoadReplacesTheSharedDocument) {
-  XMLCursorPtr cursor = Loaded("<a><b>1</b></a>");
+  XMLCursorPtr cursor = Loaded("<a><b>1</b><c/></a>");
   XMLCursorPtr other = cursor->Select("/a/b");
+  XMLCursorPtr children = cursor->Select("*");
+  XMLCursorPtr deleted = cursor->Select("c");
+  cursor->Select("c")->Delete();  // parked, and freed with the rest of the tree
   cursor->LoadXML("<z><b>2</b></z>");
   EXPECT_EQ(cursor->Document(), other->Document());
   EXPECT_EQ(cursor->Select("/z/b")->GetValue("."), "2");
-  EXPECT_EQ(other->Count(), 0);
-  // The node the other cursor stood on is gone from the document but still readable.
-  EXPECT_EQ(other->GetValue("."), "1");
+  // The earlier tree is gone: cursors over it are empty and at end, whatever they do.
+  for (const XMLCursorPtr& stale : {other, children, deleted}) {
+    EXPECT_TRUE(stale->Eof());
+    EXPECT_EQ(stale->Count(), 0);
+    EXPECT_EQ(stale->Index(), -1);
+    EXPECT_EQ(stale->CurrentNode(), nullptr);
+    EXPECT_EQ(stale->GetValue("."), "");
+    EXPECT_EQ(stale->XML(), "");
+    EXPECT_TRUE(stale->ListedNodes().empty());
+    EXPECT_EQ(stale->Select("*")->Document(), nullptr);
+    stale->SetValue("b", "3");
+    stale->Delete();
+    stale->Next();
+    stale->MoveTo(0);
+    EXPECT_EQ(stale->InsertAfter("n", ""), nullptr);
+  }
+  EXPECT_EQ(cursor->XML(), "<z><b>2</b></z>\n");
+  // A cursor that stood on the old tree can load again.
+  other->LoadXML("<y/>");
+  EXPECT_EQ(cursor->NodeName(), "");
+  EXPECT_EQ(other->NodeName(), "y");
+}
+
+TEST(XMLCursorLoad, NamespacesAndAbsolutePathsFollowANewLoad) {
+  XMLCursorPtr cursor = Loaded("<r xmlns:a=\"urn:a\"><a:x>1</a:x></r>");
+  EXPECT_EQ(cursor->Select("a:x")->GetValue("."), "1");
+  cursor->LoadXML("<s xmlns:b=\"urn:b\"><b:x>2</b:x><y>3</y></s>");
+  EXPECT_EQ(cursor->Select("b:x")->GetValue("."), "2");
+  EXPECT_EQ(cursor->Select("/s/y")->GetValue("."), "3");
+  EXPECT_THROW(cursor->Select("a:x"), XMLException);  // the old prefix is not declared
+  // An evaluation that failed leaves nothing behind for the next one.
+  EXPECT_THROW(cursor->Select("/s/y["), XMLException);
+  EXPECT_EQ(cursor->Select("/s/*[position() = last()]")->GetValue("."), "3");
 }
 
 // ---------------------------------------------------------------------------------------
@@ -795,6 +828,29 @@ TEST(XMLCursorSave, CharacterOutsideTheEncodingBecomesACharacterReference) {
             "a\xE2\x86\x92"
             "b");
   EXPECT_EQ(again->GetValue("@k"), "\xE2\x86\x92");
+}
+
+TEST(XMLCursorSave, SaveToFilesWritesTheSameBytesUnderEveryName) {
+  TempDir dir;
+  XMLCursorPtr doc = Loaded("<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?><r>\xE2\x82\xAC</r>");
+  doc->SaveToFiles({dir.path() + "\\a\\stamp.xml", dir.path() + "\\b\\export.xml"});
+  const std::string expected = "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?>\n<r>\xA4</r>\n";
+  EXPECT_EQ(ReadFile(dir / "a/stamp.xml"), expected);
+  EXPECT_EQ(ReadFile(dir / "b/export.xml"), expected);
+  // A name that cannot be written stops the saves with Save's error for that name; the
+  // files before it are written.
+  WriteFile(dir / "blocked", "a file where a folder should be");
+  const std::string blocked = dir.path() + "\\blocked\\export.xml";
+  const std::string message = MessageOf([&] {
+    doc->SaveToFiles({dir / "first.xml", blocked, dir / "never.xml"});
+  });
+  EXPECT_THAT(message, StartsWith("TXMLCursor.Save FileName: \"" + blocked + "\"\r\n"));
+  EXPECT_EQ(message, MessageOf([&] { doc->Save(blocked); }));
+  EXPECT_EQ(ReadFile(dir / "first.xml"), expected);
+  EXPECT_FALSE(PathExists(dir / "never.xml"));
+  // Nothing to save: no file.
+  CreateXMLCursor()->SaveToFiles({dir / "none.xml"});
+  EXPECT_FALSE(PathExists(dir / "none.xml"));
 }
 
 TEST(XMLCursorSave, FailedWriteKeepsTheEarlierFile) {

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <unordered_set>
 
 #include "platform/code_page.h"
 #include "platform/platform.h"
@@ -34,19 +35,14 @@ using XmlString = std::unique_ptr<xmlChar, XmlCharDeleter>;
 struct ParserCtxtDeleter {
   void operator()(xmlParserCtxt* c) const { xmlFreeParserCtxt(c); }
 };
-struct XPathContextDeleter {
-  void operator()(xmlXPathContext* c) const { xmlXPathFreeContext(c); }
-};
 struct XPathObjectDeleter {
   void operator()(xmlXPathObject* o) const { xmlXPathFreeObject(o); }
-};
-struct BufferDeleter {
-  void operator()(xmlBuffer* b) const { xmlBufferFree(b); }
 };
 
 const char kOneTopLevelElement[] = "Only one top level element is allowed in an XML document.";
 
-constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_BIG_LINES;
+// Short texts are kept inside their nodes (XML_PARSE_COMPACT), as xmllint does.
+constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_COMPACT;
 constexpr int kSaveOptions = XML_SAVE_NO_EMPTY;
 
 std::string TrimLineEnd(std::string s) {
@@ -238,12 +234,16 @@ std::string DeclarationText(const xmlDoc* doc) {
   return decl + "?>";
 }
 
-// Serialises through a save context into memory; `dump` writes into the context.
+// Serialises through a save context, appending to `out` as libxml2 writes; `dump`
+// writes into the context.
+int AppendToString(void* out, const char* buffer, int length) {
+  static_cast<std::string*>(out)->append(buffer, static_cast<size_t>(length));
+  return length;
+}
+
 template <typename Dump>
-std::string SaveToString(const char* encoding, int options, Dump dump) {
-  std::unique_ptr<xmlBuffer, BufferDeleter> buffer(xmlBufferCreate());
-  if (!buffer) throw XMLException("Out of memory while serialising the document.");
-  xmlSaveCtxt* ctxt = xmlSaveToBuffer(buffer.get(), encoding, options);
+void SaveInto(std::string& out, const char* encoding, int options, Dump dump) {
+  xmlSaveCtxt* ctxt = xmlSaveToIO(&AppendToString, nullptr, &out, encoding, options);
   if (ctxt == nullptr)
     throw XMLException(std::string("Unsupported encoding: ") + (encoding ? encoding : ""));
   DiagnosticCapture capture;
@@ -255,8 +255,6 @@ std::string SaveToString(const char* encoding, int options, Dump dump) {
                        std::string(encoding ? std::string(" in ") + encoding : "") +
                        (detail.empty() ? "." : ": " + detail));
   }
-  return std::string(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
-                     static_cast<size_t>(xmlBufferLength(buffer.get())));
 }
 
 std::string XPathReason(const DiagnosticCapture& capture, xmlXPathContext* ctx) {
@@ -282,19 +280,66 @@ bool CanHoldChildren(const xmlNode* node) {
 XMLDOMDocument::XMLDOMDocument() : doc_(xmldom::NewEmptyDocument()) {}
 
 XMLDOMDocument::~XMLDOMDocument() {
-  // Parked nodes go before the documents whose dictionaries hold their names.
-  for (auto it = parked_.rbegin(); it != parked_.rend(); ++it) {
-    xmlNode* node = *it;
-    if (node->type == XML_ATTRIBUTE_NODE)
-      xmlFreeProp(reinterpret_cast<xmlAttr*>(node));
-    else
-      xmlFreeNode(node);
+  xpath_.reset();
+  FreeParked();
+}
+
+namespace {
+
+void FreeUnlinked(xmlNode* node) {
+  if (node->type == XML_ATTRIBUTE_NODE)
+    xmlFreeProp(reinterpret_cast<xmlAttr*>(node));
+  else
+    xmlFreeNode(node);
+}
+
+// True when the subtree of `root` (attributes included) holds one of the nodes.
+bool SubtreeHolds(xmlNode* root, const std::unordered_set<xmlNode*>& nodes) {
+  std::vector<xmlNode*> pending{root};
+  while (!pending.empty()) {
+    xmlNode* node = pending.back();
+    pending.pop_back();
+    if (nodes.count(node) != 0) return true;
+    if (node->type == XML_ELEMENT_NODE)
+      for (xmlAttr* attr = node->properties; attr != nullptr; attr = attr->next)
+        pending.push_back(reinterpret_cast<xmlNode*>(attr));
+    if (node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE)
+      for (xmlNode* child = node->children; child != nullptr; child = child->next)
+        pending.push_back(child);
   }
+  return false;
+}
+
+}  // namespace
+
+void XMLDOMDocument::FreeParked() {
+  // Parked nodes go before the document whose dictionary holds their names.
+  for (auto it = parked_.rbegin(); it != parked_.rend(); ++it) FreeUnlinked(*it);
+  parked_.clear();
+}
+
+void XMLDOMDocument::FreeUnheldParked() {
+  if (parked_.empty()) return;
+  std::vector<xmlNode*> held;
+  for (const XMLNodeHolder* holder : holders_) holder->CollectHeldNodes(&held);
+  const std::unordered_set<xmlNode*> held_set(held.begin(), held.end());
+  std::vector<xmlNode*> kept;
+  for (xmlNode* root : parked_) {
+    if (SubtreeHolds(root, held_set))
+      kept.push_back(root);
+    else
+      FreeUnlinked(root);
+  }
+  parked_ = std::move(kept);
+  ++sweeps_;
+  ++generation_;
 }
 
 void XMLDOMDocument::ReplaceContent(XmlDocHandle parsed) {
-  old_docs_.push_back(std::move(doc_));
+  xpath_.reset();
+  FreeParked();
   doc_ = std::move(parsed);
+  ++epoch_;
   ++generation_;
 }
 
@@ -308,6 +353,24 @@ bool XMLDOMDocument::Contains(xmlNode* node) const {
   if (node == nullptr || node->type == XML_NAMESPACE_DECL) return false;
   while (node->parent != nullptr) node = node->parent;
   return node == doc_node();
+}
+
+void XMLDOMDocument::set_namespaces(std::vector<std::pair<std::string, std::string>> ns) {
+  namespaces_ = std::move(ns);
+  xpath_.reset();
+}
+
+xmlXPathContext* XMLDOMDocument::XPathContext() {
+  if (xpath_) return xpath_.get();
+  std::unique_ptr<xmlXPathContext, XPathContextDeleter> ctx(xmlXPathNewContext(doc_.get()));
+  if (!ctx) throw XMLException("Out of memory while creating an XPath context.");
+  for (const auto& [prefix, uri] : namespaces_)
+    if (xmlXPathRegisterNs(ctx.get(), X(prefix), X(uri)) != 0)
+      throw XMLException("The namespace prefix \"" + prefix + "\" cannot be registered.");
+  // Result objects are recycled between evaluations.
+  xmlXPathContextSetCache(ctx.get(), 1, -1, 0);
+  xpath_ = std::move(ctx);
+  return xpath_.get();
 }
 
 namespace xmldom {
@@ -347,6 +410,22 @@ XmlDocHandle ParseText(const std::string& text, bool drop_blank_text) {
 
 XmlDocHandle ParseText(const std::string& text) { return ParseText(text, true); }
 
+namespace {
+
+int ReadFromStream(void* stream, char* buffer, int length) {
+  auto* in = static_cast<std::istream*>(stream);
+  in->read(buffer, length);
+  return in->bad() ? -1 : static_cast<int>(in->gcount());
+}
+
+// The whole file, for quoting the line of a parse error.
+std::string ReadWholeFile(const std::string& file_name) {
+  std::ifstream in(FsPath(file_name), std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
 XmlDocHandle ParseFile(const std::string& file_name, bool drop_blank_text) {
   const std::string native = platform::NativePath(file_name);
   std::ifstream in(FsPath(file_name), std::ios::binary);
@@ -355,21 +434,26 @@ XmlDocHandle ParseFile(const std::string& file_name, bool drop_blank_text) {
     throw XMLParseException(XML_IO_LOAD_ERROR, 0, 0, file_name, "",
                             platform::SystemErrorText(err ? err : ENOENT));
   }
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad())
-    throw XMLParseException(XML_IO_LOAD_ERROR, 0, 0, file_name, "",
-                            platform::SystemErrorText(errno ? errno : EIO));
-  if (bytes.size() > static_cast<size_t>(INT_MAX))
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.fail() ? 0 : static_cast<std::streamoff>(in.tellg());
+  in.clear();
+  in.seekg(0, std::ios::beg);
+  if (size > static_cast<std::streamoff>(INT_MAX))
     throw XMLParseException(XML_ERR_NO_MEMORY, 0, 0, file_name, "", "The file is too large.");
   std::unique_ptr<xmlParserCtxt, ParserCtxtDeleter> ctxt(xmlNewParserCtxt());
   if (!ctxt) throw XMLException("Out of memory while creating a parser.");
   DiagnosticCapture capture;
-  // The native name is the document's address, against which relative references resolve.
-  XmlDocHandle doc(xmlCtxtReadMemory(ctxt.get(), bytes.data(), static_cast<int>(bytes.size()),
-                                     native.c_str(), nullptr, kParseOptions));
+  // Read as the parser goes, so that the file's bytes and its tree are never both in
+  // memory. The native name is the document's address, against which relative
+  // references resolve.
+  XmlDocHandle doc(xmlCtxtReadIO(ctxt.get(), &ReadFromStream, nullptr, &in, native.c_str(), nullptr,
+                                 kParseOptions));
+  if (in.bad())
+    throw XMLParseException(XML_IO_LOAD_ERROR, 0, 0, file_name, "",
+                            platform::SystemErrorText(errno ? errno : EIO));
   if (!doc) {
     const Diagnostic* d = capture.First();
-    if (d != nullptr && d->code != 0) RaiseParseError(*d, file_name, bytes);
+    if (d != nullptr && d->code != 0) RaiseParseError(*d, file_name, ReadWholeFile(file_name));
     return nullptr;
   }
   if (drop_blank_text) DropBlankText(reinterpret_cast<xmlNode*>(doc.get()));
@@ -411,6 +495,10 @@ xmlNode* DomParent(xmlNode* node) {
 
 std::string NodeText(xmlNode* node) {
   if (node == nullptr) return {};
+  // The common field: an element holding one text.
+  if (node->type == XML_ELEMENT_NODE && node->children != nullptr &&
+      node->children->next == nullptr && node->children->type == XML_TEXT_NODE)
+    return S(node->children->content);
   XmlString content(xmlNodeGetContent(node));
   return S(content.get());
 }
@@ -443,25 +531,54 @@ void SetNodeText(XMLDOMDocument& document, xmlNode* node, const std::string& val
   }
 }
 
-std::vector<xmlNode*> SelectNodes(const XMLDOMDocument& document, xmlNode* context,
-                                  const std::string& xpath) {
+bool IsPlainChildName(std::string_view name) {
+  if (name.empty()) return false;
+  auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; };
+  if (!letter(name.front())) return false;
+  for (char c : name)
+    if (!letter(c) && !(c >= '0' && c <= '9') && c != '-' && c != '.') return false;
+  return true;
+}
+
+namespace {
+
+// Calls visit(child) for the child elements child::name finds, in document order, until
+// it returns false. False when the walk does not apply (name or context of another kind).
+template <typename Visit>
+bool WalkChildElements(xmlNode* context, std::string_view name, Visit visit) {
+  if (context == nullptr || !IsPlainChildName(name)) return false;
+  // The child axis of other nodes (texts, attributes...) is for XPath to walk.
+  if (context->type != XML_ELEMENT_NODE && context->type != XML_DOCUMENT_NODE) return false;
+  for (xmlNode* child = context->children; child != nullptr; child = child->next) {
+    // An unprefixed name test finds elements in no namespace only.
+    if (child->type != XML_ELEMENT_NODE || child->ns != nullptr || child->name == nullptr) continue;
+    if (name == reinterpret_cast<const char*>(child->name) && !visit(child)) break;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<xmlNode*> EvaluateXPath(XMLDOMDocument& document, xmlNode* context,
+                                    const std::string& xpath) {
   xmlDoc* doc =
       context->type == XML_DOCUMENT_NODE ? reinterpret_cast<xmlDoc*>(context) : context->doc;
   if (doc == nullptr) doc = document.doc();
-  std::unique_ptr<xmlXPathContext, XPathContextDeleter> ctx(xmlXPathNewContext(doc));
-  if (!ctx) throw XMLException("Out of memory while evaluating \"" + xpath + "\".");
+  xmlXPathContext* ctx = document.XPathContext();
   DiagnosticCapture capture;
+  // Everything an evaluation reads from the context is set afresh: the context is shared.
+  ctx->doc = doc;
+  ctx->node = context;
+  ctx->contextSize = -1;
+  ctx->proximityPosition = -1;
   ctx->error = &OnXPathError;
   ctx->userData = &capture;
-  ctx->node = context;
-  for (const auto& [prefix, uri] : document.namespaces())
-    if (xmlXPathRegisterNs(ctx.get(), X(prefix), X(uri)) != 0)
-      throw XMLException("The namespace prefix \"" + prefix + "\" cannot be registered.");
-  std::unique_ptr<xmlXPathObject, XPathObjectDeleter> result(
-      xmlXPathEvalExpression(X(xpath), ctx.get()));
+  xmlResetError(&ctx->lastError);
+  std::unique_ptr<xmlXPathObject, XPathObjectDeleter> result(xmlXPathEvalExpression(X(xpath), ctx));
+  ctx->userData = nullptr;
+  ctx->error = nullptr;
   if (!result)
-    throw XMLException("Invalid XPath expression \"" + xpath +
-                       "\": " + XPathReason(capture, ctx.get()));
+    throw XMLException("Invalid XPath expression \"" + xpath + "\": " + XPathReason(capture, ctx));
   if (result->type != XPATH_NODESET)
     throw XMLException("The XPath expression \"" + xpath + "\" does not give nodes.");
   std::vector<xmlNode*> nodes;
@@ -476,8 +593,25 @@ std::vector<xmlNode*> SelectNodes(const XMLDOMDocument& document, xmlNode* conte
   return nodes;
 }
 
-xmlNode* SelectFirst(const XMLDOMDocument& document, xmlNode* context, const std::string& xpath) {
-  std::vector<xmlNode*> nodes = SelectNodes(document, context, xpath);
+std::vector<xmlNode*> SelectNodes(XMLDOMDocument& document, xmlNode* context,
+                                  const std::string& xpath) {
+  std::vector<xmlNode*> nodes;
+  if (WalkChildElements(context, xpath, [&nodes](xmlNode* child) {
+        nodes.push_back(child);
+        return true;
+      }))
+    return nodes;
+  return EvaluateXPath(document, context, xpath);
+}
+
+xmlNode* SelectFirst(XMLDOMDocument& document, xmlNode* context, const std::string& xpath) {
+  xmlNode* first = nullptr;
+  if (WalkChildElements(context, xpath, [&first](xmlNode* child) {
+        first = child;
+        return false;
+      }))
+    return first;
+  std::vector<xmlNode*> nodes = EvaluateXPath(document, context, xpath);
   return nodes.empty() ? nullptr : nodes.front();
 }
 
@@ -607,14 +741,16 @@ xmlNode* InsertChild(XMLDOMDocument& document, xmlNode* parent, XmlNodeHandle ch
 }
 
 std::string SerializeNode(xmlNode* node) {
-  return SaveToString("UTF-8", kSaveOptions | XML_SAVE_NO_DECL,
-                      [node](xmlSaveCtxt* ctxt) { return xmlSaveTree(ctxt, node); });
+  std::string text;
+  SaveInto(text, "UTF-8", kSaveOptions | XML_SAVE_NO_DECL,
+           [node](xmlSaveCtxt* ctxt) { return xmlSaveTree(ctxt, node); });
+  return text;
 }
 
 std::string SerializeDocument(xmlDoc* doc) {
   std::string text = HasDeclaration(doc) ? DeclarationText(doc) + "\n" : std::string();
-  text += SaveToString("UTF-8", kSaveOptions | XML_SAVE_NO_DECL,
-                       [doc](xmlSaveCtxt* ctxt) { return xmlSaveDoc(ctxt, doc); });
+  SaveInto(text, "UTF-8", kSaveOptions | XML_SAVE_NO_DECL,
+           [doc](xmlSaveCtxt* ctxt) { return xmlSaveDoc(ctxt, doc); });
   return text;
 }
 
@@ -627,12 +763,16 @@ std::string EncodeDocument(xmlDoc* doc, const std::string& written_declaration) 
   const bool wide = upper.starts_with("UTF-16") || upper.starts_with("UTF-32") ||
                     upper.starts_with("UCS") || upper.starts_with("UTF16") ||
                     upper.starts_with("UTF32");
-  if (written_declaration.empty() || wide)
-    return SaveToString(encoding.c_str(), kSaveOptions,
-                        [doc](xmlSaveCtxt* ctxt) { return xmlSaveDoc(ctxt, doc); });
-  return written_declaration + "\n" +
-         SaveToString(encoding.c_str(), kSaveOptions | XML_SAVE_NO_DECL,
-                      [doc](xmlSaveCtxt* ctxt) { return xmlSaveDoc(ctxt, doc); });
+  std::string bytes;
+  if (written_declaration.empty() || wide) {
+    SaveInto(bytes, encoding.c_str(), kSaveOptions,
+             [doc](xmlSaveCtxt* ctxt) { return xmlSaveDoc(ctxt, doc); });
+    return bytes;
+  }
+  bytes = written_declaration + "\n";
+  SaveInto(bytes, encoding.c_str(), kSaveOptions | XML_SAVE_NO_DECL,
+           [doc](xmlSaveCtxt* ctxt) { return xmlSaveDoc(ctxt, doc); });
+  return bytes;
 }
 
 std::string LeadingDeclaration(std::string_view text) {

@@ -1,19 +1,24 @@
 // The DOM under the cursor: a libxml2 document shared by a family of cursors, and the
 // one place where libxml2 is called and its failures become XMLExceptions.
 //
-// Nodes never die while the document lives: what leaves the tree (removed nodes,
-// replaced content, the whole tree of an earlier load) is unlinked and parked here,
-// and freed only with the document. Every change of the tree's structure bumps a
-// generation number so that node lists know when to look again.
+// No cursor ever reaches a freed node. What leaves the tree (removed nodes, replaced
+// texts) is unlinked and parked here; a parked node is freed only once no cursor or
+// node list refers to it or to anything inside it (the holders are asked before a new
+// load), or with the document. A load frees the earlier tree and starts a new epoch:
+// node lists made before it are stale from then on and show no node.
+// Every change of the tree's structure bumps a generation number so that node lists
+// know when to look again.
 #pragma once
 
 #include <libxml/tree.h>
+#include <libxml/xpath.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -32,6 +37,10 @@ struct XmlNodeDeleter {
 };
 using XmlNodeHandle = std::unique_ptr<xmlNode, XmlNodeDeleter>;
 
+struct XPathContextDeleter {
+  void operator()(xmlXPathContext* context) const { xmlXPathFreeContext(context); }
+};
+
 class XMLDOMDocument {
  public:
   // A new, empty document (no declaration, no root).
@@ -44,27 +53,39 @@ class XMLDOMDocument {
   // The document node, as a node (the parent of the top-level nodes).
   xmlNode* doc_node() const { return reinterpret_cast<xmlNode*>(doc_.get()); }
 
-  // Puts a freshly parsed tree in place of the current one; the old tree is parked.
+  // Puts a freshly parsed tree in place of the current one, frees the old tree and
+  // every node parked from it, and starts a new epoch.
   void ReplaceContent(XmlDocHandle parsed);
   // Unlinks the node from the tree and keeps it until the document goes.
   void Park(xmlNode* node);
+  // Frees the parked nodes that no holder refers to, nor to any node inside them.
+  void FreeUnheldParked();
+  // Holders register for their life (or until they leave the document).
+  void AddHolder(const XMLNodeHolder* holder) { holders_.insert(holder); }
+  void RemoveHolder(const XMLNodeHolder* holder) { holders_.erase(holder); }
+  // How many times parked nodes were freed: positions in parked() are not kept across.
+  uint64_t sweeps() const { return sweeps_; }
   // Records a structural change made without Park (insertions).
   void Touch() { ++generation_; }
   uint64_t generation() const { return generation_; }
 
   // Every node parked so far, in the order parked.
   const std::vector<xmlNode*>& parked() const { return parked_; }
-  // How many times the content was replaced by a load.
-  size_t replacements() const { return old_docs_.size(); }
+  // How many times the content was replaced by a load: nodes of an earlier epoch are
+  // gone.
+  uint64_t epoch() const { return epoch_; }
 
   // True when the node is part of the current tree (reaches the document node).
   bool Contains(xmlNode* node) const;
 
   // Prefix/URI pairs usable in XPath expressions (the root element's declarations).
   const std::vector<std::pair<std::string, std::string>>& namespaces() const { return namespaces_; }
-  void set_namespaces(std::vector<std::pair<std::string, std::string>> ns) {
-    namespaces_ = std::move(ns);
-  }
+  void set_namespaces(std::vector<std::pair<std::string, std::string>> ns);
+
+  // The XPath context of the current content, made on first use with the namespace
+  // table registered and kept for every later evaluation; made again after a load or
+  // a change of the table.
+  xmlXPathContext* XPathContext();
 
   // The XML declaration exactly as the parsed text wrote it ("" when it had none or
   // came from a file); Save writes it back as written.
@@ -72,11 +93,16 @@ class XMLDOMDocument {
   void set_written_declaration(std::string text) { written_declaration_ = std::move(text); }
 
  private:
+  void FreeParked();
+
   XmlDocHandle doc_;
   std::vector<xmlNode*> parked_;
-  std::vector<XmlDocHandle> old_docs_;
   std::vector<std::pair<std::string, std::string>> namespaces_;
+  std::unique_ptr<xmlXPathContext, XPathContextDeleter> xpath_;
+  std::unordered_set<const XMLNodeHolder*> holders_;
   uint64_t generation_ = 0;
+  uint64_t epoch_ = 0;
+  uint64_t sweeps_ = 0;
   std::string written_declaration_;
 };
 
@@ -102,11 +128,21 @@ std::string NodeText(xmlNode* node);
 // Replaces the node's content by one text (none when empty); removed children are parked.
 void SetNodeText(XMLDOMDocument& document, xmlNode* node, const std::string& value);
 
-// The nodes `xpath` finds with `context` as context node, in document order.
-std::vector<xmlNode*> SelectNodes(const XMLDOMDocument& document, xmlNode* context,
+// The nodes `xpath` finds with `context` as context node, in document order. A plain
+// element name (see IsPlainChildName) is answered by walking the context's children,
+// with the same result as the XPath evaluation.
+std::vector<xmlNode*> SelectNodes(XMLDOMDocument& document, xmlNode* context,
                                   const std::string& xpath);
 // The first of them, or nullptr.
-xmlNode* SelectFirst(const XMLDOMDocument& document, xmlNode* context, const std::string& xpath);
+xmlNode* SelectFirst(XMLDOMDocument& document, xmlNode* context, const std::string& xpath);
+// The same two, always through the XPath evaluation.
+std::vector<xmlNode*> EvaluateXPath(XMLDOMDocument& document, xmlNode* context,
+                                    const std::string& xpath);
+
+// True for a name that XPath reads as child::name and that can be matched byte for
+// byte: an NCName of ASCII letters, digits, "_", "-" and "." starting with a letter or
+// "_". Other names (prefixed, non-ASCII, expressions) go through XPath.
+bool IsPlainChildName(std::string_view name);
 
 // A new, empty document without declaration.
 XmlDocHandle NewEmptyDocument();
@@ -136,6 +172,7 @@ void CheckCanReplace(xmlNode* parent, xmlNode* leaving, const std::vector<XmlNod
 // Serialisation of one node: UTF-8, no indentation, no short empty tags.
 std::string SerializeNode(xmlNode* node);
 // Serialisation of the document: its declaration (without encoding) when it has one.
+// Written straight into the text given back, without intermediate copies.
 std::string SerializeDocument(xmlDoc* doc);
 // The bytes of the document for a file, in its declared encoding (UTF-8 when none);
 // characters the encoding cannot hold are written as character references. A declaration

@@ -8,7 +8,21 @@ namespace kalvex {
 
 XMLNodeList::XMLNodeList(XMLDOMDocumentPtr document, xmlNode* parent,
                          std::vector<xmlNode*> selected)
-    : document_(std::move(document)), parent_(parent), selected_(std::move(selected)) {}
+    : document_(std::move(document)),
+      epoch_(document_->epoch()),
+      parent_(parent),
+      selected_(std::move(selected)) {
+  document_->AddHolder(this);
+}
+
+XMLNodeList::~XMLNodeList() { document_->RemoveHolder(this); }
+
+void XMLNodeList::CollectHeldNodes(std::vector<xmlNode*>* nodes) const {
+  if (Stale()) return;
+  if (parent_ != nullptr) nodes->push_back(parent_);
+  nodes->insert(nodes->end(), selected_.begin(), selected_.end());
+  nodes->insert(nodes->end(), nodes_.begin(), nodes_.end());
+}
 
 std::shared_ptr<XMLNodeList> XMLNodeList::Children(XMLDOMDocumentPtr document, xmlNode* parent) {
   return std::shared_ptr<XMLNodeList>(new XMLNodeList(std::move(document), parent, {}));
@@ -43,11 +57,17 @@ std::vector<xmlNode*> XMLNodeList::LostNodes() const {
 
 void XMLNodeList::Refresh() const {
   if (fresh_ && seen_generation_ == document_->generation()) return;
-  if (parent_ != nullptr) {
+  if (Stale()) {
+    // Every node listed belonged to a tree that is gone.
+    selected_.clear();
+    selected_set_.clear();
+    nodes_.clear();
+    parent_ = nullptr;
+  } else if (parent_ != nullptr) {
     nodes_.clear();
     for (xmlNode* child = parent_->children; child != nullptr; child = child->next)
       nodes_.push_back(child);
-  } else if (!fresh_ || replacements_seen_ != document_->replacements()) {
+  } else if (!fresh_ || sweeps_seen_ != document_->sweeps()) {
     // A node that left the document never comes back: it leaves the selection for good.
     std::erase_if(selected_, [this](xmlNode* node) { return !document_->Contains(node); });
     selected_set_ = std::unordered_set<xmlNode*>(selected_.begin(), selected_.end());
@@ -64,7 +84,7 @@ void XMLNodeList::Refresh() const {
     }
   }
   parked_seen_ = document_->parked().size();
-  replacements_seen_ = document_->replacements();
+  sweeps_seen_ = document_->sweeps();
   seen_generation_ = document_->generation();
   fresh_ = true;
 }

@@ -1,13 +1,19 @@
 #include "app/qt/form1.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <exception>
+#include <memory>
 
 #include "platform/platform.h"
 #include "platform/version_info.h"
@@ -59,9 +65,12 @@ TForm1::TForm1(Application& app, QWidget* parent)
   MakeEdit(box_server_, "paramPassword", WindowField::kParamPassword, 8, 120, true);
   MakeEdit(box_server_, "paramRepert", WindowField::kParamRepert, 8, 168, false);
 
-  // The progress labels grow with their text; the buttons, made later, stay above them.
+  // The progress labels run to the window's right edge, whatever their text, so that a
+  // new text never changes the layout; the buttons, made later, stay above them.
   label1_ = MakeLabel(this, "Label1", "Label1", 16, 232);
   label2_ = MakeLabel(this, "Label2", "Label2", 16, 264);
+  for (QLabel* label : {label1_, label2_})
+    label->setGeometry(label->x(), label->y(), width() - label->x() - 8, label->height());
 
   cb_export_ = new QComboBox(this);
   cb_export_->setObjectName("CBExport");
@@ -93,6 +102,19 @@ TForm1::TForm1(Application& app, QWidget* parent)
   memo_->setObjectName("Memo");
   memo_->setGeometry(8, 16, 473, 153);
   memo_->setReadOnly(true);
+  copy_line_ = new QAction("Copier la ligne entière", memo_);
+  copy_line_->setObjectName("CopyMemoLine");
+  connect(copy_line_, &QAction::triggered, this, [this] { CopyMemoLine(); });
+  copy_all_ = new QAction("Copier tout le journal", memo_);
+  copy_all_->setObjectName("CopyMemo");
+  connect(copy_all_, &QAction::triggered, this, [this] { CopyMemo(); });
+  memo_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(memo_, &QPlainTextEdit::customContextMenuRequested, this,
+          [this](const QPoint& position) { ShowMemoMenu(position); });
+
+  label_timer_ = new QTimer(this);
+  label_timer_->setSingleShot(true);
+  connect(label_timer_, &QTimer::timeout, this, [this] { ShowLabels(); });
 
   Render();
   app_.Window().SetObserver(this);
@@ -140,8 +162,8 @@ void TForm1::Render() {
   }
   if (cb_export_->currentText() != Q(model.Text(WindowField::kCBExport)))
     cb_export_->setEditText(Q(model.Text(WindowField::kCBExport)));
-  memo_->clear();
-  for (const std::string& line : model.MemoLines()) memo_->appendPlainText(Q(line));
+  MemoCleared();
+  ShowMemoLines();
   ControlsVisibilityChanged(model.ManualStartVisible());
 }
 
@@ -159,9 +181,13 @@ void TForm1::TextChanged(WindowField field, const std::string& text) {
       break;
     case WindowField::kLabel1:
     case WindowField::kLabel2: {
-      QLabel* label = field == WindowField::kLabel1 ? label1_ : label2_;
-      label->setText(value);
-      label->adjustSize();
+      labels_pending_ = true;
+      if (!isVisible()) break;  // shown with the window
+      const qint64 since = labels_shown_.isValid() ? labels_shown_.elapsed() : kLabelInterval;
+      if (since >= kLabelInterval)
+        ShowLabels();
+      else if (!label_timer_->isActive())
+        label_timer_->start(static_cast<int>(kLabelInterval - since));
       break;
     }
     case WindowField::kCBExport:
@@ -176,9 +202,71 @@ void TForm1::TextChanged(WindowField field, const std::string& text) {
   }
 }
 
-void TForm1::MemoLineAdded(const std::string& line) { memo_->appendPlainText(Q(line)); }
+void TForm1::ShowLabels() {
+  if (!labels_pending_) return;
+  labels_pending_ = false;
+  label_timer_->stop();
+  const WindowModel& model = app_.Window();
+  for (auto [label, field] :
+       {std::pair{label1_, WindowField::kLabel1}, std::pair{label2_, WindowField::kLabel2}}) {
+    const QString value = Q(model.Text(field));
+    if (label->text() != value) label->setText(value);
+  }
+  labels_shown_.start();
+}
 
-void TForm1::MemoCleared() { memo_->clear(); }
+void TForm1::MemoLineAdded(const std::string& /*line*/) {
+  if (isVisible()) ShowMemoLines();
+}
+
+void TForm1::ShowMemoLines() {
+  const std::vector<std::string>& lines = app_.Window().MemoLines();
+  for (; memo_lines_shown_ < lines.size(); ++memo_lines_shown_) {
+    memo_->appendPlainText(Q(MemoDisplayText(lines[memo_lines_shown_], kMemoLineLimit)));
+    memo_last_blocks_.push_back(memo_->blockCount() - 1);
+  }
+}
+
+void TForm1::MemoCleared() {
+  memo_->clear();
+  memo_lines_shown_ = 0;
+  memo_last_blocks_.clear();
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  ShowLabels();
+  ShowMemoLines();
+  QWidget::showEvent(event);
+}
+
+void TForm1::CopyMemoLine() {
+  ShowMemoLines();
+  const int block = memo_->textCursor().blockNumber();
+  auto at = std::lower_bound(memo_last_blocks_.begin(), memo_last_blocks_.end(), block);
+  if (at == memo_last_blocks_.end()) return;
+  const std::vector<std::string>& lines = app_.Window().MemoLines();
+  QGuiApplication::clipboard()->setText(
+      Q(lines[static_cast<size_t>(at - memo_last_blocks_.begin())]));
+}
+
+void TForm1::CopyMemo() {
+  std::string all;
+  for (const std::string& line : app_.Window().MemoLines()) {
+    if (!all.empty()) all += '\n';
+    all += line;
+  }
+  QGuiApplication::clipboard()->setText(Q(all));
+}
+
+void TForm1::ShowMemoMenu(const QPoint& position) {
+  // The line under the pointer is the one copied, unless text is selected.
+  if (!memo_->textCursor().hasSelection()) memo_->setTextCursor(memo_->cursorForPosition(position));
+  std::unique_ptr<QMenu> menu(memo_->createStandardContextMenu(position));
+  menu->addSeparator();
+  menu->addAction(copy_line_);
+  menu->addAction(copy_all_);
+  menu->exec(memo_->viewport()->mapToGlobal(position));
+}
 
 void TForm1::ControlsVisibilityChanged(bool visible) {
   button1_->setVisible(visible);

@@ -2,8 +2,17 @@
 // out at their design positions (component names as object names), sends the user's
 // edits back into the model, and runs the window's handlers. Errors that end a handler
 // are shown through the front end's message box; the window stays open.
+//
+// Long runs change the progress labels for every photo: the labels show the model's
+// latest texts at most every kLabelInterval (about 10 times a second), in widgets of a
+// fixed size, and always end on the final texts. While the window is hidden (a
+// command-line run) nothing is drawn or laid out: labels and memo lines are shown when
+// it appears. A memo line longer than kMemoLineLimit characters is shown shortened with
+// its length (MemoDisplayText); the memo's context menu copies a line, or the whole
+// memo, whole from the model.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <array>
 #include <string>
@@ -11,6 +20,7 @@
 
 #include "app/application.h"
 
+class QAction;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -23,6 +33,9 @@ namespace kalvex {
 
 class TForm1 : public QWidget, public WindowObserver {
  public:
+  static constexpr int kLabelInterval = 100;  // milliseconds
+  static constexpr size_t kMemoLineLimit = 500;
+
   explicit TForm1(Application& app, QWidget* parent = nullptr);
   ~TForm1() override;
   TForm1(const TForm1&) = delete;
@@ -46,6 +59,14 @@ class TForm1 : public QWidget, public WindowObserver {
   void MemoCleared() override;
   void ControlsVisibilityChanged(bool visible) override;
 
+  // The memo's copy actions: the whole model line of the memo line that holds the
+  // text cursor, and every model line (joined with line ends).
+  void CopyMemoLine();
+  void CopyMemo();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   template <typename Handler>
   void Guarded(Handler handler);
@@ -53,6 +74,11 @@ class TForm1 : public QWidget, public WindowObserver {
   QLineEdit* MakeEdit(QWidget* parent, const char* name, WindowField field, int left, int top,
                       bool password);
   void Render();
+  // Puts the model's label texts in the labels, when they changed since last shown.
+  void ShowLabels();
+  // Appends to the memo widget the model lines it does not show yet.
+  void ShowMemoLines();
+  void ShowMemoMenu(const QPoint& position);
 
   Application& app_;
   std::string executable_path_;
@@ -66,6 +92,13 @@ class TForm1 : public QWidget, public WindowObserver {
   QPushButton* button2_ = nullptr;
   QPlainTextEdit* memo_ = nullptr;
   QTimer* timer1_ = nullptr;
+  QTimer* label_timer_ = nullptr;  // shows label texts held back by the interval
+  QElapsedTimer labels_shown_;     // since the labels were last set
+  bool labels_pending_ = false;
+  size_t memo_lines_shown_ = 0;        // model lines appended to the widget
+  std::vector<int> memo_last_blocks_;  // the widget's last block of each of them
+  QAction* copy_line_ = nullptr;
+  QAction* copy_all_ = nullptr;
 };
 
 }  // namespace kalvex

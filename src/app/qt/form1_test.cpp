@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QClipboard>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -11,6 +15,8 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTimer>
 
 #include "app/qt/qt_test_support.h"
@@ -198,10 +204,19 @@ TEST_F(Form1Test, FieldsFollowTheModelAndUserEditsGoBackIntoIt) {
 
   model.SetText(WindowField::kLabel1, "Image 3 : /photos/VO12_1.jpg");
   model.SetText(WindowField::kLabel2, "Update 1 : /photos/VO12_1.jpg - on transfert");
+  model.AddMemoLine("-> hidden");
+  // Nothing is drawn while the window is hidden; it shows the latest texts as it appears.
   QLabel* label1 = Find<QLabel>("Label1");
+  EXPECT_EQ(label1->text(), "Label1");
+  EXPECT_EQ(MemoText(), "");
+  ui_.Form().show();
   EXPECT_EQ(label1->text(), "Image 3 : /photos/VO12_1.jpg");
-  EXPECT_EQ(label1->width(), label1->sizeHint().width());  // grows with its text
   EXPECT_EQ(Find<QLabel>("Label2")->text(), "Update 1 : /photos/VO12_1.jpg - on transfert");
+  // The labels run to the window's right edge whatever their text: no relayout.
+  for (QLabel* label : {label1, Find<QLabel>("Label2")})
+    EXPECT_EQ(label->x() + label->width(), ui_.Form().width() - 8);
+  EXPECT_EQ(MemoText(), "-> hidden");
+  model.ClearMemo();
 
   model.AddMemoLine("-> first");
   model.AddMemoLine("second");
@@ -349,12 +364,69 @@ TEST_F(Form1Test, PendingEventsAreHandledDuringARun) {
   app_.Driver().SetExporter("SITAUTOPRO", [&](RunContext& ctx) {
     QTimer::singleShot(0, [&] { delivered = true; });
     ctx.window.SetText(WindowField::kLabel1, "Image 1 : /photos/a.jpg");
+    ctx.WriteLog("Après premier Select DataVO");
     ctx.window.ProcessPendingEvents();
     EXPECT_TRUE(delivered);
-    EXPECT_EQ(Find<QLabel>("Label1")->text(), "Image 1 : /photos/a.jpg");
+    // A command-line run happens before the window is shown: nothing is drawn yet.
+    EXPECT_EQ(Find<QLabel>("Label1")->text(), "Label1");
+    EXPECT_EQ(MemoText(), "");
   });
   ui_.Start({"SITAUTOPRO"});
   EXPECT_TRUE(delivered);
+  EXPECT_EQ(Find<QLabel>("Label1")->text(), "Image 1 : /photos/a.jpg");
+  EXPECT_EQ(MemoText(), app_.Window().MemoLines()[0] + "\n" + app_.Window().MemoLines()[1]);
+}
+
+TEST_F(Form1Test, LabelsShowAtMostTenTimesASecondAndEndOnTheFinalTexts) {
+  ui_.Form().show();
+  QLabel* label1 = Find<QLabel>("Label1");
+  QElapsedTimer clock;
+  clock.start();
+  QString last = label1->text();
+  int shown = 0;
+  constexpr int kUpdates = 3000;
+  for (int i = 1; i <= kUpdates; ++i) {
+    app_.Window().SetText(WindowField::kLabel1, "Image " + std::to_string(i) + " : /photos/a.jpg");
+    app_.Window().ProcessPendingEvents();
+    if (label1->text() != last) {
+      last = label1->text();
+      ++shown;
+    }
+  }
+  EXPECT_LE(shown, clock.elapsed() / TForm1::kLabelInterval + 2);
+  // The last text comes once the interval has passed, without any further update.
+  const QString final_text = "Image 3000 : /photos/a.jpg";
+  for (int i = 0; i < 200 && label1->text() != final_text; ++i) QTest::qWait(10);
+  EXPECT_EQ(label1->text(), final_text);
+}
+
+TEST_F(Form1Test, LongMemoLinesAreShownShortenedAndCopiedWhole) {
+  ui_.Form().show();
+  WindowModel& model = app_.Window();
+  const std::string document =
+      "-> 12/09/26 14:05:07 - Result : <?xml version=\"1.0\"?>\n<document>" +
+      std::string(20000, 'x') + "</document>";
+  model.AddMemoLine("-> first");
+  model.AddMemoLine(document);
+  model.AddMemoLine("-> last");
+  EXPECT_EQ(MemoText(),
+            "-> first\n" + MemoDisplayText(document, TForm1::kMemoLineLimit) + "\n-> last");
+  EXPECT_NE(MemoText().find(" … (" + std::to_string(document.size()) + " caractères)"),
+            std::string::npos);
+
+  // The line that holds the text cursor is copied whole, from any of its blocks.
+  QPlainTextEdit* memo = Find<QPlainTextEdit>("Memo");
+  QAction* copy_line = Find<QAction>("CopyMemoLine");
+  const std::pair<int, std::string> blocks[] = {
+      {0, "-> first"}, {1, document}, {2, document}, {3, "-> last"}};
+  for (const auto& [block, line] : blocks) {
+    memo->setTextCursor(QTextCursor(memo->document()->findBlockByNumber(block)));
+    copy_line->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), line) << block;
+  }
+  Find<QAction>("CopyMemo")->trigger();
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(),
+            "-> first\n" + document + "\n-> last");
 }
 
 TEST_F(Form1Test, VersionListsTheExecutablesBlock) {

@@ -1,0 +1,320 @@
+#!/usr/bin/env python3
+"""End-to-end benchmark of the exporters at dealer-group scale, against the floor.
+
+    run_bench.py --kalvex PATH [--window-shot PATH] [--sizes 2000,20000] [--repeat N]
+                 [--portals ParuVendu,...] [--photo-sync-vehicles N] [--work DIR]
+
+For each stock size and each portal whose exporter the tool has (`kalvex
+--list-portals`; a tool without that option is asked by running each portal once on a
+small stock and looking for the portal files it leaves), it generates the vehicle
+data document (make_stock.py, 10 photo links per vehicle) and measures, as separate
+processes on this machine only:
+
+- the export in console mode (`kalvex --console PORTAL`), TestFTPPixtrove=0 and
+  FlgInfoEquip=1, the portal file going to a loopback FTP server
+  (tests/support/ftp_server.py);
+- the same export with the status window on Qt's offscreen platform
+  (kalvex_window_shot: the window's start-up, the run, the window shown and drawn);
+- the floor: `xmllint --noblanks` of the input (parse and serialise) plus `curl -T` of
+  its output to the same server, and `xmllint --noout` for the memory of the tree.
+
+Wall time is the shortest of the repeats (the machine may be shared); peak RSS is
+each process's own maximum resident set (wait4), the median of the repeats. The
+photo-synchronisation row sends every photo and thumbnail of a small stock to an
+empty image server (TestFTPPixtrove=1) and compares with curl sending the same files
+over one session. The tables are printed in Markdown.
+"""
+
+import argparse
+import os
+import platform
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+FTP_SERVER = os.path.join(ROOT, "tests", "support", "ftp_server.py")
+MAKE_STOCK = os.path.join(HERE, "make_stock.py")
+SERVER_PYTHON = "/usr/bin/python3"  # Debian's, with python3-pyftpdlib
+PORTALS = ["ParuVendu", "AutoScout24", "SitAutoPro", "TopAnnonces", "LeBonCoin", "InfoPress"]
+USER, PASSWORD = "bench", "bench"
+
+
+def run(argv, env=None, stdout=subprocess.DEVNULL, cwd=None):
+    """Runs a process; gives (wall seconds, peak RSS in MiB, exit status)."""
+    start = time.perf_counter()
+    process = subprocess.Popen(argv, env=env, stdout=stdout, stderr=subprocess.PIPE,
+                               stdin=subprocess.DEVNULL, cwd=cwd)
+    _, status, usage = os.wait4(process.pid, 0)
+    elapsed = time.perf_counter() - start
+    process.returncode = os.waitstatus_to_exitcode(status)
+    err = process.stderr.read().decode("utf-8", "replace")
+    process.stderr.close()
+    if process.returncode != 0:
+        raise RuntimeError("%s a échoué (%d) : %s" % (" ".join(argv), process.returncode,
+                                                      err.strip()[-2000:]))
+    return elapsed, usage.ru_maxrss / 1024.0
+
+
+class FtpServer:
+    def __init__(self, work):
+        self.home = os.path.join(work, "ftp")
+        self.images = os.path.join(self.home, "www", "pixtrove")
+        port_file = os.path.join(work, "ftp.port")
+        os.makedirs(self.images, exist_ok=True)
+        self.process = subprocess.Popen(
+            [SERVER_PYTHON, FTP_SERVER, "--account", "%s:%s:%s" % (USER, PASSWORD, self.home),
+             "--port-file", port_file], stdin=subprocess.DEVNULL)
+        for _ in range(200):
+            if os.path.exists(port_file):
+                break
+            if self.process.poll() is not None:
+                raise RuntimeError("le serveur FTP n'a pas démarré")
+            time.sleep(0.05)
+        with open(port_file, encoding="ascii") as f:
+            self.port = int(f.read().strip())
+
+    def clear(self):
+        for entry in os.listdir(self.home):
+            path = os.path.join(self.home, entry)
+            if os.path.isfile(path):
+                os.remove(path)
+        shutil.rmtree(self.images)
+        os.makedirs(self.images)
+
+    def stop(self):
+        self.process.send_signal(signal.SIGTERM)
+        self.process.wait(timeout=30)
+
+
+def write_ini(folder, photos, port, check_images):
+    sections = ["[Options]", "PathImages=%s" % photos, "URLImages=http://127.0.0.1/pixtrove", "",
+                "[Pixtrove]", "ServeurFTP=127.0.0.1:%d" % port, "User=%s" % USER,
+                "PassWord=%s" % PASSWORD, "PathFTP=www/pixtrove", ""]
+    for portal in PORTALS:
+        sections += ["[%s]" % portal.upper(), "ServeurFTP=127.0.0.1:%d" % port,
+                     "User=%s" % USER, "PassWord=%s" % PASSWORD, "PathFTP=",
+                     "TestFTPPixtrove=%d" % (1 if check_images else 0), "FlgInfoEquip=1", ""]
+    with open(os.path.join(folder, "Kalvex.ini"), "w", encoding="utf-8") as f:
+        f.write("\n".join(sections))
+
+
+class Setup:
+    """A Windir, a photo folder and a Kalvex.ini beside a copy of the tool."""
+
+    def __init__(self, work, kalvex, window_shot, server, check_images=False):
+        self.windir = os.path.join(work, "windows")
+        self.working = os.path.join(self.windir, "TEMP", "Kalvex")
+        self.photos = os.path.join(work, "photos")
+        self.bin = os.path.join(work, "bin")
+        for folder in (self.working, self.photos, self.bin):
+            os.makedirs(folder, exist_ok=True)
+        self.kalvex = os.path.join(self.bin, "kalvex")
+        shutil.copy2(kalvex, self.kalvex)
+        self.window_shot = window_shot
+        self.server = server
+        write_ini(self.bin, self.photos, server.port, check_images)
+        self.env = dict(os.environ, Windir=self.windir, QT_QPA_PLATFORM="offscreen")
+        self.env.pop("DISPLAY", None)
+        self.env.pop("WAYLAND_DISPLAY", None)
+
+    def clean_outputs(self, keep):
+        for entry in os.listdir(self.working):
+            path = os.path.join(self.working, entry)
+            if entry != keep:
+                shutil.rmtree(path) if os.path.isdir(path) else os.remove(path)
+        self.server.clear()
+
+    def console(self, portal):
+        return run([self.kalvex, "--console", portal], env=self.env)
+
+    def window(self, portal, shot):
+        return run([self.window_shot, shot, "--ini-folder", self.bin, portal], env=self.env)
+
+
+def make_stock(portal, vehicles, path, photos_per_vehicle=10):
+    subprocess.run([sys.executable, MAKE_STOCK, portal, str(vehicles), path,
+                    "--photos-per-vehicle", str(photos_per_vehicle)], check=True)
+
+
+def exporters(setup, work):
+    """The portals the tool has an exporter for."""
+    listed = subprocess.run([setup.kalvex, "--console", "--list-portals"], env=setup.env,
+                            stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=60)
+    names = {p.upper(): p for p in PORTALS}
+    if listed.returncode == 0 and listed.stdout.strip():
+        return [names[line.strip().upper()] for line in listed.stdout.splitlines()
+                if line.strip().upper() in names]
+    # An older tool: a portal without exporter leaves nothing but its input.
+    found = []
+    for portal in PORTALS:
+        document = "ExpDatas%s.xml" % portal
+        setup.clean_outputs(None)
+        make_stock(portal, 3, os.path.join(setup.working, document))
+        try:
+            setup.console(portal)
+        except RuntimeError:
+            pass
+        if [e for e in os.listdir(setup.working) if e != document]:
+            found.append(portal)
+    setup.clean_outputs(None)
+    return found
+
+
+def best_run(repeat, before, measure):
+    """The shortest time of the repeats (the least disturbed by other work on the
+    machine) and the median peak RSS."""
+    times, rss = [], []
+    for _ in range(repeat):
+        before()
+        t, r = measure()
+        times.append(t)
+        rss.append(r)
+    return min(times), statistics.median(rss)
+
+
+def floor(setup, document, repeat, scratch):
+    out = os.path.join(scratch, "floor.xml")
+
+    def noblanks():
+        with open(out, "wb") as f:
+            return run(["xmllint", "--noblanks", document], stdout=f)
+
+    def upload():
+        return run(["curl", "-s", "--ftp-port", "127.0.0.1", "--user", "%s:%s" % (USER, PASSWORD),
+                    "-T", out, "ftp://127.0.0.1:%d/" % setup.server.port])
+
+    t_parse, _ = best_run(repeat, lambda: None, noblanks)
+    t_send, _ = best_run(repeat, lambda: None, upload)
+    _, tree = best_run(repeat, lambda: None, lambda: run(["xmllint", "--noout", document]))
+    os.remove(out)
+    return t_parse + t_send, tree
+
+
+def photo_sync(work, kalvex, server, vehicles, repeat):
+    """kalvex sending every photo and thumbnail of a stock vs curl over one session."""
+    setup = Setup(os.path.join(work, "photos-run"), kalvex, None, server, check_images=True)
+    document = "ExpDatasParuVendu.xml"
+    make_stock("ParuVendu", vehicles, os.path.join(setup.working, document))
+    files = []
+    filler = bytes(range(256)) * 100
+    for v in range(vehicles):
+        for p in range(1, 11):
+            for suffix, size in ((".jpg", 24000), ("m.jpg", 3000)):
+                path = os.path.join(setup.photos, "vo%d_%d%s" % (100001 + v, p, suffix))
+                with open(path, "wb") as f:
+                    f.write(b"%d/%d" % (v, p) + filler[:size])
+                files.append(path)
+    config = os.path.join(work, "curl.conf")
+    with open(config, "w", encoding="utf-8") as f:
+        f.write('user = "%s:%s"\nftp-port = "127.0.0.1"\nsilent\n' % (USER, PASSWORD))
+        for path in files:
+            f.write('upload-file = "%s"\nurl = "ftp://127.0.0.1:%d/www/pixtrove/"\n'
+                    % (path, server.port))
+    t_kalvex, _ = best_run(repeat, lambda: setup.clean_outputs(document),
+                             lambda: setup.console("ParuVendu"))
+    sent = len(os.listdir(server.images))
+    if sent != len(files):
+        raise RuntimeError("kalvex a envoyé %d fichiers sur %d" % (sent, len(files)))
+    t_curl, _ = best_run(repeat, server.clear, lambda: run(["curl", "--config", config]))
+    return len(files), t_kalvex, t_curl
+
+
+def machine():
+    cpu = platform.processor() or platform.machine()
+    try:
+        with open("/proc/cpuinfo", encoding="utf-8") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    cpu = line.split(":", 1)[1].strip()
+                    break
+    except OSError:
+        pass
+    memory = os.sysconf("SC_PAGE_SIZE") * os.sysconf("SC_PHYS_PAGES") / 2 ** 30
+    system = platform.platform()
+    try:
+        with open("/etc/os-release", encoding="utf-8") as f:
+            for line in f:
+                if line.startswith("PRETTY_NAME="):
+                    system = line.split("=", 1)[1].strip().strip('"')
+    except OSError:
+        pass
+    return "%s, %d cores, %.0f GiB, %s" % (cpu, os.cpu_count(), memory, system)
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--kalvex", required=True)
+    parser.add_argument("--window-shot")
+    parser.add_argument("--sizes", default="2000,20000")
+    parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--portals", default=",".join(PORTALS))
+    parser.add_argument("--photo-sync-vehicles", type=int, default=200)
+    parser.add_argument("--work")
+    options = parser.parse_args(argv)
+    sizes = [int(s) for s in options.sizes.split(",")]
+    wanted = [p for p in options.portals.split(",") if p]
+
+    work = options.work or tempfile.mkdtemp(prefix="kalvex-bench-")
+    os.makedirs(work, exist_ok=True)
+    server = FtpServer(work)
+    try:
+        setup = Setup(os.path.join(work, "run"), options.kalvex, options.window_shot, server)
+        portals = [p for p in exporters(setup, work) if p in wanted]
+        print("Machine : %s" % machine())
+        print("Exporters : %s" % (", ".join(portals) or "aucun"))
+        print()
+        print("| Exporter | Front end | Vehicles | Time (s) | Floor (s) | × floor | 20k/2k "
+              "| Peak RSS (MB) | Tree floor (MB) | × tree | × console (time, RSS) |")
+        print("|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---|")
+        sys.stdout.flush()
+        for portal in portals:
+            document = "ExpDatas%s.xml" % portal
+            console_times = {}
+            for vehicles in sizes:
+                setup.clean_outputs(None)
+                path = os.path.join(setup.working, document)
+                make_stock(portal, vehicles, path)
+                floor_time, tree = floor(setup, path, options.repeat, work)
+                t, rss = best_run(options.repeat, lambda: setup.clean_outputs(document),
+                                    lambda: setup.console(portal))
+                console_times[vehicles] = t
+                scaling = ""
+                if vehicles == sizes[-1] and len(sizes) > 1:
+                    scaling = "%.1f" % (t / console_times[sizes[0]])
+                print("| %s | console | %d | %.2f | %.2f | %.1f | %s | %.0f | %.0f | %.2f | |" % (
+                    portal, vehicles, t, floor_time, t / floor_time, scaling, rss, tree,
+                    rss / tree))
+                sys.stdout.flush()
+                if options.window_shot:
+                    shot = os.path.join(work, "window.png")
+                    tw, rw = best_run(options.repeat, lambda: setup.clean_outputs(document),
+                                        lambda: setup.window(portal, shot))
+                    print("| %s | window | %d | %.2f | %.2f | %.1f | | %.0f | %.0f | %.2f "
+                          "| %.2f, %.2f |" % (portal, vehicles, tw, floor_time, tw / floor_time,
+                                              rw, tree, rw / tree, tw / t, rw / rss))
+                    sys.stdout.flush()
+                os.remove(path)
+        if options.photo_sync_vehicles > 0:
+            files, t_kalvex, t_curl = photo_sync(work, options.kalvex, server,
+                                                 options.photo_sync_vehicles, options.repeat)
+            print()
+            print("| Photo synchronisation | Files | kalvex (s) | curl, one session (s) | × curl |")
+            print("|---|---:|---:|---:|---:|")
+            print("| %d vehicles, TestFTPPixtrove=1, empty image server | %d | %.2f | %.2f "
+                  "| %.2f |" % (options.photo_sync_vehicles, files, t_kalvex, t_curl,
+                                t_kalvex / t_curl))
+    finally:
+        server.stop()
+        if not options.work:
+            shutil.rmtree(work, ignore_errors=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

@@ -1,0 +1,136 @@
+#include "xml/xml_dom.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+#include "xml/xml_cursor.h"
+
+namespace kalvex {
+namespace {
+
+using kalvex::testing::SourceDir;
+
+// The sample documents of every portal, and two with namespaces: a default one (which
+// an unprefixed name never finds) and a prefixed one beside plain names.
+std::vector<std::string> SampleTexts() {
+  std::vector<std::string> texts;
+  for (const char* portal :
+       {"ParuVendu", "AutoScout24", "SitAutoPro", "TopAnnonces", "LeBonCoin", "InfoPress"})
+    texts.push_back(
+        kalvex::testing::ReadFile(SourceDir() + "/tests/data/ExpDatas" + portal + ".xml"));
+  texts.push_back("<document xmlns=\"urn:vo\"><DataVO><idNVO>1</idNVO></DataVO></document>");
+  texts.push_back(
+      "<document xmlns:p=\"urn:p\"><DataVO><p:idNVO>1</p:idNVO><idNVO>2</idNVO>"
+      "<idnvo>3</idnvo><IDNVO>4</IDNVO><idNVO>5<b>6</b></idNVO><Id-VO.2>7</Id-VO.2>"
+      "<_x>8</_x></DataVO><!-- idNVO --><?idNVO x?></document>");
+  return texts;
+}
+
+void CollectElements(xmlNode* node, std::vector<xmlNode*>* elements) {
+  for (xmlNode* child = node->children; child != nullptr; child = child->next) {
+    if (child->type != XML_ELEMENT_NODE) continue;
+    elements->push_back(child);
+    CollectElements(child, elements);
+  }
+}
+
+// The names to try from a context: every name used in the document, in the letter cases
+// a person might write it, and names that XPath reads otherwise or that find nothing.
+std::set<std::string> NamesToTry(const std::vector<xmlNode*>& elements) {
+  std::set<std::string> names = {"absent", "node", "text", "and", "div", "_x", "x-y.z"};
+  for (xmlNode* element : elements) {
+    if (element->type != XML_ELEMENT_NODE) continue;
+    std::string name = reinterpret_cast<const char*>(element->name);
+    names.insert(name);
+    std::string upper = name, lower = name, flipped = name;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    flipped[0] = std::isupper(static_cast<unsigned char>(name[0]))
+                     ? static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])))
+                     : static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+    names.insert({upper, lower, flipped});
+  }
+  return names;
+}
+
+TEST(XMLDomPlainNames, WhatXPathReadsAsOneChildNameTestIsPlain) {
+  for (const char* plain : {"idNVO", "NomPhoto1", "_x", "Id-VO.2", "a", "node", "and"})
+    EXPECT_TRUE(xmldom::IsPlainChildName(plain)) << plain;
+  for (const char* other : {"", ".", "..", "*", "@type", "p:idNVO", "1a", "-a", ".a", "a/b", "a[1]",
+                            " a", "a ", "text()", "caf\xC3\xA9", "a|b"})
+    EXPECT_FALSE(xmldom::IsPlainChildName(other)) << other;
+}
+
+// Every context node of the sample documents, every name: the walk over the children
+// finds exactly the nodes the XPath evaluation finds, in the same order.
+TEST(XMLDomPlainNames, ChildWalkFindsWhatXPathFinds) {
+  for (const std::string& text : SampleTexts()) {
+    XMLDOMDocument document;
+    document.ReplaceContent(xmldom::ParseText(text));
+    std::vector<xmlNode*> contexts = {document.doc_node()};
+    CollectElements(document.doc_node(), &contexts);
+    const std::set<std::string> names = NamesToTry(contexts);
+    size_t found = 0;
+    for (xmlNode* context : contexts) {
+      for (const std::string& name : names) {
+        const std::vector<xmlNode*> walked = xmldom::SelectNodes(document, context, name);
+        EXPECT_EQ(walked, xmldom::EvaluateXPath(document, context, name))
+            << name << " from " << xmldom::NodeName(context);
+        EXPECT_EQ(xmldom::SelectFirst(document, context, name),
+                  walked.empty() ? nullptr : walked.front());
+        found += walked.size();
+      }
+    }
+    // The walk was exercised (a default namespace hides every element from plain names).
+    if (text.find("xmlns=") == std::string::npos) {
+      EXPECT_GT(found, contexts.size() / 2) << text.substr(0, 80);
+    }
+  }
+}
+
+// The cursor's GetValue and SetValue of a plain name against the same operations through
+// an XPath expression that finds the same nodes ("./name"), on every record.
+TEST(XMLDomPlainNames, CursorReadsAndWritesAsThroughXPath) {
+  for (const std::string& text : SampleTexts()) {
+    XMLCursorPtr fast = CreateXMLCursor();
+    fast->LoadXML(text);
+    XMLCursorPtr slow = CreateXMLCursor();
+    slow->LoadXML(text);
+    XMLCursorPtr fast_records = fast->Select("//*");
+    XMLCursorPtr slow_records = slow->Select("//*");
+    ASSERT_EQ(fast_records->Count(), slow_records->Count());
+    std::vector<xmlNode*> elements;
+    CollectElements(fast->Document()->doc_node(), &elements);
+    const std::set<std::string> names = NamesToTry(elements);
+    for (; !fast_records->Eof(); fast_records->Next(), slow_records->Next()) {
+      for (const std::string& name : names) {
+        const std::string value = slow_records->GetValue("./" + name);
+        ASSERT_EQ(fast_records->GetValue(name), value) << name;
+        // Fields only: writing a record set's name would empty the whole set.
+        if (slow_records->Select("./" + name)->Eof() ||
+            !slow_records->Select("./" + name + "/*")->Eof())
+          continue;
+        fast_records->SetValue(name, "é" + name);
+        slow_records->SetValue("./" + name, "é" + name);
+      }
+    }
+    EXPECT_EQ(fast->XML(), slow->XML());
+  }
+}
+
+TEST(XMLDomPlainNames, SetValueOfAnAbsentPlainNameAppendsTheElement) {
+  XMLCursorPtr cursor = CreateXMLCursor();
+  cursor->LoadXML("<r xmlns:p=\"urn:p\"><v><p:a>1</p:a><A>2</A></v></r>");
+  XMLCursorPtr v = cursor->Select("v");
+  v->SetValue("a", "3");
+  v->SetValue("a", "4");
+  EXPECT_EQ(v->XML(), "<v><p:a>1</p:a><A>2</A><a>4</a></v>");
+}
+
+}  // namespace
+}  // namespace kalvex
