@@ -94,7 +94,8 @@ int ConsoleFrontEnd::Run(Application& app, const std::vector<std::string>& porta
                    known.c_str());
       code = 2;
     } else {
-      code = app.Window().AutoClose() ? 0 : 1;
+      // A scheduler must tell a run whose portal file did not reach the portal.
+      code = !app.Window().AutoClose() ? 1 : app.State().portal_upload_failed ? 3 : 0;
     }
   } catch (const std::exception& e) {
     ShowMessage(e.what());

@@ -25,8 +25,8 @@ class ConsoleFrontEnd : public FrontEnd, public WindowObserver {
   void MemoCleared() override {}
 
   // Runs one export from the command line. Exit code: 0 when the run ended normally
-  // (auto-close flag set), 1 when an error ended it, 2 for a syntax error or an
-  // unrecognised portal.
+  // (auto-close flag set), 3 when it ended normally but its portal upload failed, 1 when
+  // an error ended it, 2 for a syntax error or an unrecognised portal.
   int Run(Application& app, const std::vector<std::string>& portal_args);
 
  private:

@@ -10,6 +10,7 @@
 #include "app/application.h"
 #include "app/console_front_end.h"
 #include "app/front_end_choice.h"
+#include "platform/temporary_files.h"
 
 namespace {
 
@@ -23,12 +24,17 @@ void PrintHelp() {
       "  --list-portals  les portails que ce programme sait exporter, un par ligne\n"
       "  --help      cette aide\n"
       "  --version   la version du programme\n"
-      "Codes de sortie (console) : 0 export terminé, 1 erreur, 2 syntaxe ou portail inconnu.\n");
+      "Codes de sortie (console) : 0 export terminé, 1 erreur (dont Windir non défini ou\n"
+      "  export du même portail déjà en cours), 2 syntaxe ou portail inconnu, 3 export terminé\n"
+      "  mais fichier non transmis au portail, 128 + n arrêt par le signal n (fichiers\n"
+      "  temporaires supprimés).\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before any other thread exists: a stop signal removes the files in the making.
+  kalvex::platform::InstallSignalCleanup();
   std::setlocale(LC_ALL, "");
   bool console = false;
   std::vector<std::string> portal_args;

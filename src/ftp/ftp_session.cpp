@@ -2,10 +2,13 @@
 
 #include <curl/curl.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <utility>
 
 #include "ftp/ftp_socket.h"
+#include "platform/platform.h"
 
 namespace kalvex {
 
@@ -26,6 +29,39 @@ struct FileCloser {
 struct CurlFree {
   void operator()(char* text) const { curl_free(text); }
 };
+struct SlistFree {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+bool IsWordCharacter(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+         (static_cast<unsigned char>(c) & 0x80) != 0;
+}
+
+// Replaces the occurrences of `word` in text; with whole_words, only those that stand
+// between characters that cannot belong to the same word.
+std::string Mask(std::string text, const std::string& word, bool whole_words) {
+  static const std::string kMask = "****";
+  for (size_t at = text.find(word); at != std::string::npos;) {
+    const bool alone =
+        !whole_words ||
+        ((at == 0 || !IsWordCharacter(text[at - 1])) &&
+         (at + word.size() >= text.size() || !IsWordCharacter(text[at + word.size()])));
+    if (alone) {
+      text.replace(at, word.size(), kMask);
+      at = text.find(word, at + kMask.size());
+    } else {
+      at = text.find(word, at + 1);
+    }
+  }
+  return text;
+}
+
+// A connection attempt that ended this way will end the same way next time, after the
+// same wait: the server counts as unreachable.
+bool MarksUnreachable(CURLcode rc) {
+  return rc == CURLE_OPERATION_TIMEDOUT || rc == CURLE_COULDNT_RESOLVE_HOST;
+}
 
 std::string Trim(std::string_view text) {
   size_t begin = 0, end = text.size();
@@ -155,12 +191,21 @@ void FtpSession::Status(const std::string& text) {
   if (on_status_) on_status_(HidePassword(text));
 }
 
-std::string FtpSession::HidePassword(std::string text) const {
+std::string FtpSession::HidePassword(std::string text, bool server_text) const {
   // A server may quote what it was sent; the password never goes further.
   if (password_.empty()) return text;
-  for (size_t at = text.find(password_); at != std::string::npos; at = text.find(password_, at + 4))
-    text.replace(at, password_.size(), "****");
-  return text;
+  if (password_.size() >= kMaskEverywhereLength) return Mask(std::move(text), password_, false);
+  // Our own texts never hold the password; a reply may quote it as a word.
+  return server_text ? Mask(std::move(text), password_, true) : text;
+}
+
+std::string FtpSession::EndpointKey(const FtpEndpoint& endpoint) const {
+  return endpoint.host + ":" + std::to_string(endpoint.port);
+}
+
+bool FtpSession::Unreachable() const {
+  return !unreachable_.empty() &&
+         unreachable_ == EndpointKey(ParseFtpHost(window_.Text(fields_.host)));
 }
 
 void FtpSession::MarkDisconnected() {
@@ -232,8 +277,15 @@ void FtpSession::OnDebug(int type, const char* data, size_t size) {
         Status("Listing names.");
       else if (StartsWith(line, "STOR "))
         Status("Storing " + line.substr(5) + ".");
+      else if (StartsWith(line, "RNFR "))
+        Status("Renaming " + line.substr(5) + ".");
+      else if (StartsWith(line, "RNTO "))
+        Status("Renaming to " + line.substr(5) + ".");
+      else if (StartsWith(line, "DELE "))
+        Status("Deleting " + line.substr(5) + ".");
       break;
     case CURLINFO_HEADER_IN: {
+      line = HidePassword(line, true);
       last_reply_ = line;
       int code = ReplyCode(line);
       if (code == 230) {
@@ -302,7 +354,8 @@ struct FtpSessionCallbacks {
 };
 
 void FtpSession::Perform(Command command, const std::string& path, FtpError::Stage stage,
-                         std::FILE* upload, int64_t upload_size, std::string* listing) {
+                         std::FILE* upload, int64_t upload_size, std::string* listing,
+                         const std::vector<std::string>& after_commands) {
   if (!curl_->easy) {
     if (CURLcode rc = EnsureCurlGlobal(); rc != CURLE_OK)
       throw FtpError(FtpError::Stage::kConnect,
@@ -344,8 +397,20 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
   SetOption(easy, CURLOPT_USERNAME, user_.c_str());
   SetOption(easy, CURLOPT_PASSWORD, password_.c_str());
   SetOption(easy, CURLOPT_URL, Url(path).c_str());
-  SetOption(easy, CURLOPT_NOBODY,
-            (command == Command::kConnect || command == Command::kChangeDir) ? 1L : 0L);
+  // Commands sent after the operation, in the folder it used (rename, delete).
+  std::unique_ptr<curl_slist, SlistFree> after;
+  for (const std::string& text : after_commands) {
+    curl_slist* longer = curl_slist_append(after.get(), text.c_str());
+    if (longer == nullptr) throw FtpError(stage, "FTP : out of memory");
+    after.release();
+    after.reset(longer);
+  }
+  SetOption(easy, CURLOPT_POSTQUOTE, after.get());
+  SetOption(
+      easy, CURLOPT_NOBODY,
+      (command == Command::kConnect || command == Command::kChangeDir || command == Command::kQuote)
+          ? 1L
+          : 0L);
   SetOption(easy, CURLOPT_DIRLISTONLY, command == Command::kList ? 1L : 0L);
   SetOption(easy, CURLOPT_UPLOAD, command == Command::kStore ? 1L : 0L);
   SetOption(easy, CURLOPT_READFUNCTION, &ReadFromFile);
@@ -375,6 +440,8 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
   while (CURLMsg* message = curl_multi_info_read(multi, &left))
     if (message->msg == CURLMSG_DONE && message->easy_handle == easy) rc = message->data.result;
   curl_->command = Command::kNone;
+  // The list goes with this call: the handle must not keep pointing at it.
+  SetOption(easy, CURLOPT_POSTQUOTE, static_cast<curl_slist*>(nullptr));
   if (rc == CURLE_OK) return;
 
   FtpError::Stage failed = stage;
@@ -382,6 +449,7 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
     failed = FtpError::Stage::kLogin;
   else if (ConnectionError(rc) || (curl_->tried_connect && !logged_in_now_))
     failed = FtpError::Stage::kConnect;
+  const bool unreachable = failed == FtpError::Stage::kConnect && MarksUnreachable(rc);
   // libcurl's own wording of the result; its error buffer may still hold a message
   // of an earlier, harmless step, so the server's reply is what gives the detail.
   std::string reason = curl_easy_strerror(rc);
@@ -393,6 +461,11 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
   message = HidePassword(message);
   Status("Error: " + message);
   if (failed == FtpError::Stage::kConnect || failed == FtpError::Stage::kLogin) MarkDisconnected();
+  if (unreachable && unreachable_ != EndpointKey(endpoint_)) {
+    unreachable_ = EndpointKey(endpoint_);
+    Status("Server " + unreachable_ +
+           " unreachable: no further connection attempts to it until the program ends.");
+  }
   throw FtpError(failed, message);
 }
 
@@ -401,6 +474,9 @@ void FtpSession::Connect() {
   endpoint_ = ParseFtpHost(window_.Text(fields_.host));
   user_ = window_.Text(fields_.user);
   password_ = window_.Text(fields_.password);
+  if (unreachable_ == EndpointKey(endpoint_))
+    throw FtpError(FtpError::Stage::kConnect, "FTP " + name_ + " (" + unreachable_ +
+                                                  ") : server unreachable, not tried again");
   Status("Resolving hostname " + endpoint_.host + ".");
   Perform(Command::kConnect, "", FtpError::Stage::kConnect, nullptr, -1, nullptr);
   connected_ = true;
@@ -447,7 +523,12 @@ std::vector<std::string> FtpSession::ListNames() {
 }
 
 void FtpSession::Put(const std::string& native_local_path, const std::string& remote_name) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(native_local_path.c_str(), "rb"));
+  // A regular file only: a FIFO or a device would block the run, or never end.
+  std::unique_ptr<std::FILE, FileCloser> file;
+  if (int fd = platform::OpenRegularFileForReading(native_local_path); fd >= 0) {
+    file.reset(::fdopen(fd, "rb"));
+    if (!file) ::close(fd);
+  }
   if (!file) {
     Status("Error: cannot open " + native_local_path + ".");
     throw FtpError(FtpError::Stage::kLocalFile, "FTP : cannot open " + native_local_path);
@@ -461,6 +542,16 @@ void FtpSession::Put(const std::string& native_local_path, const std::string& re
   if (on_work_begin_) on_work_begin_(size);
   Perform(Command::kStore, Join(folder_, remote_name), FtpError::Stage::kStore, file.get(), size,
           nullptr);
+}
+
+void FtpSession::Rename(const std::string& from, const std::string& to) {
+  Perform(Command::kQuote, Join(folder_, ""), FtpError::Stage::kRename, nullptr, -1, nullptr,
+          {"RNFR " + from, "RNTO " + to});
+}
+
+void FtpSession::Delete(const std::string& name) {
+  Perform(Command::kQuote, Join(folder_, ""), FtpError::Stage::kDelete, nullptr, -1, nullptr,
+          {"DELE " + name});
 }
 
 }  // namespace kalvex

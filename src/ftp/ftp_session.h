@@ -12,8 +12,11 @@
 // and password options, never inside a URL, so they never appear in an error text.
 //
 // Every state change (resolving, connecting, connected, logged in, changing folder,
-// listing, storing, server refusals and errors) is reported as one readable line to the
-// status handler; the password is never part of it.
+// listing, storing, renaming, deleting, server refusals and errors) is reported as one
+// readable line to the status handler; the password is never part of it. A password of
+// kMaskEverywhereLength characters or more is masked wherever it shows; a shorter one
+// only where a server quotes it as a word of its own, so that a one-letter password
+// does not blank that letter out of every reply.
 //
 // While a call waits for the network, the window's pending events run about every
 // kEventInterval (250 ms). Connected() also notices a server that closed the idle
@@ -23,6 +26,12 @@
 // whose transfer stalls makes the operation fail like any other connection or transfer
 // failure instead of blocking the run. Defaults: 30 s to connect and log in, 60 s for
 // any server reply, 60 s of a stalled transfer.
+//
+// A connection attempt that fails by time-out or because the host name cannot be
+// resolved marks that server (host and port) unreachable for the rest of the process:
+// one status line says so, and every later Connect to it fails at once without a new
+// attempt, so a dead server costs one time-out per run, not one per operation. A
+// refused connection, which costs nothing, is tried again each time.
 #pragma once
 
 #include <chrono>
@@ -42,7 +51,7 @@ namespace kalvex {
 // reply. Never carries the password.
 class FtpError : public Error {
  public:
-  enum class Stage { kConnect, kLogin, kChangeFolder, kList, kStore, kLocalFile };
+  enum class Stage { kConnect, kLogin, kChangeFolder, kList, kStore, kLocalFile, kRename, kDelete };
   FtpError(Stage stage, const std::string& message) : Error(message), stage_(stage) {}
   Stage stage() const { return stage_; }
 
@@ -100,6 +109,9 @@ class FtpSession {
 
   // True while the control connection of the session is open.
   bool Connected();
+  // True when the server the host field names was found unreachable earlier in the
+  // process (see above): Connect would fail at once.
+  bool Unreachable() const;
 
   // Reads the fields, opens the control connection and logs in. Throws FtpError
   // (kConnect or kLogin) and leaves the session not connected.
@@ -112,25 +124,38 @@ class FtpSession {
   std::vector<std::string> ListNames();
 
   // STOR of the local file (native path) under remote_name in the current folder;
-  // never appends. Throws FtpError (kLocalFile when it cannot be opened, kStore).
+  // never appends. Only a regular file is sent. Throws FtpError (kLocalFile when it
+  // cannot be opened or is not a regular file, kStore).
   void Put(const std::string& native_local_path, const std::string& remote_name);
+
+  // RNFR from, RNTO to, in the current folder. Throws FtpError (kRename when the server
+  // refuses either command).
+  void Rename(const std::string& from, const std::string& to);
+  // DELE of a file of the current folder. Throws FtpError (kDelete when refused).
+  void Delete(const std::string& name);
+
+  // Passwords at least this long are masked wherever they appear.
+  static constexpr size_t kMaskEverywhereLength = 4;
 
   // Pending window events run about every this often while a call blocks.
   static constexpr std::chrono::milliseconds kEventInterval{250};
 
  private:
   struct Curl;
-  enum class Command { kNone, kConnect, kChangeDir, kList, kStore };
+  enum class Command { kNone, kConnect, kChangeDir, kList, kStore, kQuote };
 
   friend struct FtpSessionCallbacks;
 
   // One libcurl transfer on the session's handle; a failure is translated here into
   // FtpError, with the stage it happened in.
   void Perform(Command command, const std::string& path, FtpError::Stage stage, std::FILE* upload,
-               int64_t upload_size, std::string* listing);
+               int64_t upload_size, std::string* listing,
+               const std::vector<std::string>& after_commands = {});
   std::string Url(const std::string& path) const;
   void Status(const std::string& text);
-  std::string HidePassword(std::string text) const;
+  // Masks the password in a text; server_text for what a server sent.
+  std::string HidePassword(std::string text, bool server_text = false) const;
+  std::string EndpointKey(const FtpEndpoint& endpoint) const;
   void OnDebug(int type, const char* data, size_t size);
   int OnProgress(int64_t ulnow);
   void ProcessEventsWhenDue();
@@ -151,6 +176,7 @@ class FtpSession {
   std::string password_;
   std::string folder_;  // current folder, relative to the login folder
   std::string last_reply_;
+  std::string unreachable_;  // EndpointKey of a server found unreachable, or empty
   bool logged_in_now_ = false;
   int64_t last_ulnow_ = -1;
   std::chrono::steady_clock::time_point last_events_{};

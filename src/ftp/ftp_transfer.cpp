@@ -18,6 +18,28 @@ std::string LocalFileName(std::string_view path) {
   return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
 }
 
+bool StaysInsideFolder(std::string_view relative_path) {
+  if (relative_path.empty()) return true;
+  const char first = relative_path.front();
+  if (first == '/' || first == '\\') return false;
+  int depth = 0;
+  size_t start = 0;
+  while (start <= relative_path.size()) {
+    size_t end = relative_path.find_first_of("/\\:", start);
+    if (end == std::string_view::npos) end = relative_path.size();
+    const std::string_view part = relative_path.substr(start, end - start);
+    for (char c : part)
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
+    if (part == "..") {
+      if (--depth < 0) return false;
+    } else if (!part.empty() && part != ".") {
+      ++depth;
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
 FtpTransfer::FtpTransfer(RunState& state, WindowModel& window, RunLog& log)
     : state_(state),
       window_(window),
@@ -83,6 +105,8 @@ bool FtpTransfer::ConnectOnDemand(FtpSession& session, WindowField folder_field,
 bool FtpTransfer::ImageOnServer(const std::string& name) {
   if (!state_.image_server_check) return true;
   if (!state_.image_server_listing) {
+    // A server found unreachable is not tried again: nothing is on it.
+    if (id_ftp1_.Unreachable()) return false;
     const std::string label = window_.Text(WindowField::kLabel1) + " - on connection " + name;
     if (!ConnectOnDemand(id_ftp1_, WindowField::kParamRepertPixtrove, label)) return false;
     log_.WriteLog("Lecture du répertoire FTP Pixtrove");
@@ -93,6 +117,7 @@ bool FtpTransfer::ImageOnServer(const std::string& name) {
 }
 
 void FtpTransfer::SendImage(const std::string& local_path) {
+  if (id_ftp1_.Unreachable() || !StaysInsideFolder(LocalFileName(local_path))) return;
   try {
     const std::string label = window_.Text(WindowField::kLabel1) + " - on connection";
     if (!ConnectOnDemand(id_ftp1_, WindowField::kParamRepertPixtrove, label)) return;
@@ -102,6 +127,14 @@ void FtpTransfer::SendImage(const std::string& local_path) {
     // The session's status lines in the memo are the only trace.
   }
 }
+
+namespace {
+
+std::string PartialUploadName(const std::string& remote_name) {
+  return remote_name + FtpTransfer::kPartialUploadSuffix;
+}
+
+}  // namespace
 
 void FtpTransfer::SendExportFile(const std::string& local_path, std::string& result) {
   result.clear();
@@ -115,12 +148,54 @@ void FtpTransfer::SendExportFile(const std::string& local_path, std::string& res
   if (result.empty()) {
     try {
       window_.SetText(WindowField::kLabel2, window_.Text(WindowField::kLabel2) + " - on transfert");
-      id_ftp2_.Put(platform::NativePath(local_path), LocalFileName(local_path));
+      if (!Deliver(platform::NativePath(local_path), LocalFileName(local_path)))
+        result = kTransferFailed;
     } catch (const std::exception&) {
       result = kTransferFailed;
     }
   }
   if (result.empty()) result = kTransferOk;
+  if (result != kTransferOk) state_.portal_upload_failed = true;
+}
+
+bool FtpTransfer::Deliver(const std::string& native_path, const std::string& remote_name) {
+  // The file never shows under its final name before it is complete: it goes under a
+  // temporary name beside it and is renamed once the transfer has ended well.
+  const std::string partial = PartialUploadName(remote_name);
+  try {
+    id_ftp2_.Put(native_path, partial);
+  } catch (const FtpError&) {
+    // What arrived stays under the temporary name, which no portal imports; it goes
+    // when the server still listens.
+    if (id_ftp2_.Connected()) DeleteQuietly(partial);
+    return false;
+  }
+  try {
+    id_ftp2_.Rename(partial, remote_name);
+    window_.AddMemoLine("Fichier déposé sous le nom provisoire " + partial + " puis renommé en " +
+                        remote_name + ".");
+    return true;
+  } catch (const FtpError& error) {
+    if (error.stage() != FtpError::Stage::kRename) return false;
+  }
+  // A server that does not rename gets the file under its final name directly.
+  window_.AddMemoLine("Le serveur refuse de renommer " + partial +
+                      " : fichier déposé directement sous son nom " + remote_name + ".");
+  DeleteQuietly(partial);
+  try {
+    id_ftp2_.Put(native_path, remote_name);
+  } catch (const FtpError&) {
+    return false;
+  }
+  return true;
+}
+
+void FtpTransfer::DeleteQuietly(const std::string& remote_name) {
+  try {
+    id_ftp2_.Delete(remote_name);
+  } catch (const FtpError&) {
+    // The session's status lines show the refusal; nothing else depends on it.
+  }
 }
 
 }  // namespace kalvex

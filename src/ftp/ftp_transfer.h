@@ -4,7 +4,9 @@
 //
 // Connection failures never end a run: ImageOnServer answers "not on the server",
 // SendImage stays silent and SendExportFile gives its failure text. Only a failed name
-// listing of the image server is raised (FtpError) and ends the run.
+// listing of the image server is raised (FtpError) and ends the run. An image server
+// found unreachable (time-out or unknown name, see FtpSession) is not tried again in
+// the process: checks answer "not on the server" and uploads give up at once.
 //
 // Status texts of both sessions go to the memo (IdFTP1Status, IdFTP2Status). Time-outs
 // of both sessions are those of FtpTimeouts unless set with SetTimeouts.
@@ -30,6 +32,14 @@ std::string RemoteFileName(std::string_view path);
 // its sub-folder on the image server, where its public address points.
 std::string LocalFileName(std::string_view path);
 
+// True when a relative path (a photo name) stays inside the folder it is joined to,
+// on the local side and on the image server alike: it does not start with a separator,
+// and no ".." among its parts ("/", "\" and ":" all separate parts here, since one of
+// the two sides reads each of them so) climbs above where it starts. Control characters
+// are refused too. "2024/p1.jpg" and "a/../p1.jpg" stay inside; "../p1.jpg",
+// "..\p1.jpg" and "a/../../p1.jpg" do not.
+bool StaysInsideFolder(std::string_view relative_path);
+
 class FtpTransfer {
  public:
   static constexpr const char* kTransferOk = "Transfert FTP OK : ";
@@ -50,12 +60,18 @@ class FtpTransfer {
   bool ImageOnServer(const std::string& name);
 
   // Uploads a local file ("\" form path) to the image server folder under its own file
-  // name. Never reports failure.
+  // name. Never reports failure. A name that would leave the image folder is not sent.
   void SendImage(const std::string& local_path);
 
   // Uploads the export file ("\" form path) to the portal drop under its own file name;
-  // result is kTransferOk, kConnectionFailed or kTransferFailed. Never throws.
+  // result is kTransferOk, kConnectionFailed or kTransferFailed. Never throws. The file
+  // is stored under its name + kPartialUploadSuffix and renamed (RNFR/RNTO) once
+  // complete, so that a cut transfer never leaves part of a file under the final name;
+  // a server that refuses the rename gets the file under its final name directly. A
+  // memo line says which happened. A failure sets the run state's
+  // portal_upload_failed.
   void SendExportFile(const std::string& local_path, std::string& result);
+  static constexpr const char* kPartialUploadSuffix = ".part";
 
   // Session events. Status texts become memo lines. WorkBegin sets the progress
   // maximum; Work shows "Transfert en cours : " + percent + "%" in Label2 whenever the
@@ -76,6 +92,10 @@ class FtpTransfer {
   // folder leaves the session connected in its login folder and also gives false.
   bool ConnectOnDemand(FtpSession& session, WindowField folder_field,
                        const std::string& label1_text);
+  // Stores the file on the portal drop under its final name through the temporary
+  // name; false when it could not be delivered.
+  bool Deliver(const std::string& native_path, const std::string& remote_name);
+  void DeleteQuietly(const std::string& remote_name);
 
   RunState& state_;
   WindowModel& window_;

@@ -55,7 +55,15 @@ void SyncPhoto(RunContext& context, const std::string& name) {
   FtpTransfer& ftp = Ftp(context);
   std::string path = context.state.photo_folder + "\\" + name;
   ShowImage(context, path);
-  bool local = platform::FileExists(path);
+  if (!StaysInsideFolder(name)) {
+    // A name that leads out of the photo folder (or the image folder) is neither read
+    // nor sent: it is reported as a photo that is not there.
+    context.WriteLog("Pb Existence : " + name);
+    context.WriteLog("Pb Existence : " + ThumbnailName(name));
+    return;
+  }
+  // Only a regular file is a photo: a FIFO or a device would hang the upload.
+  bool local = platform::RegularFileExists(path);
   bool server = ftp.ImageOnServer(name);
   if (!local && !server) context.WriteLog("Pb Existence : " + name);
   if (local && !server) {
@@ -66,7 +74,7 @@ void SyncPhoto(RunContext& context, const std::string& name) {
   path = ThumbnailName(path);
   ShowImage(context, path);
   const std::string file = LocalFileName(path);
-  local = platform::FileExists(path);
+  local = platform::RegularFileExists(path);
   server = ftp.ImageOnServer(file);
   if (!local && !server) context.WriteLog("Pb Existence : " + file);
   if (local && !server) {
@@ -86,11 +94,13 @@ void StagePhotoForAutoScout24(RunContext& context, int32_t index, const std::str
   std::string source = state.photo_folder + "\\" + file;
   const std::string target =
       state.staging_folder + "\\" + vehicle_id + "_" + std::to_string(index) + ".jpg";
-  platform::CopyFileOverwrite(source, target);  // a failed copy is not an error here
+  // A name that leads out of the photo folder is not read: a photo that is not there.
+  const bool inside = StaysInsideFolder(file);
+  if (inside) platform::CopyFileOverwrite(source, target);  // a failed copy is not an error here
 
   ++state.photo_counter;
   ShowImage(context, source);
-  if (platform::FileExists(source)) {
+  if (inside && platform::RegularFileExists(source)) {
     if (!ftp.ImageOnServer(file)) CountUpdate(context, file, source);
   } else {
     context.WriteLog("Pb Existence : " + file);
@@ -98,7 +108,7 @@ void StagePhotoForAutoScout24(RunContext& context, int32_t index, const std::str
 
   file = RemoteFileName(ThumbnailName(name));
   source = state.photo_folder + "\\" + file;
-  if (!platform::FileExists(source)) {
+  if (!StaysInsideFolder(file) || !platform::RegularFileExists(source)) {
     context.WriteLog("Pb Existence : " + file);
     return;
   }

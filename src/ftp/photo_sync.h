@@ -18,12 +18,15 @@ std::string ThumbnailName(std::string_view path);
 // Checks the photo (photo folder + "\" + name) and its thumbnail against the photo
 // folder and the image server; uploads whichever exists locally but is missing on the
 // server, counts and logs it ("Update n : file"), and logs "Pb Existence : file" for
-// one that is missing on both sides.
+// one that is missing on both sides. Only regular files count as present. A name that
+// would lead out of the photo folder or the image folder (StaysInsideFolder) is neither
+// read nor sent: photo and thumbnail are logged "Pb Existence : " + their names.
 void SyncPhoto(RunContext& context, const std::string& name);
 
 // AutoScout24: copies the photo to staging folder + "\" + vehicle_id + "_" + index +
 // ".jpg", counts it, and checks photo and thumbnail as SyncPhoto does, without
-// uploading anything.
+// uploading anything. A file name that would lead out of the photo folder is neither
+// copied nor checked: it is reported as missing.
 void StagePhotoForAutoScout24(RunContext& context, int32_t index, const std::string& name,
                               const std::string& vehicle_id);
 

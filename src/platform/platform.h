@@ -40,7 +40,37 @@ std::tm LocalTimeNow();
 // The system's text for an error number (strerror on POSIX).
 std::string SystemErrorText(int code);
 
-bool FileExists(const std::string& path);       // a file (not a folder) is there
+bool FileExists(const std::string& path);  // a file (not a folder) is there
+// A regular file is there (links followed): not a folder, FIFO, socket or device.
+bool RegularFileExists(const std::string& path);
+// Opens a regular file (native path, links followed) for reading, without ever waiting
+// on a FIFO or a device: anything else is refused at once (EINVAL, EISDIR for a
+// folder). Gives the descriptor, or -1 with errno set.
+int OpenRegularFileForReading(const std::string& native_path);
+// A regular file open for reading (opened as above) and closed when the object goes,
+// for readers that take a file piece by piece.
+class RegularFileReader {
+ public:
+  explicit RegularFileReader(const std::string& native_path);
+  ~RegularFileReader();
+  RegularFileReader(const RegularFileReader&) = delete;
+  RegularFileReader& operator=(const RegularFileReader&) = delete;
+  bool ok() const { return fd_ >= 0; }
+  // The error number of the failed open or read; 0 when none.
+  int error() const { return error_; }
+  // Why the file could not be opened or read: the system's text, or "Not a regular file".
+  std::string Reason() const;
+  int64_t Size() const;
+  // Up to `length` bytes; 0 at the end of the file, -1 on an error.
+  long Read(char* buffer, size_t length);
+
+ private:
+  int fd_ = -1;
+  int error_ = 0;
+};
+// The whole content of a regular file (native path), opened as above. False with the
+// reason (the system's text, or "Not a regular file") when it cannot be read.
+bool ReadRegularFile(const std::string& native_path, std::string& bytes, std::string& reason);
 bool DirectoryExists(const std::string& path);  // a folder is there
 // Creates the folder and its missing parents; true when the folder exists afterwards.
 bool ForceDirectories(const std::string& path);
@@ -48,7 +78,8 @@ bool ForceDirectories(const std::string& path);
 bool RemoveFile(const std::string& path);
 // Removes an empty folder; true on success.
 bool RemoveDirectory(const std::string& path);
-// Copies a file, replacing the target; true on success.
+// Copies a regular file, replacing the target through a temporary file in its folder;
+// true on success.
 bool CopyFileOverwrite(const std::string& from, const std::string& to);
 // Size in bytes of the first file matching file_name (wildcards allowed), or -1 when
 // none matches or the search fails. Sizes of 2 GiB and more do not fit and give -1.
@@ -57,12 +88,20 @@ int32_t FindFileSize(const std::string& file_name);
 // Creates the file, or empties it when it exists. Throws IoError.
 void CreateEmptyFile(const std::string& path);
 // Appends bytes in one write, creating the file when missing. Throws IoError.
+// Neither follows a symbolic link at the path: a link there (dangling or not) is an
+// IoError, and what it points to is never created, emptied or written.
 void AppendToFile(const std::string& path, std::string_view bytes);
 // An IoError for error number `code` on the file at `path`, worded for the user.
 IoErrorInfo DescribeIoError(int code, const std::string& path);
 
-// Writes bytes to path through a temporary file in the same folder, renamed over the
-// target when complete, so readers never see a half-written file. Throws IoError.
+// Writes bytes to path through a temporary file in the same folder (TemporaryFile),
+// renamed over the target when complete, so readers never see a half-written file and
+// a link at the path is replaced, never followed. Throws IoError.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// The folder every file of the tool lives under (Windir) must be set: on POSIX an unset
+// or empty Windir would put the working folder and the log at the file-system root, so
+// it throws Error with a message that says what to set.
+void CheckWindir();
 
 }  // namespace kalvex::platform

@@ -10,10 +10,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <limits>
 
 #include "platform/error.h"
+#include "platform/temporary_files.h"
 
 namespace kalvex::platform {
 
@@ -134,6 +134,85 @@ bool FileExists(const std::string& path) {
   return ::stat(NativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool RegularFileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(NativePath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+int OpenRegularFileForReading(const std::string& native_path) {
+  // Non-blocking, so that opening a FIFO never waits for a writer; a regular file
+  // does not care.
+  int fd = ::open(native_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st;
+  int error = 0;
+  if (::fstat(fd, &st) != 0)
+    error = errno;
+  else if (!S_ISREG(st.st_mode))
+    error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+  if (error != 0) {
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
+}
+
+RegularFileReader::RegularFileReader(const std::string& native_path)
+    : fd_(OpenRegularFileForReading(native_path)) {
+  if (fd_ < 0) error_ = errno;
+}
+
+RegularFileReader::~RegularFileReader() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+std::string RegularFileReader::Reason() const {
+  return error_ == EINVAL ? std::string("Not a regular file") : SystemErrorText(error_);
+}
+
+int64_t RegularFileReader::Size() const {
+  struct stat st;
+  return fd_ >= 0 && ::fstat(fd_, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+long RegularFileReader::Read(char* buffer, size_t length) {
+  if (fd_ < 0) return -1;
+  for (;;) {
+    ssize_t n = ::read(fd_, buffer, length);
+    if (n >= 0) return static_cast<long>(n);
+    if (errno != EINTR) {
+      error_ = errno;
+      return -1;
+    }
+  }
+}
+
+bool ReadRegularFile(const std::string& native_path, std::string& bytes, std::string& reason) {
+  bytes.clear();
+  int fd = OpenRegularFileForReading(native_path);
+  if (fd < 0) {
+    reason = errno == EINVAL ? std::string("Not a regular file") : SystemErrorText(errno);
+    return false;
+  }
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      reason = SystemErrorText(errno);
+      ::close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return true;
+}
+
 bool DirectoryExists(const std::string& path) { return IsDir(NativePath(path)); }
 
 bool ForceDirectories(const std::string& path) {
@@ -158,30 +237,23 @@ bool RemoveFile(const std::string& path) { return ::unlink(NativePath(path).c_st
 bool RemoveDirectory(const std::string& path) { return ::rmdir(NativePath(path).c_str()) == 0; }
 
 bool CopyFileOverwrite(const std::string& from, const std::string& to) {
-  std::ifstream in(NativePath(from), std::ios::binary);
-  if (!in) return false;
-  std::string target = NativePath(to);
-  std::string tmp = target + ".part";
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    if (in.peek() != std::ifstream::traits_type::eof()) out << in.rdbuf();
-    out.flush();
-    if (!out) {
-      ::unlink(tmp.c_str());
-      return false;
-    }
-  }
-  if (::rename(tmp.c_str(), target.c_str()) != 0) {
-    ::unlink(tmp.c_str());
+  try {
+    TemporaryFile copy(NativePath(to), to);
+    copy.CopyFrom(NativePath(from), from);
+    copy.Commit();
+    return true;
+  } catch (const IoError&) {
     return false;
   }
-  return true;
 }
 
 IoErrorInfo DescribeIoError(int code, const std::string& path) {
-  return {code, "Erreur d'entrée/sortie " + std::to_string(code) + " (" + SystemErrorText(code) +
-                    ") : " + path};
+  // The tool opens the files it writes in place without following links: ELOOP then
+  // means a link stands where the file should be.
+  const std::string reason = code == ELOOP
+                                 ? "lien symbolique refusé : le fichier est remplacé par un lien"
+                                 : SystemErrorText(code);
+  return {code, "Erreur d'entrée/sortie " + std::to_string(code) + " (" + reason + ") : " + path};
 }
 
 namespace {
@@ -192,13 +264,15 @@ namespace {
 }  // namespace
 
 void CreateEmptyFile(const std::string& path) {
-  int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  int fd =
+      ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) ThrowIo(errno, path);
   if (::close(fd) != 0) ThrowIo(errno, path);
 }
 
 void AppendToFile(const std::string& path, std::string_view bytes) {
-  int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC,
+                  0666);
   if (fd < 0) ThrowIo(errno, path);
   size_t done = 0;
   while (done < bytes.size()) {
@@ -215,33 +289,17 @@ void AppendToFile(const std::string& path, std::string_view bytes) {
 }
 
 void WriteFileAtomically(const std::string& path, std::string_view bytes) {
-  std::string target = NativePath(path);
-  std::string tmp = target + ".XXXXXX";
-  int fd = ::mkstemp(tmp.data());
-  if (fd < 0) {
-    ThrowIo(errno, path);
-  }
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int err = errno;
-      ::close(fd);
-      ::unlink(tmp.c_str());
-      ThrowIo(err, path);
-    }
-    done += static_cast<size_t>(n);
-  }
-  int err = 0;
-  if (::fsync(fd) != 0) err = errno;
-  if (::close(fd) != 0 && err == 0) err = errno;
-  if (err == 0 && ::fchmodat(AT_FDCWD, tmp.c_str(), 0644, 0) != 0) err = errno;
-  if (err == 0 && ::rename(tmp.c_str(), target.c_str()) != 0) err = errno;
-  if (err != 0) {
-    ::unlink(tmp.c_str());
-    ThrowIo(err, path);
-  }
+  TemporaryFile file(NativePath(path), path);
+  file.Write(bytes);
+  file.Commit();
+}
+
+void CheckWindir() {
+  if (!Windir().empty()) return;
+  throw Error(
+      "La variable d'environnement Windir n'est pas définie (ou est vide) : elle désigne le "
+      "dossier sous lequel se trouvent le dossier de travail (Windir/TEMP/Kalvex) et le journal "
+      "(Windir/TEMP). Rien n'a été écrit ; définissez Windir puis relancez l'export.");
 }
 
 int32_t FindFileSize(const std::string& file_name) {

@@ -6,6 +6,8 @@
 #include <SimpleIni.h>
 
 #include "platform/code_page.h"
+#include "platform/error.h"
+#include "platform/platform.h"
 
 namespace kalvex {
 
@@ -27,16 +29,45 @@ struct IniFile::Impl {
   // Case-insensitive section and key names, 8-bit values, first of duplicate keys.
   CSimpleIniA ini{/*a_bIsUtf8=*/false, /*a_bMultiKey=*/false, /*a_bMultiLine=*/false};
   bool loaded = false;
+  bool not_text = false;
 };
 
-IniFile::IniFile(const std::string& native_path) : impl_(std::make_unique<Impl>()) {
-  impl_->ini.SetQuotes(false);
-  impl_->loaded = impl_->ini.LoadFile(native_path.c_str()) >= 0;
+IniFile::IniFile() : impl_(std::make_unique<Impl>()) { impl_->ini.SetQuotes(false); }
+
+IniFile::IniFile(const std::string& native_path) : IniFile() {
+  std::string bytes, reason;
+  if (platform::ReadRegularFile(native_path, bytes, reason)) Parse(bytes);
+}
+
+std::unique_ptr<IniFile> IniFile::FromBytes(const std::string& bytes) {
+  std::unique_ptr<IniFile> reader(new IniFile());
+  reader->Parse(bytes);
+  return reader;
+}
+
+void IniFile::Parse(const std::string& bytes) {
+  std::string text = bytes;
+  // Notepad's "Unicode" files: UTF-16 with a byte-order mark, which Windows reads too.
+  const bool little = text.compare(0, 2, "\xFF\xFE") == 0;
+  if (little || text.compare(0, 2, "\xFE\xFF") == 0) {
+    try {
+      text = ToUtf8(text.substr(2), little ? "UTF-16LE" : "UTF-16BE");
+    } catch (const Error&) {
+      text.assign(1, '\0');  // not even UTF-16: not text
+    }
+  }
+  if (text.find('\0') != std::string::npos) {
+    impl_->not_text = true;
+    return;
+  }
+  impl_->loaded = impl_->ini.LoadData(text.data(), text.size()) >= 0;
 }
 
 IniFile::~IniFile() = default;
 
 bool IniFile::Loaded() const { return impl_->loaded; }
+
+bool IniFile::NotText() const { return impl_->not_text; }
 
 std::string IniFile::ReadString(const std::string& section, const std::string& key,
                                 const std::string& default_value) const {

@@ -2,7 +2,9 @@
 // key names match ignoring letter case, values are trimmed, one pair of surrounding
 // double or single quotes is removed, a missing file, section or key gives the default,
 // a key present with an empty value gives the empty text, values are cut at 2047 bytes.
-// Values come back as UTF-8; a file written in Windows-1252 is converted.
+// Values come back as UTF-8; a file written in Windows-1252 is converted, and one
+// saved as UTF-16 with its byte-order mark is read as the text it is. A file that is
+// not text (NUL bytes elsewhere) reads as empty and says so (NotText).
 #pragma once
 
 #include <memory>
@@ -12,13 +14,18 @@ namespace kalvex {
 
 class IniFile {
  public:
-  // Opens the file at a native path; a missing or unreadable file reads as empty.
+  // Opens the file at a native path; a missing or unreadable file reads as empty. Only
+  // a regular file is read (a FIFO in its place reads as missing).
   explicit IniFile(const std::string& native_path);
+  // The reader of a file's content, as read from a file.
+  static std::unique_ptr<IniFile> FromBytes(const std::string& bytes);
   ~IniFile();
   IniFile(const IniFile&) = delete;
   IniFile& operator=(const IniFile&) = delete;
 
   bool Loaded() const;
+  // True when the file was there but is not text: every read gives its default.
+  bool NotText() const;
   std::string ReadString(const std::string& section, const std::string& key,
                          const std::string& default_value) const;
 
@@ -26,6 +33,9 @@ class IniFile {
   static bool IsOn(const std::string& value) { return value != "0"; }
 
  private:
+  IniFile();
+  void Parse(const std::string& bytes);
+
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
+#include "platform/error.h"
+#include "platform/file_lock.h"
 #include "platform/platform.h"
+#include "platform/temporary_files.h"
 #include "platform/unicode_case.h"
 #include "runcontrol/config_keys.h"
 
@@ -37,22 +40,61 @@ void RunDriver::Button1Click() {
   if (!text.empty()) RunExport(text);
 }
 
+namespace {
+
+// Windir + "\TEMP\Kalvex": vehicle data documents in, portal files out.
+std::string WorkingFolder() { return platform::Windir() + "\\TEMP\\Kalvex"; }
+
+}  // namespace
+
+std::string RunDriver::LockPath(const std::string& code) {
+  return platform::Windir() + "\\TEMP\\DadozoVavire" + code + ".lock";
+}
+
+void RunDriver::LockPortal(const std::string& code) {
+  if (locks_.count(code) != 0) return;  // this process holds it already
+  const std::string path = LockPath(code);
+  const std::string folder = platform::Windir() + "\\TEMP";
+  if (!platform::DirectoryExists(folder)) platform::ForceDirectories(folder);
+  std::unique_ptr<platform::FileLock> lock = platform::FileLock::TryAcquire(path);
+  if (!lock)
+    throw Error("Un export " + code + " est déjà en cours (verrou " + platform::NativePath(path) +
+                ") : ce lancement s'arrête sans toucher au journal ni aux fichiers du portail.");
+  locks_.emplace(code, std::move(lock));
+}
+
 void RunDriver::RunExport(const std::string& option) {
   RunState& state = ctx_.state;
   const std::string code = UpperCaseAscii(option);
   state.selected_portal.clear();
+  state.portal_upload_failed = false;
 
+  const auto& codes = PortalCodes();
+  const bool recognised = std::find(codes.begin(), codes.end(), code) != codes.end();
   const std::string folder = ini_folder_.empty() ? platform::ExecutableDir() : ini_folder_;
   state.ini_path = folder + "Kalvex.ini";
-  if (!platform::FileExists(state.ini_path))
-    ctx_.WriteLog("Fichier INI non trouvé : " + state.ini_path);
+  const bool ini_found = platform::FileExists(state.ini_path);
+  // Nothing is written before the base folder is known and, for a portal, before this
+  // run is the only one of that portal.
+  if (recognised || !ini_found) platform::CheckWindir();
+  if (recognised) {
+    LockPortal(code);
+    platform::SetTemporaryFileTag(code);
+    const int stale = platform::RemoveStaleTemporaryFiles(platform::NativePath(WorkingFolder()));
+    if (stale > 0)
+      ctx_.window.AddMemoLine("Fichiers temporaires d'un export interrompu supprimés : " +
+                              std::to_string(stale));
+  }
+
+  if (!ini_found) ctx_.WriteLog("Fichier INI non trouvé : " + state.ini_path);
   state.config = std::make_shared<IniFile>(platform::NativePath(state.ini_path));
+  if (state.config->NotText())
+    ctx_.window.AddMemoLine("Fichier INI illisible (ce n'est pas un fichier texte) : " +
+                            state.ini_path + " - les valeurs par défaut sont utilisées");
 
   state.photo_folder = config::Read(*state.config, config::kPathImages);
   state.image_base_url = config::Read(*state.config, config::kURLImages);
 
-  const auto& codes = PortalCodes();
-  const bool recognised = std::find(codes.begin(), codes.end(), code) != codes.end();
   if (recognised) state.selected_portal = code;
 
   ctx_.window.SetManualStartVisible(state.selected_portal.empty());

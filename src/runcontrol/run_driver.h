@@ -2,13 +2,23 @@
 // [Options], recognises the portal code, sets the window texts, restarts the run log and
 // hands control to the portal's exporter. It catches no error: whatever a step or an
 // exporter raises reaches the caller, which reports it.
+//
+// Before anything is written: an unset or empty Windir ends the run (Error); a
+// recognised portal takes its lock, Windir + "\TEMP\DadozoVavire" + code + ".lock",
+// held until the process ends, and a second run of the same portal ends at once with
+// an Error, the log and the portal files untouched (other portals run side by side).
+// The lock held, the temporary files a killed run of that portal left in the working
+// folder are removed (one memo line says how many). A configuration file that is not
+// text is reported by one memo line and read as empty.
 #pragma once
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/file_lock.h"
 #include "runcontrol/run_context.h"
 
 namespace kalvex {
@@ -38,10 +48,16 @@ class RunDriver {
   void Button1Click();
   void RunExport(const std::string& option);
 
+  // The lock file of a portal.
+  static std::string LockPath(const std::string& code);
+
  private:
+  void LockPortal(const std::string& code);
+
   RunContext& ctx_;
   std::map<std::string, Exporter> exporters_;
   std::string ini_folder_;
+  std::map<std::string, std::unique_ptr<platform::FileLock>> locks_;
 };
 
 }  // namespace kalvex

@@ -31,6 +31,8 @@ struct RunState {
   std::optional<std::unordered_set<std::string>> image_server_listing;
   int32_t progress_max = 0;
   int32_t last_shown_percentage = 0;  // never reset
+  // Set when a portal upload of the run failed (SendExportFile); reset by the driver.
+  bool portal_upload_failed = false;
 
   const IniFile& Config() const;
   void ResetCounters() { photo_counter = update_counter = vehicle_counter = 0; }

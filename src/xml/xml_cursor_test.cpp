@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "platform/code_page.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -204,12 +205,61 @@ TEST(XMLCursorLoad, BlankTextIsKeptWhereSpaceIsPreserved) {
   EXPECT_EQ(cursor->Select("q")->Select("*")->Count(), 1);
 }
 
-TEST(XMLCursorLoad, ExternalEntitiesAreNeverRead) {
+TEST(XMLCursorLoad, DocumentTypeDeclarationsAreRefusedWhereTheyStand) {
   TempDir dir;
   WriteFile(dir / "secret.txt", "secret");
-  XMLCursorPtr cursor = Loaded("<!DOCTYPE r [<!ENTITY e SYSTEM \"file://" + (dir / "secret.txt") +
-                               "\"><!ENTITY i \"inner\">]><r>&i;&e;</r>");
-  EXPECT_EQ(cursor->GetValue("."), "inner");
+  const std::string doctype = "<!DOCTYPE r [<!ENTITY e SYSTEM \"file://" + (dir / "secret.txt") +
+                              "\"><!ENTITY i \"inner\">]>";
+  const std::string refused =
+      "DOCTYPE not accepted: a document must not declare a document type or entities.";
+  XMLCursorPtr cursor = Loaded("<r>kept</r>");
+  // In text: the error names the line of the declaration; the earlier document stays.
+  try {
+    cursor->LoadXML("<?xml version=\"1.0\"?>\n" + doctype + "\n<r>&i;&e;</r>");
+    FAIL() << "no error";
+  } catch (const XMLParseException& e) {
+    EXPECT_EQ(e.code(), 111);
+    EXPECT_EQ(e.line(), 2);
+    EXPECT_EQ(e.source_text(), doctype);
+    EXPECT_EQ(e.reason(), refused);
+  }
+  EXPECT_EQ(cursor->GetValue("."), "kept");
+  // In a file, as the exporters load their documents: the same refusal, prefixed.
+  const std::string name = dir / "doctype.xml";
+  WriteFile(name, "<!DOCTYPE document SYSTEM \"other.dtd\">\r\n<document/>\r\n");
+  const std::string message = MessageOf([&] { cursor->Load(name); });
+  EXPECT_THAT(message,
+              StartsWith("TXMLCursor.Load FileName: \"" + name + "\"\r\nError 111 on line 1, "));
+  EXPECT_TRUE(message.ends_with("\"\r\n<!DOCTYPE document SYSTEM \"other.dtd\">\r\n" + refused))
+      << message;
+}
+
+TEST(XMLCursorLoad, ParseErrorsQuoteAtMostAboutTwoHundredCharactersOfTheLine) {
+  // A whole document on one 70 KB line, faulty near its end.
+  std::string records;
+  for (int i = 0; records.size() < 70000; ++i) records += "<v>" + std::to_string(i) + "</v>";
+  const std::string text = "<document>" + records + "<a>x</b></document>";
+  try {
+    CreateXMLCursor()->LoadXML(text);
+    FAIL() << "no error";
+  } catch (const XMLParseException& e) {
+    EXPECT_EQ(e.line(), 1);
+    const std::string& quoted = e.source_text();
+    // 200 characters, the mark of the cut start, and nothing after the line's end.
+    EXPECT_EQ(quoted, "..." + text.substr(text.size() - 200));
+    // The place of the fault is in what is quoted.
+    EXPECT_NE(quoted.find("<a>x</b>"), std::string::npos) << quoted;
+    EXPECT_LT(std::string(e.what()).size(), 400u);
+  }
+  // Multi-byte characters are never cut in two, and a short line is quoted whole.
+  const std::string accents(300, 'a');
+  try {
+    CreateXMLCursor()->LoadXML("<r>" + std::string(150, 'x') + "\xC3\xA9\xC3\xA9" + accents +
+                               "</b>");
+    FAIL() << "no error";
+  } catch (const XMLParseException& e) {
+    EXPECT_TRUE(IsValidUtf8(e.source_text())) << e.source_text();
+  }
 }
 
 TEST(XMLCursorLoad, LoadXMLReadsTheTextWhateverItsDeclarationNames) {

@@ -11,7 +11,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <sstream>
 #include <unordered_set>
@@ -174,10 +173,97 @@ std::string SourceLineText(const std::string& source, int line) {
   return Utf8OrWindows1252(text);
 }
 
+// Start of the code point that holds byte `at` of UTF-8 text.
+size_t CodePointStart(const std::string& text, size_t at) {
+  while (at > 0 && at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
+  return at;
+}
+
+// Byte offset of code point `index` of UTF-8 text (the size when it has fewer).
+size_t ByteOfCodePoint(const std::string& text, size_t index) {
+  size_t at = 0;
+  for (size_t n = 0; at < text.size() && n < index; ++n) {
+    ++at;
+    while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;
+  }
+  return at;
+}
+
+size_t CodePointCount(const std::string& text) {
+  size_t count = 0;
+  for (char c : text)
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
+  return count;
+}
+
+// The faulty line as a message quotes it: whole when it is short, otherwise the
+// kQuotedLineLength characters around the error's column, cut ends marked with "...".
+// A document on one long line would else fill the message with the whole document.
+constexpr size_t kQuotedLineLength = 200;
+
+std::string QuotedLine(const std::string& line, int column) {
+  const size_t length = CodePointCount(line);
+  if (length <= kQuotedLineLength) return line;
+  // Mostly what leads up to the fault, some of what follows it.
+  const size_t at = column > 1 ? static_cast<size_t>(column - 1) : 0;
+  size_t first = at > kQuotedLineLength * 3 / 4 ? at - kQuotedLineLength * 3 / 4 : 0;
+  if (first + kQuotedLineLength > length) first = length - kQuotedLineLength;
+  const size_t begin = CodePointStart(line, ByteOfCodePoint(line, first));
+  const size_t end = ByteOfCodePoint(line, first + kQuotedLineLength);
+  std::string quoted = first > 0 ? "..." : "";
+  quoted += line.substr(begin, end - begin);
+  if (first + kQuotedLineLength < length) quoted += "...";
+  return quoted;
+}
+
 [[noreturn]] void RaiseParseError(const Diagnostic& d, const std::string& source_name,
                                   const std::string& source_bytes) {
   throw XMLParseException(d.code, d.line, d.column, source_name,
-                          SourceLineText(source_bytes, d.line), d.message);
+                          QuotedLine(SourceLineText(source_bytes, d.line), d.column), d.message);
+}
+
+// Where the parser met a document type declaration, when it met one.
+struct DoctypeWatch {
+  bool seen = false;
+  int line = 0;
+  int column = 0;
+};
+
+// The parser's handler for "<!DOCTYPE": notes the place and stops the parse there, so
+// that no declaration of the document type (entities included) is ever read.
+void RefuseDoctype(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
+  auto* ctxt = static_cast<xmlParserCtxt*>(context);
+  auto* watch = static_cast<DoctypeWatch*>(ctxt->_private);
+  if (watch != nullptr && !watch->seen) {
+    watch->seen = true;
+    watch->line = ctxt->input != nullptr ? ctxt->input->line : 0;
+    watch->column = ctxt->input != nullptr ? ctxt->input->col : 0;
+  }
+  xmlStopParser(ctxt);
+}
+
+const char kDoctypeRefused[] =
+    "DOCTYPE not accepted: a document must not declare a document type or entities.";
+
+// Runs `parse` (a read of the context) with the rule on document type declarations in
+// force: unless accepted, one stops the parse and comes back in `refused` (code
+// XML_ERR_USER_STOP at its place, no document).
+template <typename Parse>
+XmlDocHandle ParseWithRules(xmlParserCtxt* ctxt, bool accept_doctype, Diagnostic* refused,
+                            Parse parse) {
+  DoctypeWatch watch;
+  if (!accept_doctype) {
+    ctxt->_private = &watch;
+    ctxt->sax->internalSubset = &RefuseDoctype;
+  }
+  XmlDocHandle doc(parse());
+  ctxt->_private = nullptr;
+  if (!watch.seen) return doc;
+  refused->code = XML_ERR_USER_STOP;
+  refused->line = watch.line;
+  refused->column = watch.column;
+  refused->message = kDoctypeRefused;
+  return nullptr;
 }
 
 bool IsBlank(const xmlChar* s) {
@@ -386,14 +472,18 @@ std::string ParseErrorMessage(int32_t code, int32_t line, int32_t column, const 
          std::to_string(column) + " in \"" + source + "\"\r\n" + source_text + "\r\n" + reason;
 }
 
-XmlDocHandle ParseText(const std::string& text, bool drop_blank_text) {
+XmlDocHandle ParseText(const std::string& text, bool drop_blank_text, bool accept_doctype) {
   if (text.size() > static_cast<size_t>(INT_MAX))
     throw XMLParseException(XML_ERR_NO_MEMORY, 0, 0, "", "", "The text is too large to parse.");
   std::unique_ptr<xmlParserCtxt, ParserCtxtDeleter> ctxt(xmlNewParserCtxt());
   if (!ctxt) throw XMLException("Out of memory while creating a parser.");
   DiagnosticCapture capture;
-  XmlDocHandle doc(xmlCtxtReadMemory(ctxt.get(), text.data(), static_cast<int>(text.size()),
-                                     nullptr, "UTF-8", kParseOptions | XML_PARSE_IGNORE_ENC));
+  Diagnostic refused;
+  XmlDocHandle doc = ParseWithRules(ctxt.get(), accept_doctype, &refused, [&] {
+    return xmlCtxtReadMemory(ctxt.get(), text.data(), static_cast<int>(text.size()), nullptr,
+                             "UTF-8", kParseOptions | XML_PARSE_IGNORE_ENC);
+  });
+  if (refused.code != 0) RaiseParseError(refused, "", text);
   if (!doc) {
     const Diagnostic* d = capture.First();
     if (d != nullptr && d->code != 0) RaiseParseError(*d, "", text);
@@ -408,37 +498,30 @@ XmlDocHandle ParseText(const std::string& text, bool drop_blank_text) {
   return doc;
 }
 
-XmlDocHandle ParseText(const std::string& text) { return ParseText(text, true); }
+XmlDocHandle ParseText(const std::string& text) { return ParseText(text, true, false); }
 
 namespace {
 
-int ReadFromStream(void* stream, char* buffer, int length) {
-  auto* in = static_cast<std::istream*>(stream);
-  in->read(buffer, length);
-  return in->bad() ? -1 : static_cast<int>(in->gcount());
+int ReadFromFile(void* file, char* buffer, int length) {
+  return static_cast<int>(
+      static_cast<platform::RegularFileReader*>(file)->Read(buffer, static_cast<size_t>(length)));
 }
 
 // The whole file, for quoting the line of a parse error.
-std::string ReadWholeFile(const std::string& file_name) {
-  std::ifstream in(FsPath(file_name), std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+std::string ReadWholeFile(const std::string& native) {
+  std::string bytes, reason;
+  platform::ReadRegularFile(native, bytes, reason);
+  return bytes;
 }
 
 }  // namespace
 
-XmlDocHandle ParseFile(const std::string& file_name, bool drop_blank_text) {
+XmlDocHandle ParseFile(const std::string& file_name, bool drop_blank_text, bool accept_doctype) {
   const std::string native = platform::NativePath(file_name);
-  std::ifstream in(FsPath(file_name), std::ios::binary);
-  if (!in) {
-    int err = errno;
-    throw XMLParseException(XML_IO_LOAD_ERROR, 0, 0, file_name, "",
-                            platform::SystemErrorText(err ? err : ENOENT));
-  }
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.fail() ? 0 : static_cast<std::streamoff>(in.tellg());
-  in.clear();
-  in.seekg(0, std::ios::beg);
-  if (size > static_cast<std::streamoff>(INT_MAX))
+  // Only a regular file is read: a FIFO or a device in its place would block the run.
+  platform::RegularFileReader in(native);
+  if (!in.ok()) throw XMLParseException(XML_IO_LOAD_ERROR, 0, 0, file_name, "", in.Reason());
+  if (in.Size() > static_cast<int64_t>(INT_MAX))
     throw XMLParseException(XML_ERR_NO_MEMORY, 0, 0, file_name, "", "The file is too large.");
   std::unique_ptr<xmlParserCtxt, ParserCtxtDeleter> ctxt(xmlNewParserCtxt());
   if (!ctxt) throw XMLException("Out of memory while creating a parser.");
@@ -446,21 +529,25 @@ XmlDocHandle ParseFile(const std::string& file_name, bool drop_blank_text) {
   // Read as the parser goes, so that the file's bytes and its tree are never both in
   // memory. The native name is the document's address, against which relative
   // references resolve.
-  XmlDocHandle doc(xmlCtxtReadIO(ctxt.get(), &ReadFromStream, nullptr, &in, native.c_str(), nullptr,
-                                 kParseOptions));
-  if (in.bad())
+  Diagnostic refused;
+  XmlDocHandle doc = ParseWithRules(ctxt.get(), accept_doctype, &refused, [&] {
+    return xmlCtxtReadIO(ctxt.get(), &ReadFromFile, nullptr, &in, native.c_str(), nullptr,
+                         kParseOptions);
+  });
+  if (in.error() != 0)
     throw XMLParseException(XML_IO_LOAD_ERROR, 0, 0, file_name, "",
-                            platform::SystemErrorText(errno ? errno : EIO));
+                            platform::SystemErrorText(in.error()));
+  if (refused.code != 0) RaiseParseError(refused, file_name, ReadWholeFile(native));
   if (!doc) {
     const Diagnostic* d = capture.First();
-    if (d != nullptr && d->code != 0) RaiseParseError(*d, file_name, ReadWholeFile(file_name));
+    if (d != nullptr && d->code != 0) RaiseParseError(*d, file_name, ReadWholeFile(native));
     return nullptr;
   }
   if (drop_blank_text) DropBlankText(reinterpret_cast<xmlNode*>(doc.get()));
   return doc;
 }
 
-XmlDocHandle ParseFile(const std::string& file_name) { return ParseFile(file_name, true); }
+XmlDocHandle ParseFile(const std::string& file_name) { return ParseFile(file_name, true, false); }
 
 std::string NodeName(xmlNode* node) {
   if (node == nullptr) return {};

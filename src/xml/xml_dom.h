@@ -111,12 +111,17 @@ namespace xmldom {
 // Parses text as UTF-8 whatever its declaration says; the declared encoding is kept on
 // the document for Save. nullptr when the parser failed without an error code. Text
 // nodes holding only white space are dropped unless drop_blank_text is false.
-XmlDocHandle ParseText(const std::string& text, bool drop_blank_text);
-XmlDocHandle ParseText(const std::string& text);
+// A document type declaration ("<!DOCTYPE") is a parse error (code XML_ERR_USER_STOP,
+// at its place) unless accept_doctype: the cursor's documents never declare entities,
+// whose references would silently vanish from their text. Parse errors quote at most
+// about 200 characters of the faulty line, around the place of the fault.
+XmlDocHandle ParseText(const std::string& text, bool drop_blank_text, bool accept_doctype);
+XmlDocHandle ParseText(const std::string& text);  // drops blank text, refuses a DOCTYPE
 // Parses a file ("\"-separated name), decoded by byte-order mark or declaration. A file
-// that cannot be read gives a parse error too (code XML_IO_LOAD_ERROR, line 0).
-XmlDocHandle ParseFile(const std::string& file_name, bool drop_blank_text);
-XmlDocHandle ParseFile(const std::string& file_name);
+// that cannot be read gives a parse error too (code XML_IO_LOAD_ERROR, line 0). Only a
+// regular file is read: anything else is a read error at once.
+XmlDocHandle ParseFile(const std::string& file_name, bool drop_blank_text, bool accept_doctype);
+XmlDocHandle ParseFile(const std::string& file_name);  // drops blank text, refuses a DOCTYPE
 
 // The DOM's name of a node: element/attribute names, "#text", "#cdata-section",
 // "#comment", "#document", processing-instruction targets.

@@ -1,7 +1,6 @@
 #include "xml/xml_utils.h"
 
-#include <cstdio>
-
+#include "platform/error.h"
 #include "platform/platform.h"
 
 namespace kalvex {
@@ -12,10 +11,13 @@ void WriteAnsiStringToFile(const std::string& text, const std::string& file_name
     std::string folder = file_name.substr(0, slash);
     if (!platform::DirectoryExists(folder) && !platform::ForceDirectories(folder)) return;
   }
-  std::FILE* f = std::fopen(platform::NativePath(file_name).c_str(), "wb");
-  if (!f) return;
-  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), f);
-  std::fclose(f);
+  // Through a temporary file renamed over the target: a link at the name is replaced,
+  // never followed, and no reader sees half a file.
+  try {
+    platform::WriteFileAtomically(file_name, text);
+  } catch (const Error&) {
+    // Quiet by contract: a caller that must know checks for the file.
+  }
 }
 
 }  // namespace kalvex

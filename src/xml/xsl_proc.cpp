@@ -181,7 +181,7 @@ void TXSLProc::ProcessImports(_xmlNode* root, const std::string& own_file) {
                              [&](const auto& entry) { return entry.first == reference; });
     if (known) continue;
     try {
-      XmlDocHandle imported = xmldom::ParseFile(reference, false);
+      XmlDocHandle imported = xmldom::ParseFile(reference, false, true);
       xmlNode* imported_root = imported ? xmlDocGetRootElement(imported.get()) : nullptr;
       if (imported_root == nullptr)
         throw XMLException("XSL document '" + reference + "' is empty.");
@@ -198,7 +198,7 @@ void TXSLProc::Load(const std::string& file_name) {
     file_name_ = file_name;
     files_.clear();
     style_.reset();
-    XmlDocHandle doc = xmldom::ParseFile(file_name, false);
+    XmlDocHandle doc = xmldom::ParseFile(file_name, false, true);
     xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
     if (root == nullptr) throw XMLException("XSL document '" + file_name + "' is empty.");
     files_.emplace_back(file_name, FileWriteTime(file_name));
@@ -214,7 +214,7 @@ void TXSLProc::LoadXML(const std::string& text) {
     file_name_.clear();
     files_.clear();
     style_.reset();
-    XmlDocHandle doc = xmldom::ParseText(text, false);
+    XmlDocHandle doc = xmldom::ParseText(text, false, true);
     if (!doc || xmlDocGetRootElement(doc.get()) == nullptr)
       throw XMLException("XSL document is empty.");
     style_.reset(Compile(std::move(doc)));

@@ -7,11 +7,13 @@
 #include <exception>
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <system_error>
 #include <utility>
 
 #include "platform/error.h"
 #include "platform/platform.h"
+#include "platform/temporary_files.h"
 #include "zip/file_selection.h"
 #include "zip/progress_mapper.h"
 #include "zip/zip_platform.h"
@@ -19,6 +21,9 @@
 namespace kalvex {
 
 namespace {
+
+// libzip writes an archive to the archive's name + "." + six random characters first.
+constexpr size_t kLibraryTemporarySuffix = 6;
 
 constexpr char kApplicationTitle[] = "Kalvex";
 constexpr char kWaitText[] = "wait ...";
@@ -274,8 +279,24 @@ int32_t TZip::Run::Execute() {
     std::error_code ec;
     return std::filesystem::equivalent(file.path, native, ec);
   });
+  // The archive is built in a temporary copy beside it and renamed over it once libzip
+  // is done, so that the temporary files of a stopped run carry the tool's mark (libzip
+  // names its own after the file it writes) and a signal removes them.
+  std::optional<platform::TemporaryFile> work;
+  std::optional<platform::RemovedOnSignal> library_temporary;
+  int open_flags = ZIP_CREATE;
+  try {
+    work.emplace(native, zip_.zip_file_name_);
+    if (platform::RegularFileExists(zip_.zip_file_name_))
+      work->CopyFrom(native, zip_.zip_file_name_);
+    else
+      open_flags |= ZIP_TRUNCATE;  // no archive yet: the empty copy starts a new one
+    library_temporary.emplace(work->path() + ".", kLibraryTemporarySuffix);
+  } catch (const IoError&) {
+    throw ZipException(zip_text::UnableToCreate(zip_.zip_file_name_));
+  }
   int error_code = 0;
-  ZipHandle archive(zip_open(native.c_str(), ZIP_CREATE, &error_code));
+  ZipHandle archive(zip_open(work->path().c_str(), open_flags, &error_code));
   if (!archive) ThrowZipErrorCode(ZipStep::kOpen, zip_.zip_file_name_, error_code);
 
   for (const std::string& folder : selection.folders) PutFolder(archive.get(), folder);
@@ -337,6 +358,11 @@ int32_t TZip::Run::Execute() {
   }
   archive.release();  // zip_close freed it
   if (failure_) std::rethrow_exception(failure_);
+  try {
+    work->Commit();
+  } catch (const IoError&) {
+    throw ZipException(zip_text::UnableToCreate(zip_.zip_file_name_));
+  }
 
   if (!zip_.cancelled_) mapper_->Finish();
   if (!zip_.cancelled_ && zip_.OnZEDEndBatchEvent) {

@@ -1,0 +1,78 @@
+// The tool's temporary files and what happens to them when the process is stopped.
+//
+// Every file the tool writes whole (saved documents, archives, copies) is first written
+// to a temporary file beside it and renamed over it once complete, so a reader never
+// sees half a file. Those temporary files carry one recognisable name:
+//   target + ".kalvex-tmp-" + tag + "-" + six random characters
+// where the tag is the portal of the run. A SIGINT, SIGTERM or SIGHUP removes every
+// temporary file still in the making and ends the process with 128 + the signal number;
+// a run removes, at its start, the ones of its own tag that a killed run left behind
+// (the per-portal lock makes sure no live run of that portal still owns them).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kalvex::platform {
+
+// The portal code of the run (letters and digits; anything else is dropped).
+void SetTemporaryFileTag(const std::string& tag);
+// ".kalvex-tmp-" + tag + "-": what every temporary name of this run holds.
+std::string TemporaryFileMarker();
+
+// A temporary file beside a target, created exclusively (never through an existing
+// name or link) and removed when the object goes unless Commit() put it in place.
+class TemporaryFile {
+ public:
+  // Creates native_target + marker + six random characters. Throws IoError naming
+  // display_path.
+  TemporaryFile(const std::string& native_target, const std::string& display_path);
+  ~TemporaryFile();
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  const std::string& path() const { return path_; }  // native
+  // Appends bytes. Throws IoError.
+  void Write(std::string_view bytes);
+  // Appends the content of a regular file (native path). Throws IoError naming it.
+  void CopyFrom(const std::string& native_source, const std::string& display_source);
+  // Flushes to disk, gives the file normal permissions (0644) and renames it over the
+  // target. Throws IoError; the temporary file is gone afterwards either way.
+  void Commit();
+
+ private:
+  std::string target_;
+  std::string display_;
+  std::string path_;
+  int fd_ = -1;
+  int id_ = 0;
+  bool committed_ = false;
+};
+
+// Keeps a path made elsewhere (by a library, or a backup copy) on the list of files a
+// signal removes, for as long as the object lives. With extra_characters > 0, files of
+// the same folder whose names are the path's name followed by exactly that many more
+// characters go too: the temporary names a library derives from a name of ours.
+class RemovedOnSignal {
+ public:
+  explicit RemovedOnSignal(const std::string& native_path, size_t extra_characters = 0);
+  ~RemovedOnSignal();
+  RemovedOnSignal(const RemovedOnSignal&) = delete;
+  RemovedOnSignal& operator=(const RemovedOnSignal&) = delete;
+
+ private:
+  int id_;
+};
+
+// Blocks SIGINT, SIGTERM and SIGHUP in the calling thread, and so in every thread it
+// starts afterwards, and hands them to a thread of their own that removes the files in
+// the making and ends the process with exit code 128 + the signal number. To be called
+// first thing in main, before any other thread exists. Once per process.
+void InstallSignalCleanup();
+
+// Removes the files of the folder whose names hold TemporaryFileMarker(); gives how
+// many went. A missing folder removes nothing.
+int RemoveStaleTemporaryFiles(const std::string& native_folder);
+
+}  // namespace kalvex::platform

@@ -1,0 +1,216 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/platform.h"
+#include "platform/temporary_files.h"
+
+namespace kalvex::platform {
+
+namespace {
+
+// The files a signal removes. Entries are added and dropped under the lock; the signal
+// thread takes the lock for good before it removes them, so a file being created while
+// the signal comes is either not there yet or already listed.
+struct Registry {
+  struct Entry {
+    int id;
+    std::string path;
+    size_t extra_characters;
+  };
+  std::mutex lock;
+  std::vector<Entry> entries;
+  int next_id = 1;
+  std::string tag;
+};
+
+Registry& TheRegistry() {
+  static Registry* registry = new Registry();  // lives on while the signal thread ends the process
+  return *registry;
+}
+
+int AddEntry(const std::string& path, size_t extra_characters) {
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> guard(registry.lock);
+  const int id = registry.next_id++;
+  registry.entries.push_back({id, path, extra_characters});
+  return id;
+}
+
+void DropEntry(int id) {
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> guard(registry.lock);
+  std::erase_if(registry.entries, [id](const Registry::Entry& e) { return e.id == id; });
+}
+
+// Removes the files derived from `path` by `extra` more characters of name.
+void RemoveDerived(const std::string& path, size_t extra) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  while (dirent* entry = ::readdir(dir)) {
+    const std::string candidate = entry->d_name;
+    if (candidate.size() == name.size() + extra && candidate.compare(0, name.size(), name) == 0)
+      ::unlink((folder + candidate).c_str());
+  }
+  ::closedir(dir);
+}
+
+[[noreturn]] void EndOnSignal(int signal_number) {
+  Registry& registry = TheRegistry();
+  registry.lock.lock();  // never released: nothing new is listed from here on
+  for (const Registry::Entry& entry : registry.entries) {
+    ::unlink(entry.path.c_str());
+    if (entry.extra_characters > 0) RemoveDerived(entry.path, entry.extra_characters);
+  }
+  ::_exit(128 + signal_number);
+}
+
+sigset_t CleanupSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGHUP);
+  return set;
+}
+
+[[noreturn]] void ThrowIo(int code, const std::string& path) {
+  IoErrorInfo info = DescribeIoError(code, path);
+  throw IoError(info.code, info.message);
+}
+
+bool WriteAll(int fd, const char* data, size_t size, int* error) {
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = ::write(fd, data + done, size - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      *error = errno;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+void SetTemporaryFileTag(const std::string& tag) {
+  std::string clean;
+  for (char c : tag)
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) clean += c;
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> guard(registry.lock);
+  registry.tag = clean;
+}
+
+std::string TemporaryFileMarker() {
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> guard(registry.lock);
+  return ".kalvex-tmp-" + registry.tag + "-";
+}
+
+TemporaryFile::TemporaryFile(const std::string& native_target, const std::string& display_path)
+    : target_(native_target), display_(display_path) {
+  std::string name = native_target + TemporaryFileMarker() + "XXXXXX";
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> guard(registry.lock);
+  fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd_ < 0) ThrowIo(errno, display_);
+  path_ = name;
+  id_ = registry.next_id++;
+  registry.entries.push_back({id_, path_, 0});
+}
+
+TemporaryFile::~TemporaryFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!committed_) ::unlink(path_.c_str());
+  DropEntry(id_);
+}
+
+void TemporaryFile::Write(std::string_view bytes) {
+  int error = 0;
+  if (!WriteAll(fd_, bytes.data(), bytes.size(), &error)) ThrowIo(error, display_);
+}
+
+void TemporaryFile::CopyFrom(const std::string& native_source, const std::string& display_source) {
+  int in = OpenRegularFileForReading(native_source);
+  if (in < 0) ThrowIo(errno, display_source);
+  char buffer[65536];
+  int error = 0;
+  for (;;) {
+    ssize_t n = ::read(in, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = errno;
+      ::close(in);
+      ThrowIo(error, display_source);
+    }
+    if (n == 0) break;
+    if (!WriteAll(fd_, buffer, static_cast<size_t>(n), &error)) {
+      ::close(in);
+      ThrowIo(error, display_);
+    }
+  }
+  ::close(in);
+}
+
+void TemporaryFile::Commit() {
+  int error = 0;
+  if (::fsync(fd_) != 0) error = errno;
+  if (::close(fd_) != 0 && error == 0) error = errno;
+  fd_ = -1;
+  if (error == 0 && ::chmod(path_.c_str(), 0644) != 0) error = errno;
+  if (error == 0 && ::rename(path_.c_str(), target_.c_str()) != 0) error = errno;
+  if (error != 0) ThrowIo(error, display_);  // the destructor removes the file
+  committed_ = true;
+}
+
+RemovedOnSignal::RemovedOnSignal(const std::string& native_path, size_t extra_characters)
+    : id_(AddEntry(native_path, extra_characters)) {}
+
+RemovedOnSignal::~RemovedOnSignal() { DropEntry(id_); }
+
+void InstallSignalCleanup() {
+  sigset_t set = CleanupSignals();
+  if (::pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return;
+  std::thread([set] {
+    for (;;) {
+      int signal_number = 0;
+      if (::sigwait(&set, &signal_number) == 0) EndOnSignal(signal_number);
+    }
+  }).detach();
+}
+
+int RemoveStaleTemporaryFiles(const std::string& native_folder) {
+  const std::string marker = TemporaryFileMarker();
+  DIR* dir = ::opendir(native_folder.empty() ? "." : native_folder.c_str());
+  if (dir == nullptr) return 0;
+  const std::string prefix = native_folder.empty() ? "" : native_folder + "/";
+  int removed = 0;
+  while (dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.find(marker) == std::string::npos) continue;
+    struct stat st;
+    const std::string path = prefix + name;
+    if (::lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && ::unlink(path.c_str()) == 0)
+      ++removed;
+  }
+  ::closedir(dir);
+  return removed;
+}
+
+}  // namespace kalvex::platform
