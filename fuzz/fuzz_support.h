@@ -44,7 +44,8 @@ class ScratchFile {
   const std::string& Write(std::string_view bytes) {
     std::FILE* f = std::fopen(path_.c_str(), "wb");
     if (f == nullptr) std::abort();
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) std::abort();
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size())
+      std::abort();
     std::fclose(f);
     return path_;
   }

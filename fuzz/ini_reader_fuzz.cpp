@@ -14,9 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<std::string> fields = fuzz::Fields(bytes, 3);
   std::unique_ptr<IniFile> ini = IniFile::FromBytes(fields[0]);
   std::vector<std::string> values;
-  for (const config::Key& key : {config::kPathImages, config::kURLImages,
-                                 config::kPixtroveServeurFTP, config::kPixtroveUser,
-                                 config::kPixtrovePassWord, config::kPixtrovePathFTP})
+  for (const config::Key& key :
+       {config::kPathImages, config::kURLImages, config::kPixtroveServeurFTP, config::kPixtroveUser,
+        config::kPixtrovePassWord, config::kPixtrovePathFTP})
     values.push_back(config::Read(*ini, key));
   for (const std::string& portal : PortalCodes())
     for (int key = 0; key <= static_cast<int>(config::PortalKey::kFileResultZip); ++key)

@@ -38,8 +38,8 @@ void Check(bool utf8_in, const std::string& out) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace kalvex;
   const std::vector<std::string> f = fuzz::Fields(fuzz::Bytes(data, size), 4);
-  const bool utf8 = IsValidUtf8(f[0]) && IsValidUtf8(f[1]) && IsValidUtf8(f[2]) &&
-                    IsValidUtf8(f[3]);
+  const bool utf8 =
+      IsValidUtf8(f[0]) && IsValidUtf8(f[1]) && IsValidUtf8(f[2]) && IsValidUtf8(f[3]);
   Check(utf8, ReplaceSpans(f[0], f[1], f[2], f[3]));
   const std::string replaced = ReplaceIgnoringCase(f[0], f[1], f[2]);
   Check(utf8, replaced);

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 
@@ -350,6 +351,63 @@ TEST_F(PortalDropTest, UploadsTheExportFileWithProgress) {
   EXPECT_EQ(h.state.last_shown_percentage, 100);
 }
 
+TEST_F(PortalDropTest, TheFileIsStoredUnderATemporaryNameAndRenamedOnceComplete) {
+  Start();
+  const std::string bytes(100000, 'x');
+  const std::string local = Export("FerlaneDatasVO-20261209.xml", bytes);
+  WriteFile(server->Home() + "/depot/FerlaneDatasVO-20261209.xml", "yesterday's file");
+  std::string result;
+  h.ftp.SendExportFile(local, result);
+  EXPECT_EQ(result, "Transfert FTP OK : ");
+  EXPECT_FALSE(h.state.portal_upload_failed);
+  EXPECT_EQ(ReadFile(server->Home() + "/depot/FerlaneDatasVO-20261209.xml"), bytes);
+  EXPECT_FALSE(std::filesystem::exists(server->Home() + "/depot/FerlaneDatasVO-20261209.xml.part"));
+  const std::vector<std::string> commands = server->Commands();
+  const auto at = [&](const std::string& command) {
+    return std::find(commands.begin(), commands.end(), command) - commands.begin();
+  };
+  EXPECT_LT(at("STOR FerlaneDatasVO-20261209.xml.part"),
+            at("RNFR FerlaneDatasVO-20261209.xml.part"));
+  EXPECT_LT(at("RNFR FerlaneDatasVO-20261209.xml.part"), at("RNTO FerlaneDatasVO-20261209.xml"));
+  EXPECT_LT(at("RNTO FerlaneDatasVO-20261209.xml"), static_cast<long>(commands.size()));
+  EXPECT_EQ(server->CountCommand("STOR"), 1);
+  EXPECT_THAT(h.MemoText(),
+              HasSubstr("\nFichier déposé sous le nom provisoire FerlaneDatasVO-20261209.xml.part "
+                        "puis renommé en FerlaneDatasVO-20261209.xml.\n"));
+}
+
+TEST_F(PortalDropTest, AServerThatRefusesToRenameGetsTheFileDirectly) {
+  FtpServerOptions options;
+  options.refuse_rename = true;
+  Start(options);
+  const std::string local = Export("a.zip", "PK archive bytes");
+  std::string result;
+  h.ftp.SendExportFile(local, result);
+  EXPECT_EQ(result, "Transfert FTP OK : ");
+  EXPECT_EQ(ReadFile(server->Home() + "/depot/a.zip"), "PK archive bytes");
+  // The temporary copy was deleted; the memo says the file went directly.
+  EXPECT_FALSE(std::filesystem::exists(server->Home() + "/depot/a.zip.part"));
+  EXPECT_EQ(server->CountCommand("DELE a.zip.part"), 1);
+  EXPECT_EQ(server->CountCommand("STOR a.zip"), 1);
+  EXPECT_THAT(h.MemoText(), HasSubstr("\nLe serveur refuse de renommer a.zip.part : fichier "
+                                      "déposé directement sous son nom a.zip.\n"));
+}
+
+TEST_F(PortalDropTest, ADropKilledMidUploadLeavesNothingUnderTheFinalName) {
+  FtpServerOptions options;
+  options.die_after_bytes = 4 * 1024 * 1024;
+  Start(options);
+  const std::string local = Export("FerlaneDatasVO-20261209.xml", std::string(17 << 20, 'v'));
+  std::string result;
+  h.ftp.SendExportFile(local, result);
+  EXPECT_EQ(result, "Transfert FTP : Erreur lors du transfert. ");
+  EXPECT_TRUE(h.state.portal_upload_failed);
+  EXPECT_FALSE(std::filesystem::exists(server->Home() + "/depot/FerlaneDatasVO-20261209.xml"));
+  // What arrived lies under the temporary name only.
+  EXPECT_GE(std::filesystem::file_size(server->Home() + "/depot/FerlaneDatasVO-20261209.xml.part"),
+            4u << 20);
+}
+
 TEST_F(PortalDropTest, ProxySettingsOfTheEnvironmentAreIgnored) {
   Start();
   // A proxy there would refuse the connection; the session goes straight to the server.
@@ -535,6 +593,27 @@ TEST(PasswordTest, HiddenEvenWhenTheServerQuotesIt) {
                         ") : Login denied - 530 Password **** is not right.");
   EXPECT_THAT(h.MemoText(), HasSubstr("\nServer reply: 530 Password **** is not right.\n"));
   EXPECT_THAT(h.MemoText(), Not(HasSubstr("Zq9-Quoted-Pw")));
+}
+
+TEST(PasswordTest, AShortPasswordIsMaskedOnlyWhereAServerQuotesIt) {
+  FtpHarness h;
+  FtpServerOptions options;
+  options.password = "a";
+  options.echo_password = true;
+  FtpTestServer server(options);
+  h.PointPortalDropAt(server.HostField(), options, "");
+  std::string errors;
+  try {
+    h.ftp.IdFTP2().Connect();
+  } catch (const FtpError& error) {
+    errors = error.what();
+  }
+  // The quoted password is masked; every other "a" of the replies stays.
+  EXPECT_EQ(errors, "FTP IdFTP2 (" + server.HostField() +
+                        ") : Login denied - 530 Password **** is not right.");
+  EXPECT_THAT(h.MemoText(), HasSubstr("\nServer ready: 220 Kalvex test FTP server ready.\n"));
+  EXPECT_THAT(h.MemoText(), HasSubstr("\nServer reply: 530 Password **** is not right.\n"));
+  EXPECT_THAT(h.MemoText(), HasSubstr("\nConnecting to " + server.HostField() + ".\n"));
 }
 
 }  // namespace

@@ -188,6 +188,112 @@ TEST_F(PhotoSyncTest, UnreachableServerCountsEveryLocalFileAsAnUpdate) {
               ::testing::ElementsAre("Update 1 : p1.jpg", "Update 2 : p1m.jpg"));
 }
 
+// ---- A dead image server costs one time-out per run ----
+
+// How many memo lines contain the text.
+int MemoLinesWith(const FtpHarness& h, const std::string& text) {
+  int count = 0;
+  for (const std::string& line : h.window.MemoLines())
+    if (line.find(text) != std::string::npos) ++count;
+  return count;
+}
+
+TEST_F(PhotoSyncTest, SilentImageServerIsTriedOnceForTwoHundredPhotoLinks) {
+  testing::SilentServer silent;
+  const std::string address = "127.0.0.1:" + std::to_string(silent.port());
+  h.PointImageServerAt(address, {}, "www/pixtrove");
+  h.state.image_server_check = true;
+  for (int i = 0; i < 200; ++i) {
+    Photo("v" + std::to_string(i) + ".jpg");
+    Photo("v" + std::to_string(i) + "m.jpg");
+  }
+  for (int i = 0; i < 200; ++i) SyncPhoto(h.context, "v" + std::to_string(i) + ".jpg");
+  // One connection, given up on its time-out; every later check and upload gave up at once.
+  EXPECT_EQ(silent.Connections(), 1);
+  EXPECT_EQ(MemoLinesWith(h, "Resolving hostname"), 1);
+  EXPECT_EQ(MemoLinesWith(h, "Server " + address +
+                                 " unreachable: no further connection attempts to it until the "
+                                 "program ends."),
+            1);
+  // Every local file still counts as missing on the server, as with any unreachable one.
+  EXPECT_EQ(h.state.update_counter, 400);
+  EXPECT_EQ(h.ftp.IdFTP1().Unreachable(), true);
+  // Another server named in the field is tried afresh.
+  StartServer();
+  EXPECT_FALSE(h.ftp.IdFTP1().Unreachable());
+  SyncPhoto(h.context, "v0.jpg");
+  EXPECT_EQ(server->CountCommand("STOR"), 2);
+}
+
+TEST_F(PhotoSyncTest, UnresolvableImageServerNameIsLookedUpOnce) {
+  // A name no resolver accepts (a label longer than 63 characters): it fails at once,
+  // without any lookup leaving the machine.
+  const std::string host = std::string(70, 'k') + ".invalid";
+  h.PointImageServerAt(host, {}, "www/pixtrove");
+  h.state.image_server_check = true;
+  Photo("p1.jpg");
+  Photo("p1m.jpg");
+  for (int i = 0; i < 5; ++i) SyncPhoto(h.context, "p1.jpg");
+  EXPECT_EQ(MemoLinesWith(h, "Resolving hostname"), 1);
+  EXPECT_EQ(MemoLinesWith(h, " unreachable: no further connection attempts"), 1);
+  EXPECT_EQ(h.state.update_counter, 10);
+}
+
+// ---- Photo names that lead elsewhere, and files that are no photos ----
+
+class EscapingPhotoNameTest : public PhotoSyncTest,
+                              public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(EscapingPhotoNameTest, IsNeitherReadNorSentAndIsReportedAsMissing) {
+  StartServer();
+  // What the names point at exists: beside the photo folder, and above the image folder.
+  WriteFile(h.Windir() + "/outside.jpg", "private");
+  WriteFile(h.Windir() + "/outsidem.jpg", "private");
+  WriteFile(h.Windir() + "/photos/sub/x.jpg", "inside");
+  const std::string name = std::string(GetParam()) + ".jpg";
+  SyncPhoto(h.context, name);
+  EXPECT_EQ(server->CountCommand("STOR"), 0);
+  EXPECT_EQ(h.state.update_counter, 0);
+  EXPECT_THAT(
+      LogTexts(h.LogText()),
+      ::testing::ElementsAre("Pb Existence : " + name, "Pb Existence : " + ThumbnailName(name)));
+  // The AutoScout24 staging refuses it the same way: nothing copied.
+  h.state.staging_folder = h.Windir() + "\\stage";
+  StagePhotoForAutoScout24(h.context, 1, name, "9");
+  EXPECT_FALSE(PathExists(h.Windir() + "/stage/9_1.jpg"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, EscapingPhotoNameTest,
+                         ::testing::Values("../outside", "..\\outside", "sub/../../outside",
+                                           "sub\\..\\..\\outside", "x:../../outside",
+                                           "/etc/outside"));
+
+TEST(StaysInsideFolderTest, SubFoldersStayAndClimbingOutDoesNot) {
+  for (const char* inside : {"p1.jpg", "2024/p1.jpg", "a/../p1.jpg", "a\\b\\..\\p1.jpg", "./p1.jpg",
+                             "..p1.jpg", "p..1.jpg", ""})
+    EXPECT_TRUE(StaysInsideFolder(inside)) << inside;
+  for (const char* outside : {"..", "../p1.jpg", "a/../../p1.jpg", "\\p1.jpg", "/p1.jpg",
+                              "a:..:..:p1.jpg", "p1\r\nDELE x.jpg", "p\x7f"})
+    EXPECT_FALSE(StaysInsideFolder(outside)) << outside;
+}
+
+TEST_F(PhotoSyncTest, AFifoOrAFolderIsNoPhotoAndNeverHangsTheRun) {
+  StartServer();
+  ASSERT_EQ(::mkfifo((photos + "/p1.jpg").c_str(), 0644), 0);
+  std::filesystem::create_directories(photos + "/p1m.jpg");
+  SyncPhoto(h.context, "p1.jpg");
+  EXPECT_EQ(server->CountCommand("STOR"), 0);
+  EXPECT_THAT(LogTexts(h.LogText()),
+              ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove", "Pb Existence : p1.jpg",
+                                     "Pb Existence : p1m.jpg"));
+  // An upload asked for directly is refused at once too.
+  EXPECT_THROW(h.ftp.IdFTP1().Put(photos + "/p1.jpg", "p1.jpg"), FtpError);
+  // And the staging copy does not wait for a writer either.
+  h.state.staging_folder = h.Windir() + "\\stage";
+  StagePhotoForAutoScout24(h.context, 1, "p1.jpg", "4");
+  EXPECT_FALSE(PathExists(h.Windir() + "/stage/4_1.jpg"));
+}
+
 // ---- AutoScout24 staging ----
 
 class StagePhotoTest : public PhotoSyncTest {

@@ -1,6 +1,7 @@
 #include "runcontrol/run_driver.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "platform/error.h"
 #include "test_support.h"
@@ -54,6 +55,107 @@ TEST_F(RunDriverTest, LowerCaseOptionRunsTheExporter) {
   EXPECT_FALSE(window_.ManualStartVisible());
   EXPECT_EQ(ReadFile(LogFile("PARUVENDU")), "");  // restarted
   EXPECT_FALSE(PathExists(dir_.path() + "/TEMP/DadozoVavire.log"));
+}
+
+TEST_F(RunDriverTest, UnsetOrEmptyWindirEndsTheRunBeforeAnythingIsWritten) {
+  for (const char* windir : {static_cast<const char*>(nullptr), ""}) {
+    ScopedEnv unset("Windir", windir);
+    // With or without a configuration file (a missing one would be logged).
+    for (bool ini : {true, false}) {
+      if (ini)
+        WriteIni("[Options]\n");
+      else
+        ::unlink((dir_ / "Kalvex.ini").c_str());
+      try {
+        driver_.RunExport("ParuVendu");
+        FAIL() << "no error";
+      } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("La variable d'environnement Windir n'est pas "
+                                              "définie",
+                                              0),
+                  0u)
+            << e.what();
+      }
+    }
+  }
+  EXPECT_TRUE(ran_.empty());
+  EXPECT_TRUE(window_.MemoLines().empty());
+  EXPECT_FALSE(PathExists(dir_.path() + "/TEMP"));
+  // An unknown portal with its configuration in place writes nothing and needs no Windir.
+  ScopedEnv unset("Windir", nullptr);
+  WriteIni("[Options]\n");
+  driver_.RunExport("FOO");
+  EXPECT_EQ(window_.Text(WindowField::kCaption), "Export des données pour FOO");
+}
+
+TEST_F(RunDriverTest, ASecondRunOfTheSamePortalStopsAtOnceOthersGoOn) {
+  WriteIni("");
+  driver_.RunExport("ParuVendu");
+  log_.WriteLog("first run's line");
+  const std::string first_log = ReadFile(LogFile("PARUVENDU"));
+
+  // Another run of the tool (its own state, log and driver) while this one holds the lock.
+  RunState state;
+  WindowModel window;
+  RunLog log(state, window, clock_);
+  RunContext ctx{state, window, log, clock_, nullptr};
+  RunDriver second(ctx);
+  second.SetIniFolder(dir_.path() + "/");
+  std::vector<std::string> ran;
+  for (const auto& code : PortalCodes())
+    second.SetExporter(code, [&ran, code](RunContext&) { ran.push_back(code); });
+  try {
+    second.RunExport("PARUVENDU");
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Un export PARUVENDU est déjà en cours (verrou " + dir_.path() +
+                  "/TEMP/DadozoVavirePARUVENDU.lock) : ce lancement s'arrête sans toucher au "
+                  "journal ni aux fichiers du portail.");
+  }
+  EXPECT_TRUE(ran.empty());
+  EXPECT_TRUE(window.MemoLines().empty());
+  EXPECT_EQ(ReadFile(LogFile("PARUVENDU")), first_log);
+  // Another portal runs side by side.
+  second.RunExport("LeBonCoin");
+  EXPECT_EQ(ran, std::vector<std::string>{"LEBONCOIN"});
+}
+
+TEST_F(RunDriverTest, StaleTemporaryFilesOfThePortalAreRemovedAtStart) {
+  WriteIni("");
+  const std::string work = dir_.path() + "/TEMP/Kalvex";
+  WriteFile(work + "/FerlaneDatasVO-20261209.xml.kalvex-tmp-PARUVENDU-Ab12Cd", "half");
+  WriteFile(work + "/a.zip.kalvex-tmp-PARUVENDU-Zz99yy.Qq11rr", "libzip's");
+  WriteFile(work + "/b.xml.kalvex-tmp-LEBONCOIN-Ab12Cd", "another portal's");
+  WriteFile(work + "/ExpDatasParuVendu.xml", "<document/>");
+  driver_.RunExport("ParuVendu");
+  EXPECT_FALSE(PathExists(work + "/FerlaneDatasVO-20261209.xml.kalvex-tmp-PARUVENDU-Ab12Cd"));
+  EXPECT_FALSE(PathExists(work + "/a.zip.kalvex-tmp-PARUVENDU-Zz99yy.Qq11rr"));
+  EXPECT_TRUE(PathExists(work + "/b.xml.kalvex-tmp-LEBONCOIN-Ab12Cd"));
+  EXPECT_TRUE(PathExists(work + "/ExpDatasParuVendu.xml"));
+  EXPECT_EQ(window_.MemoLines().front(),
+            "Fichiers temporaires d'un export interrompu supprimés : 2");
+}
+
+TEST_F(RunDriverTest, AConfigurationFileThatIsNotTextIsReportedAndDefaultsApply) {
+  WriteIni("[Options]\r\nPathImages=/x\r\n" + std::string(2, '\0') + "\x01\x02binary");
+  driver_.RunExport("ParuVendu");
+  EXPECT_EQ(ran_, std::vector<std::string>{"PARUVENDU"});
+  EXPECT_EQ(state_.photo_folder, "c:\\projects\\relmo\\images");
+  EXPECT_EQ(window_.MemoLines().front(),
+            "Fichier INI illisible (ce n'est pas un fichier texte) : " + dir_.path() +
+                "/Kalvex.ini - les valeurs par défaut sont utilisées");
+  // A file saved as UTF-16 with its byte-order mark is text.
+  std::string wide = "\xFF\xFE";
+  for (char c : std::string("[Options]\r\nPathImages=/photos\r\n")) {
+    wide += c;
+    wide += '\0';
+  }
+  WriteIni(wide);
+  window_.ClearMemo();
+  driver_.RunExport("ParuVendu");
+  EXPECT_EQ(state_.photo_folder, "/photos");
+  EXPECT_EQ(window_.MemoLines().front(), "-> ");
 }
 
 TEST_F(RunDriverTest, MixedCaseCodesDispatchByTable) {

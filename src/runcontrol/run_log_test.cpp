@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/error.h"
 #include "test_support.h"
@@ -35,6 +36,34 @@ TEST_F(RunLogTest, RestartCreatesEmptyFileAndEchoesArrow) {
   EXPECT_EQ(ReadFile(LogFile("PARUVENDU")), "");
   ASSERT_EQ(window_.MemoLines().size(), 1u);
   EXPECT_EQ(window_.MemoLines()[0], "-> ");
+}
+
+TEST_F(RunLogTest, ALinkInPlaceOfTheLogIsRefusedAndItsTargetLeftAlone) {
+  state_.selected_portal = "PARUVENDU";
+  log_.WriteLog("");
+  const std::string target = dir_ / "precious.txt";
+  testing::WriteFile(target, "keep me");
+  ::unlink(LogFile("PARUVENDU").c_str());
+  ASSERT_EQ(::symlink(target.c_str(), LogFile("PARUVENDU").c_str()), 0);
+  const std::string refused = "lien symbolique refusé";
+  // Neither a restart (truncation) nor a line (append) goes through the link.
+  for (const std::string& text : {std::string(), std::string("line")}) {
+    try {
+      log_.WriteLog(text);
+      FAIL() << "no error";
+    } catch (const IoError& e) {
+      EXPECT_NE(std::string(e.what()).find(refused), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find("DadozoVavirePARUVENDU.log"), std::string::npos);
+    }
+  }
+  EXPECT_EQ(ReadFile(target), "keep me");
+  // A dangling link does not get its target created.
+  const std::string nowhere = dir_ / "created-through-link.txt";
+  ::unlink(LogFile("PARUVENDU").c_str());
+  ASSERT_EQ(::symlink(nowhere.c_str(), LogFile("PARUVENDU").c_str()), 0);
+  EXPECT_THROW(log_.WriteLog("line"), IoError);
+  EXPECT_THROW(log_.WriteLog(""), IoError);
+  EXPECT_FALSE(PathExists(nowhere));
 }
 
 TEST_F(RunLogTest, LinesAreStampedWithCrLf) {

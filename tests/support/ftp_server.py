@@ -23,6 +23,9 @@ Options:
   --refuse-stor        every STOR fails with 553
   --stall-stor         every STOR is answered 150 and then left hanging: the data is
                        never read and no final reply comes
+  --refuse-rename      every RNFR fails with 550, as on servers without renaming
+  --die-after-bytes N  the server process ends abruptly (killed) once a STOR has
+                       received N bytes, leaving what it wrote so far
   --verbose            pyftpdlib's own log on standard error
 
 Example:
@@ -36,6 +39,7 @@ import signal
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
@@ -57,8 +61,41 @@ def parse_args(argv):
     parser.add_argument("--fail-nlst", action="store_true")
     parser.add_argument("--refuse-stor", action="store_true")
     parser.add_argument("--stall-stor", action="store_true")
+    parser.add_argument("--refuse-rename", action="store_true")
+    parser.add_argument("--die-after-bytes", type=int, default=0)
     parser.add_argument("--verbose", action="store_true")
     return parser.parse_args(argv)
+
+
+class DyingFile:
+    """A file being stored that ends the whole server once enough bytes arrived."""
+
+    def __init__(self, file, limit):
+        self._file = file
+        self._limit = limit
+        self._count = 0
+
+    def write(self, data):
+        written = self._file.write(data)
+        self._count += len(data)
+        if self._count >= self._limit:
+            self._file.flush()
+            os._exit(9)
+        return written
+
+    def __getattr__(self, name):
+        return getattr(self._file, name)
+
+
+def make_filesystem(options):
+    class FileSystem(AbstractedFS):
+        def open(self, filename, mode):
+            file = super().open(filename, mode)
+            if options.die_after_bytes and "w" in mode:
+                return DyingFile(file, options.die_after_bytes)
+            return file
+
+    return FileSystem
 
 
 def make_handler(options):
@@ -107,6 +144,12 @@ def make_handler(options):
                 return
             return super().ftp_STOR(file, mode)
 
+        def ftp_RNFR(self, path):
+            if options.refuse_rename:
+                self.respond("550 Renaming refused.")
+                return
+            return super().ftp_RNFR(path)
+
     # pyftpdlib resolves the path arguments of these commands before calling the
     # methods above; the overrides only change the answers.
     return Handler
@@ -124,6 +167,7 @@ def main(argv):
         authorizer.add_user(user, password, home, perm=PERMISSIONS)
 
     handler = make_handler(options)
+    handler.abstracted_fs = make_filesystem(options)
     handler.authorizer = authorizer
     handler.permit_foreign_addresses = False
     handler.permit_privileged_ports = False

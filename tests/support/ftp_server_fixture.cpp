@@ -1,7 +1,9 @@
 #include "ftp_server_fixture.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -55,6 +57,11 @@ FtpTestServer::FtpTestServer(FtpServerOptions options) : options_(std::move(opti
   if (options_.fail_nlst) args.push_back("--fail-nlst");
   if (options_.refuse_stor) args.push_back("--refuse-stor");
   if (options_.stall_stor) args.push_back("--stall-stor");
+  if (options_.refuse_rename) args.push_back("--refuse-rename");
+  if (options_.die_after_bytes > 0) {
+    args.push_back("--die-after-bytes");
+    args.push_back(std::to_string(options_.die_after_bytes));
+  }
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
@@ -110,14 +117,32 @@ int FtpTestServer::CountCommand(const std::string& verb) const {
 
 SilentServer::SilentServer() {
   fd_ = BindLoopback(&port_);
-  if (::listen(fd_, 16) != 0) {
+  if (::listen(fd_, 16) != 0 || ::pipe2(wake_, O_CLOEXEC) != 0) {
     ::close(fd_);
     throw std::runtime_error("listen failed");
   }
+  acceptor_ = std::thread([this] {
+    std::vector<int> held;
+    for (;;) {
+      pollfd waits[2] = {{fd_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+      if (::poll(waits, 2, -1) < 0) continue;
+      if (waits[1].revents != 0) break;
+      int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+      if (client >= 0) {
+        held.push_back(client);
+        ++connections_;
+      }
+    }
+    for (int client : held) ::close(client);
+  });
 }
 
 SilentServer::~SilentServer() {
-  if (fd_ >= 0) ::close(fd_);
+  // Wakes the acceptor, which closes what it holds and ends.
+  [[maybe_unused]] ssize_t woken = ::write(wake_[1], "x", 1);
+  if (acceptor_.joinable()) acceptor_.join();
+  for (int fd : {fd_, wake_[0], wake_[1]})
+    if (fd >= 0) ::close(fd);
 }
 
 int ClosedPort() {

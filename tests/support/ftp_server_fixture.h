@@ -3,7 +3,9 @@
 // faults; a listener that accepts connections and never answers; a closed port.
 #pragma once
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "test_support.h"
@@ -20,6 +22,8 @@ struct FtpServerOptions {
   bool fail_nlst = false;            // 550 to every NLST
   bool refuse_stor = false;          // 553 to every STOR
   bool stall_stor = false;           // 150 to every STOR, then silence; data never read
+  bool refuse_rename = false;        // 550 to every RNFR
+  long die_after_bytes = 0;          // > 0: the server dies once a STOR received that much
 };
 
 class FtpTestServer {
@@ -52,8 +56,8 @@ class FtpTestServer {
   int port_ = 0;
 };
 
-// Accepts TCP connections on 127.0.0.1 (the system completes them) and never sends a
-// byte, like an FTP server that hangs before its greeting.
+// Accepts TCP connections on 127.0.0.1 and never sends a byte, like an FTP server that
+// hangs before its greeting; counts the connections it was offered.
 class SilentServer {
  public:
   SilentServer();
@@ -61,10 +65,15 @@ class SilentServer {
   SilentServer(const SilentServer&) = delete;
   SilentServer& operator=(const SilentServer&) = delete;
   int port() const { return port_; }
+  // Connections accepted so far (all held open until the server goes).
+  int Connections() const { return connections_.load(); }
 
  private:
   int fd_ = -1;
   int port_ = 0;
+  int wake_[2] = {-1, -1};
+  std::atomic<int> connections_{0};
+  std::thread acceptor_;
 };
 
 // A port on 127.0.0.1 where nothing listens (just released by the system).
