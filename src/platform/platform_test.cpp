@@ -1,9 +1,16 @@
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
 
 #include "platform/error.h"
+#include "platform/file_lock.h"
 #include "test_support.h"
 
 namespace kalvex::platform {
@@ -111,6 +118,80 @@ TEST(PlatformTest, FindFileSizeSizesAndMissing) {
   kalvex::testing::WriteFile(dir / "data.xml", std::string(1234, 'x'));
   EXPECT_EQ(FindFileSize(dir.path() + "\\data.xml"), 1234);
   EXPECT_EQ(FindFileSize(dir.path() + "/da*.xml"), 1234);
+}
+
+}  // namespace
+}  // namespace kalvex::platform
+
+namespace kalvex::platform {
+namespace {
+
+TEST(RegularFileTest, AFifoOrAFolderIsRefusedAtOnceNeverWaitedOn) {
+  testing::TempDir dir;
+  const std::string fifo = dir / "photo.jpg";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  EXPECT_TRUE(FileExists(fifo));
+  EXPECT_FALSE(RegularFileExists(fifo));
+  EXPECT_FALSE(RegularFileExists(dir.path()));
+  std::string bytes, reason;
+  EXPECT_FALSE(ReadRegularFile(fifo, bytes, reason));
+  EXPECT_EQ(reason, "Not a regular file");
+  EXPECT_FALSE(ReadRegularFile(dir.path(), bytes, reason));
+  EXPECT_EQ(reason, SystemErrorText(EISDIR));
+  EXPECT_FALSE(CopyFileOverwrite(fifo, dir / "copy.jpg"));
+  EXPECT_FALSE(testing::PathExists(dir / "copy.jpg"));
+  testing::WriteFile(dir / "real.jpg", "jpeg");
+  EXPECT_TRUE(ReadRegularFile(dir / "real.jpg", bytes, reason));
+  EXPECT_EQ(bytes, "jpeg");
+}
+
+TEST(RegularFileTest, WholeFileWritesReplaceALinkInsteadOfFollowingIt) {
+  testing::TempDir dir;
+  testing::WriteFile(dir / "target.txt", "keep me");
+  ASSERT_EQ(::symlink((dir / "target.txt").c_str(), (dir / "out.xml").c_str()), 0);
+  WriteFileAtomically(dir / "out.xml", "<a/>");
+  EXPECT_EQ(testing::ReadFile(dir / "target.txt"), "keep me");
+  EXPECT_EQ(testing::ReadFile(dir / "out.xml"), "<a/>");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir / "out.xml"));
+}
+
+TEST(FileLockTest, OneHolderAtATimeAcrossProcesses) {
+  testing::TempDir dir;
+  testing::ScopedEnv windir("Windir", dir.path().c_str());
+  const std::string path = dir.path() + "\\portal.lock";
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  pid_t holder = ::fork();
+  if (holder == 0) {
+    std::unique_ptr<FileLock> lock = FileLock::TryAcquire(path);
+    char c = lock ? 'y' : 'n';
+    [[maybe_unused]] ssize_t sent = ::write(ready[1], &c, 1);
+    ::pause();
+    ::_exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  EXPECT_EQ(c, 'y');
+  EXPECT_EQ(FileLock::TryAcquire(path), nullptr);
+  ::kill(holder, SIGKILL);
+  ::waitpid(holder, nullptr, 0);
+  // The lock went with its process, however it ended.
+  EXPECT_NE(FileLock::TryAcquire(path), nullptr);
+  ::close(ready[0]);
+  ::close(ready[1]);
+  // A link in place of the lock file is not followed.
+  ASSERT_EQ(::symlink((dir / "elsewhere").c_str(), (dir / "linked.lock").c_str()), 0);
+  EXPECT_THROW(FileLock::TryAcquire(dir / "linked.lock"), IoError);
+  EXPECT_FALSE(testing::PathExists(dir / "elsewhere"));
+}
+
+TEST(CheckWindirTest, UnsetOrEmptyIsAnError) {
+  for (const char* value : {static_cast<const char*>(nullptr), ""}) {
+    testing::ScopedEnv windir("Windir", value);
+    EXPECT_THROW(CheckWindir(), Error);
+  }
+  testing::ScopedEnv windir("Windir", "/srv/windows");
+  EXPECT_NO_THROW(CheckWindir());
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "e2e_fixture.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -44,13 +46,57 @@ RunResult EndToEndTest::RunKalvex(const std::string& ini, const std::string& por
   WriteFile(bin + "/Kalvex.ini", ini);
   const std::string command = "cd " + Quoted(dir_.path()) +
                               " && env -u DISPLAY -u WAYLAND_DISPLAY Windir=" + Quoted(Windir()) +
-                              " " + Quoted(bin + "/kalvex") + " --console " + portal +
+                              " timeout 120 " + Quoted(bin + "/kalvex") + " --console " + portal +
                               " </dev/null >" + Quoted(dir_ / "out") + " 2>" + Quoted(dir_ / "err");
   const int status = std::system(command.c_str());
   RunResult result;
   result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   result.out = ReadFile(dir_ / "out");
   result.err = ReadFile(dir_ / "err");
+  return result;
+}
+
+pid_t EndToEndTest::Launch(const std::string& ini, const std::string& portal,
+                           const std::string& tag, const char* windir) {
+  const std::string bin = dir_.path() + "/bin";
+  const std::string exe = bin + "/kalvex";
+  if (!PathExists(exe)) {
+    const std::string copy = "mkdir -p " + Quoted(bin) + " && cp " +
+                             Quoted(BinaryDir() + "/src/app/kalvex") + " " + Quoted(bin + "/");
+    EXPECT_EQ(std::system(copy.c_str()), 0);
+  }
+  WriteFile(bin + "/Kalvex.ini", ini);
+  const std::string out = dir_.path() + "/out-" + tag;
+  const std::string err = dir_.path() + "/err-" + tag;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    if (windir != nullptr)
+      ::setenv("Windir", windir, 1);
+    else
+      ::unsetenv("Windir");
+    if (::chdir(dir_.path().c_str()) != 0) ::_exit(126);
+    const int in_fd = ::open("/dev/null", O_RDONLY);
+    const int out_fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in_fd < 0 || out_fd < 0 || err_fd < 0) ::_exit(126);
+    ::dup2(in_fd, 0);
+    ::dup2(out_fd, 1);
+    ::dup2(err_fd, 2);
+    ::execl(exe.c_str(), exe.c_str(), "--console", portal.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  return pid;
+}
+
+RunResult EndToEndTest::Wait(pid_t pid, const std::string& tag) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  RunResult result;
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.out = ReadFile(dir_.path() + "/out-" + tag);
+  result.err = ReadFile(dir_.path() + "/err-" + tag);
   return result;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <string>
 #include <vector>
@@ -32,8 +33,17 @@ class EndToEndTest : public ::testing::Test {
   static void WritePhoto(const std::string& folder, const std::string& file);
 
   // Runs the executable with Kalvex.ini beside it, in console mode, with the test's
-  // Windir and without display; standard output and error are captured.
+  // Windir and without display; standard output and error are captured. A run is
+  // bounded at two minutes (exit code 124 beyond).
   RunResult RunKalvex(const std::string& ini, const std::string& portal);
+
+  // Starts the executable the same way without waiting for it (Windir unset when
+  // windir is nullptr); its output goes to dir/out-<tag> and dir/err-<tag>. A copy
+  // already running is started again rather than overwritten.
+  pid_t Launch(const std::string& ini, const std::string& portal, const std::string& tag,
+               const char* windir);
+  // Waits for a started run to end.
+  RunResult Wait(pid_t pid, const std::string& tag);
 
   // The [Options] and [Pixtrove] sections for a run against the image server, and a
   // portal section with its server, user and password, then `switches` (CR LF lines).

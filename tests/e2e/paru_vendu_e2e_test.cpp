@@ -5,9 +5,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <algorithm>
+#include <chrono>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "e2e_fixture.h"
@@ -244,7 +248,7 @@ TEST_F(ParuVenduEndToEndTest, EquipmentCodesStayWithTheSwitchOffOrAbsent) {
   EXPECT_EQ(images.CountCommand("STOR"), 0);
 }
 
-TEST_F(ParuVenduEndToEndTest, FailedUploadStillEndsTheRunNormally) {
+TEST_F(ParuVenduEndToEndTest, FailedUploadEndsTheRunWithExitCodeThree) {
   FtpTestServer images(ImageServerOptions());
   FtpServerOptions refusing = DropOptions();
   refusing.refuse_stor = true;
@@ -253,7 +257,7 @@ TEST_F(ParuVenduEndToEndTest, FailedUploadStillEndsTheRunNormally) {
   WriteFile(WorkingFolder() + "/ExpDatasParuVendu.xml", Latin9(kDocument));
 
   RunResult run = RunKalvex(Ini(images, drop.HostField(), ""));
-  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(run.exit_code, 3) << run.err;
   const std::string export_path = WorkingFolder() + "/" + FindOutputs().export_file;
   EXPECT_EQ(LogTexts(RunLog()).back(),
             "Transfert FTP : Erreur lors du transfert. Fichier VO actualisé transmis sur site "
@@ -264,7 +268,7 @@ TEST_F(ParuVenduEndToEndTest, FailedUploadStillEndsTheRunNormally) {
   // A portal drop that cannot be reached: the connection error, same ending.
   drop.Stop();
   run = RunKalvex(Ini(images, drop.HostField(), ""));
-  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(run.exit_code, 3) << run.err;
   EXPECT_EQ(LogTexts(RunLog()).back(),
             "Transfert FTP : Erreur Connexion au serveur. Fichier VO actualisé transmis sur "
             "site FTP : PARUVENDU - " +
@@ -311,6 +315,125 @@ TEST_F(ParuVenduEndToEndTest, MissingOrMalformedInputEndsWithTheCursorError) {
   EXPECT_THAT(run.err, HasSubstr(" on line 4, char "));
   EXPECT_EQ(Names(WorkingFolder()), std::vector<std::string>{"ExpDatasParuVendu.xml"});
   EXPECT_EQ(RunLog(), "");  // restarted at the start of the run, nothing after
+}
+
+TEST_F(ParuVenduEndToEndTest, DropKilledMidUploadLeavesNoFileUnderTheFinalName) {
+  FtpTestServer images(ImageServerOptions());
+  FtpServerOptions dying = DropOptions();
+  dying.die_after_bytes = 1024;
+  FtpTestServer drop(dying);
+  PreparePhotos(images);
+  WriteFile(WorkingFolder() + "/ExpDatasParuVendu.xml", Latin9(kDocument));
+  const RunResult run = RunKalvex(Ini(images, drop.HostField(), ""));
+  EXPECT_EQ(run.exit_code, 3) << run.out << run.err;
+  const std::string export_file = FindOutputs().export_file;
+  ASSERT_FALSE(export_file.empty());
+  // Only the temporary name received the first kilobyte; the final name never appeared.
+  EXPECT_EQ(Names(drop.Home()), std::vector<std::string>{export_file + ".part"});
+  EXPECT_THAT(LogTexts(RunLog()).back(),
+              StartsWith("Transfert FTP : Erreur lors du transfert. Fichier VO actualisé"));
+}
+
+TEST_F(ParuVenduEndToEndTest, UnsetWindirEndsTheRunBeforeAnythingIsWritten) {
+  const std::vector<std::string> before = Names(dir_.path());
+  const bool root_temp = testing::PathExists("/TEMP");
+  const RunResult run = Wait(Launch("[Options]\r\n", "ParuVendu", "nowindir", nullptr), "nowindir");
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_THAT(run.err, StartsWith("La variable d'environnement Windir n'est pas définie"));
+  std::vector<std::string> after = Names(dir_.path());
+  std::erase_if(after, [](const std::string& name) {
+    return name == "bin" || name == "out-nowindir" || name == "err-nowindir";
+  });
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(testing::PathExists("/TEMP"), root_temp);
+}
+
+TEST_F(ParuVenduEndToEndTest, ASecondRunOfTheSamePortalStopsAtOnceAndTheFirstEndsWhole) {
+  FtpTestServer images(ImageServerOptions());
+  FtpTestServer drop(DropOptions());
+  PreparePhotos(images);
+  WriteFile(WorkingFolder() + "/ExpDatasParuVendu.xml", Latin9(kDocument));
+  const std::string ini = Ini(images, drop.HostField(), "TestFTPPixtrove=1\r\n");
+  const std::string log = Windir() + "/TEMP/DadozoVavirePARUVENDU.log";
+
+  // The first run is held still once it has its log, so the second surely meets it.
+  const pid_t first = Launch(ini, "ParuVendu", "first", Windir().c_str());
+  for (int i = 0; i < 3000 && !testing::PathExists(log); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(testing::PathExists(log));
+  ::kill(first, SIGSTOP);
+  const std::string log_then = ReadFile(log);
+  const std::vector<std::string> folder_then = Names(WorkingFolder());
+
+  const RunResult second = Wait(Launch(ini, "ParuVendu", "second", Windir().c_str()), "second");
+  EXPECT_EQ(second.exit_code, 1);
+  EXPECT_EQ(second.err, "Un export PARUVENDU est déjà en cours (verrou " + Windir() +
+                            "/TEMP/DadozoVavirePARUVENDU.lock) : ce lancement s'arrête sans "
+                            "toucher au journal ni aux fichiers du portail.\n");
+  EXPECT_EQ(ReadFile(log), log_then);
+  EXPECT_EQ(Names(WorkingFolder()), folder_then);
+
+  ::kill(first, SIGCONT);
+  const RunResult run = Wait(first, "first");
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  // The first run's outputs and summary are whole; every photo went up once.
+  const Outputs outputs = FindOutputs();
+  EXPECT_EQ(ReadFile(drop.Home() + "/" + outputs.export_file),
+            ReadFile(WorkingFolder() + "/" + outputs.export_file));
+  EXPECT_EQ(LogTexts(RunLog()).size(), 3u) << RunLog();
+  EXPECT_EQ(images.CountCommand("STOR"), 14);
+}
+
+TEST_F(ParuVenduEndToEndTest, StopSignalEndsWithItsCodeAndLeavesNoTemporaryFile) {
+  FtpTestServer images(ImageServerOptions());
+  testing::SilentServer drop;  // the run waits on it, well after its saves
+  PreparePhotos(images);
+  WriteFile(WorkingFolder() + "/ExpDatasParuVendu.xml", Latin9(kDocument));
+  // What a run killed during an earlier save left behind.
+  WriteFile(WorkingFolder() + "/FerlaneDatasVO-20261208.xml.kalvex-tmp-PARUVENDU-Qw12Er", "<do");
+  const pid_t pid = Launch(Ini(images, "127.0.0.1:" + std::to_string(drop.port()), ""), "ParuVendu",
+                           "term", Windir().c_str());
+  for (int i = 0; i < 6000 && drop.Connections() == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_EQ(drop.Connections(), 1);
+  ::kill(pid, SIGTERM);
+  const RunResult run = Wait(pid, "term");
+  EXPECT_EQ(run.exit_code, 128 + SIGTERM);
+  const Outputs outputs = FindOutputs();
+  EXPECT_EQ(
+      Names(WorkingFolder()),
+      (std::vector<std::string>{outputs.stamped, "ExpDatasParuVendu.xml", outputs.export_file}));
+  EXPECT_THAT(run.out, HasSubstr("Fichiers temporaires d'un export interrompu supprimés : 1\n"));
+}
+
+TEST_F(ParuVenduEndToEndTest, SilentImageServerCostsOneTimeOutWhateverTheStock) {
+  testing::SilentServer images;
+  FtpTestServer drop(DropOptions());
+  std::string links;
+  for (int i = 0; i < 200; ++i) {
+    const std::string name = "p" + std::to_string(i);
+    WriteFile(Photos() + "/" + name + ".jpg", "jpeg " + name);
+    WriteFile(Photos() + "/" + name + "m.jpg", "thumb " + name);
+    links += "<LiensImages><idNVO>1</idNVO><NomImage>" + name + "</NomImage></LiensImages>";
+  }
+  WriteFile(WorkingFolder() + "/ExpDatasParuVendu.xml",
+            "<?xml version=\"1.0\"?><document><DataVOS><DataVO><idNVO>1</idNVO></DataVO>"
+            "</DataVOS><LiensImagesS>" +
+                links + "</LiensImagesS></document>");
+  const std::string ini =
+      "[Options]\r\nPathImages=" + Photos() +
+      "\r\n[Pixtrove]\r\nServeurFTP=127.0.0.1:" + std::to_string(images.port()) +
+      "\r\n[PARUVENDU]\r\nServeurFTP=" + drop.HostField() + "\r\nUser=" + kDropUser +
+      "\r\nPassWord=" + kDropPassword + "\r\nTestFTPPixtrove=1\r\n";
+  // Every run of these tests is bounded at two minutes (exit code 124 beyond): this one
+  // costs one connect time-out, then the upload.
+  const RunResult run = RunKalvex(ini);
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(images.Connections(), 1);
+  EXPECT_EQ(LogTexts(RunLog()).front(), "Nb Images Mises à jour : 400 photos --- ");
+  EXPECT_THAT(run.out, HasSubstr(" unreachable: no further connection attempts to it until the "
+                                 "program ends.\n"));
+  EXPECT_EQ(Names(drop.Home()).size(), 1u);
 }
 
 }  // namespace
