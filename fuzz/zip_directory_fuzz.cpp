@@ -21,10 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   uint64_t sum = 0;
   for (const TFileInfo& info : contents) {
-    sum += info.CompressedSize() + info.UncompressedSize() + info.LocalHeaderOffset() +
+    sum += info.CompressedSize64() + info.UncompressedSize64() + info.LocalHeaderOffset64() +
            info.Crc32() + info.DosDateTime() + info.ExternalAttributes() + info.file_name.size() +
            info.extra_field.size() + info.file_comment.size();
   }
-  if (contents.size() > eoch.EntryCount() && eoch.EntryCount() != 0xFFFF) std::abort();
+  // Every entry the end record counts is read, or the reading fails.
+  if (!contents.empty() && contents.size() != eoch.TotalEntries()) std::abort();
   return static_cast<int>(sum & 0);
 }

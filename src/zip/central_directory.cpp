@@ -1,6 +1,7 @@
 #include "zip/central_directory.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <optional>
 
@@ -17,6 +18,38 @@ uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 
 uint32_t Get32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+uint64_t Get64(const uint8_t* p) {
+  return static_cast<uint64_t>(Get32(p)) | (static_cast<uint64_t>(Get32(p + 4)) << 32);
+}
+
+constexpr uint16_t kZip64Mark16 = 0xFFFF;
+constexpr uint32_t kZip64Mark32 = 0xFFFFFFFF;
+constexpr size_t kZip64EndSize = 56;  // the fixed part of the ZIP64 end record
+constexpr size_t kZip64LocatorSize = 20;
+
+// The value that the ZIP64 extra field gives for the n-th of the header's marked
+// fields (in the order uncompressed size, compressed size, local header offset), or
+// the header's own value.
+uint64_t Zip64Value(const TFileInfo& info, uint32_t header_value, int position) {
+  if (header_value != kZip64Mark32) return header_value;
+  // Only the marked fields are in the extra field, in that order.
+  const uint32_t marked[3] = {info.UncompressedSize(), info.CompressedSize(),
+                              info.LocalHeaderOffset()};
+  size_t index = 0;
+  for (int i = 0; i < position; ++i)
+    if (marked[i] == kZip64Mark32) ++index;
+  const std::string& extra = info.extra_field;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(extra.data());
+  for (size_t at = 0; at + 4 <= extra.size();) {
+    const uint16_t id = Get16(bytes + at);
+    const uint16_t size = Get16(bytes + at + 2);
+    if (at + 4 + size > extra.size()) break;
+    if (id == 1) return (index + 1) * 8 <= size ? Get64(bytes + at + 4 + index * 8) : header_value;
+    at += 4 + size;
+  }
+  return header_value;
 }
 
 // Reads exactly `size` bytes at `offset`; false on a short read or a failed seek.
@@ -67,6 +100,11 @@ uint32_t TFileInfo::CompressedSize() const { return Get32(&header[20]); }
 uint32_t TFileInfo::UncompressedSize() const { return Get32(&header[24]); }
 uint32_t TFileInfo::ExternalAttributes() const { return Get32(&header[38]); }
 uint32_t TFileInfo::LocalHeaderOffset() const { return Get32(&header[42]); }
+uint64_t TFileInfo::UncompressedSize64() const { return Zip64Value(*this, UncompressedSize(), 0); }
+uint64_t TFileInfo::CompressedSize64() const { return Zip64Value(*this, CompressedSize(), 1); }
+uint64_t TFileInfo::LocalHeaderOffset64() const {
+  return Zip64Value(*this, LocalHeaderOffset(), 2);
+}
 
 TEOCHInfo TEOCHInfo::Empty() {
   TEOCHInfo info;
@@ -84,6 +122,47 @@ uint16_t TEOCHInfo::EntryCount() const { return Get16(&record[10]); }
 uint32_t TEOCHInfo::DirectorySize() const { return Get32(&record[12]); }
 uint32_t TEOCHInfo::DirectoryOffset() const { return Get32(&record[16]); }
 uint16_t TEOCHInfo::CommentLength() const { return Get16(&record[20]); }
+
+uint64_t TEOCHInfo::TotalEntries() const {
+  return zip64 && EntryCount() == kZip64Mark16 ? zip64_entry_count : EntryCount();
+}
+uint64_t TEOCHInfo::TotalDirectorySize() const {
+  return zip64 && DirectorySize() == kZip64Mark32 ? zip64_directory_size : DirectorySize();
+}
+uint64_t TEOCHInfo::TotalDirectoryOffset() const {
+  return zip64 && DirectoryOffset() == kZip64Mark32 ? zip64_directory_offset : DirectoryOffset();
+}
+
+namespace {
+
+// Reads the ZIP64 end record that the locator before the end record at `position`
+// points to. Data in front of the archive shifts every position the records give, so
+// the record is also looked for right before the locator.
+void ReadZip64End(std::ifstream& f, int64_t position, TEOCHInfo& eoch) {
+  const int64_t locator_at = position - static_cast<int64_t>(kZip64LocatorSize);
+  uint8_t locator[kZip64LocatorSize];
+  if (locator_at < 0 || !ReadAt(f, locator_at, locator, sizeof locator) ||
+      Get32(locator) != kZip64LocatorSignature)
+    return;
+  const uint64_t stated = Get64(locator + 8);
+  const int64_t before_locator = locator_at - static_cast<int64_t>(kZip64EndSize);
+  for (int64_t at :
+       {stated <= static_cast<uint64_t>(INT64_MAX) ? static_cast<int64_t>(stated) : int64_t{-1},
+        before_locator}) {
+    uint8_t record[kZip64EndSize];
+    if (at < 0 || at >= locator_at || !ReadAt(f, at, record, sizeof record) ||
+        Get32(record) != kZip64EndSignature)
+      continue;
+    eoch.zip64 = true;
+    eoch.zip64_position = at;
+    eoch.zip64_entry_count = Get64(record + 32);
+    eoch.zip64_directory_size = Get64(record + 40);
+    eoch.zip64_directory_offset = Get64(record + 48);
+    return;
+  }
+}
+
+}  // namespace
 
 std::string DecodeZipText(const std::string& bytes, bool utf8_flag, bool oem_flag) {
   if (utf8_flag) return bytes;
@@ -112,6 +191,8 @@ void ReadCentralDirectory(const DirectoryReadOptions& options, TEOCHInfo& eoch,
     throw ZipException(zip_text::NotAValidZipFile(options.display_path));
   }
   eoch.position = position;
+  eoch.zip64 = false;
+  eoch.zip64_position = -1;
   if (eoch.ThisDisk() > 1000 || eoch.DirectoryDisk() > 1000) {
     throw ZipException(zip_text::NotAValidZipFile(options.display_path));
   }
@@ -121,7 +202,9 @@ void ReadCentralDirectory(const DirectoryReadOptions& options, TEOCHInfo& eoch,
     eoch.comment = DecodeZipText(comment, false, oem_flag);
   }
 
-  if (eoch.EntryCount() == 0) return;
+  // After the comment, which follows the record: this reads elsewhere in the file.
+  ReadZip64End(file, position, eoch);
+  if (eoch.TotalEntries() == 0) return;
   if (eoch.DirectoryDisk() != eoch.ThisDisk()) {
     // The directory starts on another disk of the set. A file that lies on no such
     // disk cannot have it brought in: as if the user cancelled.
@@ -134,15 +217,21 @@ void ReadCentralDirectory(const DirectoryReadOptions& options, TEOCHInfo& eoch,
     }
   }
   const bool multi_disk = eoch.ThisDisk() != 0;
-  int64_t start = multi_disk ? static_cast<int64_t>(eoch.DirectoryOffset())
-                             : position - static_cast<int64_t>(eoch.DirectorySize());
+  // The directory ends where the (ZIP64) end record starts.
+  const int64_t directory_end = eoch.zip64 ? eoch.zip64_position : position;
+  const uint64_t size = eoch.TotalDirectorySize();
+  int64_t start = multi_disk ? static_cast<int64_t>(std::min<uint64_t>(
+                                   eoch.TotalDirectoryOffset(), static_cast<uint64_t>(INT64_MAX)))
+                  : size > static_cast<uint64_t>(directory_end)
+                      ? int64_t{-1}
+                      : directory_end - static_cast<int64_t>(size);
   auto fail = [&]() {
     contents.clear();
     throw ZipException(zip_text::kHeaderReadError);
   };
   file.clear();
   if (start < 0 || !file.seekg(static_cast<std::streamoff>(start))) fail();
-  for (uint32_t i = 0; i < eoch.EntryCount(); ++i) {
+  for (uint64_t i = 0; i < eoch.TotalEntries(); ++i) {
     TFileInfo info;
     if (!file.read(reinterpret_cast<char*>(info.header.data()),
                    static_cast<std::streamsize>(info.header.size()))) {

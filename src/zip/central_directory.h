@@ -13,6 +13,8 @@ namespace kalvex {
 
 inline constexpr uint32_t kEndOfDirectorySignature = 0x06054B50;  // "PK" 5 6
 inline constexpr uint32_t kCentralHeaderSignature = 0x02014B50;   // "PK" 1 2
+inline constexpr uint32_t kZip64EndSignature = 0x06064B50;        // "PK" 6 6
+inline constexpr uint32_t kZip64LocatorSignature = 0x07064B50;    // "PK" 6 7
 
 // One entry of the central directory.
 struct TFileInfo {
@@ -31,6 +33,13 @@ struct TFileInfo {
   uint32_t UncompressedSize() const;
   uint32_t ExternalAttributes() const;
   uint32_t LocalHeaderOffset() const;
+
+  // The sizes and the offset with the values of the ZIP64 extra field (id 1) where the
+  // header holds 0xFFFFFFFF in their place; the header's value when it does not, or
+  // when the field is missing or too short.
+  uint64_t CompressedSize64() const;
+  uint64_t UncompressedSize64() const;
+  uint64_t LocalHeaderOffset64() const;
 };
 
 // The end-of-central-directory record as stored, the archive comment and the record's
@@ -50,6 +59,19 @@ struct TEOCHInfo {
   uint32_t DirectorySize() const;
   uint32_t DirectoryOffset() const;
   uint16_t CommentLength() const;
+
+  // ZIP64: an archive with more entries or bytes than the record's fields hold has a
+  // ZIP64 end record (found through its locator, just before this record). Its values
+  // stand in for the fields of this record that hold their "see ZIP64" mark (0xFFFF,
+  // 0xFFFFFFFF).
+  bool zip64 = false;
+  int64_t zip64_position = -1;  // byte position of the ZIP64 end record
+  uint64_t zip64_entry_count = 0;
+  uint64_t zip64_directory_size = 0;
+  uint64_t zip64_directory_offset = 0;
+  uint64_t TotalEntries() const;
+  uint64_t TotalDirectorySize() const;
+  uint64_t TotalDirectoryOffset() const;
 };
 
 // Answers the questions that only an archive spread over several disks raises: given
@@ -62,10 +84,10 @@ struct DirectoryReadOptions {
   DiskQuestion ask;          // may be empty: every question is then answered Cancel
 };
 
-// Reads the end-of-directory record and the central directory into `eoch` and
-// `contents`. `oem_flag` is read (archive comment) and may be set (first entry made
-// on MS-DOS or OS/2). Throws ZipException "\"<path>\"\nis not a valid Zip file." or
-// "Error reading CentralFileHeader." (contents left empty).
+// Reads the end-of-directory record (and the ZIP64 one, when there is one) and the
+// central directory into `eoch` and `contents`. `oem_flag` is read (archive comment) and may be set
+// (first entry made on MS-DOS or OS/2). Throws ZipException "\"<path>\"\nis not a valid Zip file."
+// or "Error reading CentralFileHeader." (contents left empty).
 void ReadCentralDirectory(const DirectoryReadOptions& options, TEOCHInfo& eoch,
                           std::vector<TFileInfo>& contents, bool& oem_flag);
 

@@ -77,6 +77,44 @@ std::string Archive(const std::vector<Entry>& entries, const std::string& commen
   return prefix + directory + end + comment;
 }
 
+void Put64(std::string& out, uint64_t v) {
+  Put32(out, static_cast<uint32_t>(v & 0xFFFFFFFF));
+  Put32(out, static_cast<uint32_t>(v >> 32));
+}
+
+// The same archive as Archive() makes, with a ZIP64 end record and its locator: the
+// classic record holds the "see ZIP64" marks.
+std::string Zip64Archive(const std::vector<Entry>& entries, const std::string& prefix) {
+  std::string directory;
+  for (const Entry& e : entries) directory += CentralHeader(e);
+  std::string zip64;
+  Put32(zip64, kZip64EndSignature);
+  Put64(zip64, 44);  // size of the rest of the record
+  Put16(zip64, 45);
+  Put16(zip64, 45);
+  Put32(zip64, 0);
+  Put32(zip64, 0);
+  Put64(zip64, entries.size());
+  Put64(zip64, entries.size());
+  Put64(zip64, directory.size());
+  Put64(zip64, prefix.size());
+  std::string locator;
+  Put32(locator, kZip64LocatorSignature);
+  Put32(locator, 0);
+  Put64(locator, prefix.size() + directory.size());
+  Put32(locator, 1);
+  std::string end;
+  Put32(end, kEndOfDirectorySignature);
+  Put16(end, 0);
+  Put16(end, 0);
+  Put16(end, 0xFFFF);
+  Put16(end, 0xFFFF);
+  Put32(end, 0xFFFFFFFF);
+  Put32(end, 0xFFFFFFFF);
+  Put16(end, 0);
+  return prefix + directory + zip64 + locator + end;
+}
+
 struct ReadResult {
   TEOCHInfo eoch;
   std::vector<TFileInfo> contents;
@@ -260,6 +298,45 @@ TEST(CentralDirectoryTest, ADirectoryOnAnotherDiskIsNotRead) {
   ReadResult last = Read(dir / "last.zip");
   ASSERT_EQ(last.contents.size(), 1u);
   EXPECT_EQ(last.contents[0].file_name, "b.txt");
+}
+
+TEST(CentralDirectoryTest, Zip64EndRecordGivesTheCountsAndTheExtraFieldTheSizes) {
+  TempDir dir;
+  // An entry whose sizes and offset do not fit 32 bits: marks in the header, values in
+  // the ZIP64 extra field (only the marked ones, in their order).
+  Entry big = Named("stock.csv");
+  std::string zip64_field;
+  Put16(zip64_field, 1);
+  Put16(zip64_field, 16);
+  Put64(zip64_field, 0x123456789ull);  // uncompressed size
+  Put64(zip64_field, 0x98765432Aull);  // compressed size
+  big.extra = zip64_field;
+  std::string header = CentralHeader(big);
+  for (size_t at : {20u, 24u}) header.replace(at, 4, "\xFF\xFF\xFF\xFF");
+  Entry small = Named("42_1.jpg");
+  small.size = 1000;
+  for (const std::string& prefix : {std::string(), std::string("self-extracting stub")}) {
+    std::string archive = Zip64Archive({big, small}, prefix);
+    archive.replace(prefix.size(), header.size(), header);
+    WriteFile(dir / "z.zip", archive);
+    ReadResult r = Read(dir / "z.zip");
+    ASSERT_EQ(r.contents.size(), 2u) << prefix;
+    EXPECT_TRUE(r.eoch.zip64);
+    EXPECT_EQ(r.eoch.TotalEntries(), 2u);
+    EXPECT_EQ(r.eoch.EntryCount(), 0xFFFF);
+    EXPECT_EQ(r.eoch.TotalDirectoryOffset(), prefix.size());
+    EXPECT_EQ(r.contents[0].file_name, "stock.csv");
+    EXPECT_EQ(r.contents[0].UncompressedSize64(), 0x123456789ull);
+    EXPECT_EQ(r.contents[0].CompressedSize64(), 0x98765432Aull);
+    EXPECT_EQ(r.contents[0].LocalHeaderOffset64(), 0u);
+    EXPECT_EQ(r.contents[1].UncompressedSize64(), 1000u);
+  }
+  // A locator that points nowhere and no record before it: read as a classic archive,
+  // whose marks then name more entries than there are.
+  std::string broken = Zip64Archive({small}, "");
+  broken.replace(broken.find("PK\x06\x06"), 4, "XXXX");
+  WriteFile(dir / "broken.zip", broken);
+  EXPECT_EQ(ErrorOf(dir / "broken.zip"), "Error reading CentralFileHeader.");
 }
 
 }  // namespace
