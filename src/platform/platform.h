@@ -27,6 +27,19 @@ std::string GetEnv(const char* name);
 // (TEMP / Temp) is taken as it exists, because the tool's folder names ignore case.
 std::string NativePath(std::string_view path);
 
+// The user's home folder (POSIX: $HOME, else the password database); empty when none.
+std::string HomeFolder();
+
+// The absolute native path of `path` with every symbolic link of the part that exists
+// followed, "." and ".." taken out and every existing component, the last one included,
+// as it exists in its letter case; the part that does not exist yet stays as written.
+// Without trailing separator, except for the root itself.
+std::string ResolvedPath(const std::string& path);
+// True when `path` is `folder` itself or lies below it; both are resolved paths.
+bool FolderHolds(const std::string& folder, const std::string& path);
+// True for a resolved path that is the root of a file system ("/" on POSIX).
+bool IsFileSystemRoot(const std::string& resolved);
+
 // Folder of the running executable, with its trailing separator ("\" form).
 std::string ExecutableDir();
 // Full path of the running executable.
@@ -78,9 +91,15 @@ bool ForceDirectories(const std::string& path);
 bool RemoveFile(const std::string& path);
 // Removes an empty folder; true on success.
 bool RemoveDirectory(const std::string& path);
+// Whether a file written whole is flushed to disk before it is renamed into place: a
+// file the tool keeps is; a copy that is used at once and made again by the next run
+// need not be (a flush costs milliseconds per file, and a stock stages 200,000 photos).
+enum class Flush { kToDisk, kNotNeeded };
 // Copies a regular file, replacing the target through a temporary file in its folder;
-// true on success.
-bool CopyFileOverwrite(const std::string& from, const std::string& to);
+// true on success. The bytes are copied by the system (POSIX: copy_file_range, or
+// sendfile where the file systems refuse it), not through the tool's memory.
+bool CopyFileOverwrite(const std::string& from, const std::string& to,
+                       Flush flush = Flush::kToDisk);
 // Size in bytes of the first file matching file_name (wildcards allowed), or -1 when
 // none matches or the search fails. Sizes of 2 GiB and more do not fit and give -1.
 int32_t FindFileSize(const std::string& file_name);

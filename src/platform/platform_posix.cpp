@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <glob.h>
+#include <pwd.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +11,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <limits>
+#include <system_error>
+#include <vector>
 
 #include "platform/error.h"
 #include "platform/temporary_files.h"
@@ -94,6 +98,41 @@ std::string NativePath(std::string_view path) {
   }
   return out;
 }
+
+std::string HomeFolder() {
+  std::string home = GetEnv("HOME");
+  if (!home.empty()) return home;
+  std::vector<char> buffer(16384);
+  struct passwd entry;
+  struct passwd* found = nullptr;
+  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+      found->pw_dir)
+    return found->pw_dir;
+  return std::string();
+}
+
+std::string ResolvedPath(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  // The last component too is found in any letter case, as the tool's names ignore it.
+  const std::string native = NativePath(path + "/");
+  fs::path absolute = fs::absolute(fs::path(native), ec);
+  if (ec) absolute = fs::path(native);
+  fs::path resolved = fs::weakly_canonical(absolute, ec);
+  if (ec) resolved = absolute.lexically_normal();
+  std::string text = resolved.string();
+  while (text.size() > 1 && text.back() == '/') text.pop_back();
+  return text;
+}
+
+bool FolderHolds(const std::string& folder, const std::string& path) {
+  if (folder.empty() || path.empty()) return false;
+  if (path == folder || folder == "/") return true;
+  return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+         path[folder.size()] == '/';
+}
+
+bool IsFileSystemRoot(const std::string& resolved) { return resolved == "/"; }
 
 std::string ExecutablePath() {
   char buf[4096];
@@ -236,11 +275,11 @@ bool RemoveFile(const std::string& path) { return ::unlink(NativePath(path).c_st
 
 bool RemoveDirectory(const std::string& path) { return ::rmdir(NativePath(path).c_str()) == 0; }
 
-bool CopyFileOverwrite(const std::string& from, const std::string& to) {
+bool CopyFileOverwrite(const std::string& from, const std::string& to, Flush flush) {
   try {
     TemporaryFile copy(NativePath(to), to);
     copy.CopyFrom(NativePath(from), from);
-    copy.Commit();
+    copy.Commit(flush);
     return true;
   } catch (const IoError&) {
     return false;

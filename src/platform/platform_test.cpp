@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <memory>
 
+#include <filesystem>
+
 #include "platform/error.h"
 #include "platform/file_lock.h"
 #include "test_support.h"
@@ -65,6 +67,53 @@ TEST(PlatformTest, FileOperations) {
   EXPECT_TRUE(RemoveFile(f));
   EXPECT_FALSE(PathExists(f));
   EXPECT_FALSE(RemoveFile(f));
+}
+
+TEST(PlatformTest, CopyFileOverwriteCopiesEveryByteAndReplacesTheTarget) {
+  TempDir dir;
+  std::string bytes;
+  for (uint32_t i = 0; i < 300000; ++i) bytes.push_back(static_cast<char>((i * 2654435761u) >> 24));
+  kalvex::testing::WriteFile(dir / "photo.jpg", bytes);
+  kalvex::testing::WriteFile(dir / "copy.jpg", "an older and longer copy of another photo");
+  EXPECT_TRUE(CopyFileOverwrite(dir.path() + "\\photo.jpg", dir / "copy.jpg"));
+  EXPECT_EQ(ReadFile(dir / "copy.jpg"), bytes);
+  EXPECT_TRUE(CopyFileOverwrite(dir / "photo.jpg", dir / "staged.jpg", Flush::kNotNeeded));
+  EXPECT_EQ(ReadFile(dir / "staged.jpg"), bytes);
+  size_t entries = 0;  // no temporary file left
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) entries += !!&entry;
+  EXPECT_EQ(entries, 3u);
+  // A missing source, a folder as source, or a missing target folder: nothing copied.
+  EXPECT_FALSE(CopyFileOverwrite(dir / "missing.jpg", dir / "copy.jpg"));
+  EXPECT_FALSE(CopyFileOverwrite(dir.path(), dir / "copy.jpg"));
+  EXPECT_EQ(ReadFile(dir / "copy.jpg"), bytes);
+  EXPECT_FALSE(CopyFileOverwrite(dir / "photo.jpg", dir / "nowhere/copy.jpg"));
+}
+
+TEST(PlatformTest, ResolvedPathFollowsLinksAndKeepsWhatIsMissing) {
+  TempDir dir;
+  const std::string real = std::filesystem::canonical(dir.path()).string();
+  ASSERT_TRUE(ForceDirectories(dir / "TEMP/Kalvex"));
+  std::filesystem::create_directory_symlink(dir / "TEMP", dir / "link");
+  EXPECT_EQ(ResolvedPath(dir.path() + "\\link\\Kalvex\\"), real + "/TEMP/Kalvex");
+  EXPECT_EQ(ResolvedPath(dir.path() + "\\Temp\\AS24\\new"), real + "/TEMP/AS24/new");
+  EXPECT_EQ(ResolvedPath(dir.path() + "\\link\\.."), real);
+  EXPECT_EQ(ResolvedPath(dir.path() + "\\Temp"), real + "/TEMP");
+  EXPECT_EQ(ResolvedPath("/"), "/");
+  EXPECT_TRUE(IsFileSystemRoot(ResolvedPath(dir.path() + "/../../../../../../../..")));
+
+  EXPECT_TRUE(FolderHolds(real, real));
+  EXPECT_TRUE(FolderHolds(real, real + "/TEMP"));
+  EXPECT_TRUE(FolderHolds("/", real));
+  EXPECT_FALSE(FolderHolds(real + "/TEMP", real));
+  EXPECT_FALSE(FolderHolds(real + "/TE", real + "/TEMP"));
+  EXPECT_FALSE(FolderHolds("", real));
+}
+
+TEST(PlatformTest, HomeFolderComesFromTheEnvironmentFirst) {
+  ScopedEnv home("HOME", "/srv/dealer");
+  EXPECT_EQ(HomeFolder(), "/srv/dealer");
+  ScopedEnv no_home("HOME", nullptr);
+  EXPECT_FALSE(HomeFolder().empty());  // the password database's entry
 }
 
 TEST(PlatformTest, AppendToUnwritableFolderRaisesTheSystemText) {

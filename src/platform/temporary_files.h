@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/platform.h"
+
 namespace kalvex::platform {
 
 // The portal code of the run (letters and digits; anything else is dropped).
@@ -35,11 +37,14 @@ class TemporaryFile {
   const std::string& path() const { return path_; }  // native
   // Appends bytes. Throws IoError.
   void Write(std::string_view bytes);
-  // Appends the content of a regular file (native path). Throws IoError naming it.
+  // Appends the content of a regular file (native path), copied by the system (POSIX:
+  // copy_file_range, or sendfile where the file systems refuse it). Throws IoError
+  // naming it.
   void CopyFrom(const std::string& native_source, const std::string& display_source);
-  // Flushes to disk, gives the file normal permissions (0644) and renames it over the
-  // target. Throws IoError; the temporary file is gone afterwards either way.
-  void Commit();
+  // Flushes to disk (unless told it is not needed), gives the file normal permissions
+  // (0644) and renames it over the target. Throws IoError; the temporary file is gone
+  // afterwards either way.
+  void Commit(Flush flush = Flush::kToDisk);
 
  private:
   std::string target_;
