@@ -1,6 +1,9 @@
 #include "platform/code_page.h"
 
+#include <unicode/normalizer2.h>
+#include <unicode/translit.h>
 #include <unicode/ucnv.h>
+#include <unicode/uniset.h>
 #include <unicode/utf8.h>
 
 #include <memory>
@@ -65,6 +68,97 @@ std::string FromUtf8(std::string_view text, const char* code_page, char substitu
   std::string out(static_cast<size_t>(wn) * 4 + 4, '\0');
   int32_t n = ucnv_fromUChars(c.get(), out.data(), static_cast<int32_t>(out.size()), wide.data(),
                               wn, &status);
+  if (U_FAILURE(status)) throw Error(std::string("Cannot convert text to ") + code_page);
+  out.resize(static_cast<size_t>(n));
+  return out;
+}
+
+namespace {
+
+// The text with every run of characters that `held` lacks replaced by replace(run).
+template <typename Replace>
+icu::UnicodeString ReplaceLackingRuns(const icu::UnicodeString& text, const icu::UnicodeSet& held,
+                                      Replace replace) {
+  icu::UnicodeString result;
+  int32_t start = 0;
+  while (start < text.length()) {
+    const int32_t lacking = held.span(text, start, USET_SPAN_CONTAINED);
+    result.append(text, start, lacking - start);
+    if (lacking >= text.length()) break;
+    start = held.span(text, lacking, USET_SPAN_NOT_CONTAINED);
+    result.append(replace(icu::UnicodeString(text, lacking, start - lacking)));
+  }
+  return result;
+}
+
+// Transliterates runs of characters that a code page lacks; the ICU transliterators are
+// made on the first such run only.
+class NearestForms {
+ public:
+  NearestForms(const icu::UnicodeSet& held, const char* code_page)
+      : held_(held), code_page_(code_page) {}
+
+  // The run as the code page can hold it.
+  icu::UnicodeString Of(const icu::UnicodeString& run) {
+    icu::UnicodeString text = run;
+    Get(any_latin_, "Any-Latin").transliterate(text);
+    return ReplaceLackingRuns(text, held_, [this](icu::UnicodeString lacking) {
+      Get(latin_ascii_, "Latin-ASCII").transliterate(lacking);
+      icu::UnicodeString held;
+      for (int32_t i = 0; i < lacking.length(); i = lacking.moveIndex32(i, 1)) {
+        const UChar32 c = lacking.char32At(i);
+        held.append(held_.contains(c) ? c : static_cast<UChar32>('?'));
+      }
+      return held;
+    });
+  }
+
+ private:
+  icu::Transliterator& Get(std::unique_ptr<icu::Transliterator>& made, const char* id) {
+    if (!made) {
+      UErrorCode status = U_ZERO_ERROR;
+      made.reset(
+          icu::Transliterator::createInstance(icu::UnicodeString(id), UTRANS_FORWARD, status));
+      if (U_FAILURE(status) || !made)
+        throw Error(std::string("Cannot transliterate text to ") + code_page_);
+    }
+    return *made;
+  }
+
+  const icu::UnicodeSet& held_;
+  const char* code_page_;
+  std::unique_ptr<icu::Transliterator> any_latin_;
+  std::unique_ptr<icu::Transliterator> latin_ascii_;
+};
+
+}  // namespace
+
+std::string FromUtf8Transliterating(std::string_view text, const char* code_page) {
+  if (text.empty()) return std::string();
+  Converter converter = Open(code_page);
+  UErrorCode status = U_ZERO_ERROR;
+  const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
+  icu::UnicodeString wide = icu::UnicodeString::fromUTF8(
+      icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+  if (U_SUCCESS(status)) wide = nfc->normalize(wide, status);
+  icu::UnicodeSet held;
+  ucnv_getUnicodeSet(converter.get(), held.toUSet(), UCNV_ROUNDTRIP_SET, &status);
+  if (U_FAILURE(status)) throw Error(std::string("Cannot convert text to ") + code_page);
+  held.freeze();
+
+  if (!held.containsAll(wide)) {
+    NearestForms nearest(held, code_page);
+    wide = ReplaceLackingRuns(wide, held,
+                              [&](const icu::UnicodeString& run) { return nearest.Of(run); });
+  }
+
+  char substitute[1] = {'?'};
+  ucnv_setSubstChars(converter.get(), substitute, 1, &status);
+  std::string out(static_cast<size_t>(wide.length()) *
+                      static_cast<size_t>(ucnv_getMaxCharSize(converter.get())),
+                  '\0');
+  const int32_t n = ucnv_fromUChars(converter.get(), out.data(), static_cast<int32_t>(out.size()),
+                                    wide.getBuffer(), wide.length(), &status);
   if (U_FAILURE(status)) throw Error(std::string("Cannot convert text to ") + code_page);
   out.resize(static_cast<size_t>(n));
   return out;
