@@ -33,14 +33,14 @@ void ProgressMapper::Update(double fraction) {
   double position = fraction * static_cast<double>(entry_count_);
   int64_t current = static_cast<int64_t>(std::floor(position));
   double within = position - static_cast<double>(current);
-  for (size_t i = 0; i < items_.size(); ++i) {
-    const Item& item = items_[i];
-    if (item.entry_index < current) {
-      Reach(i, item.size);
-    } else if (item.entry_index == current) {
-      Reach(i, static_cast<int64_t>(std::floor(within * static_cast<double>(item.size))));
-    }
+  // Items before next_ are complete: each report only looks at the items it reaches.
+  while (next_ < items_.size() && items_[next_].entry_index < current) {
+    Reach(next_, items_[next_].size);
+    ++next_;
   }
+  if (next_ < items_.size() && items_[next_].entry_index == current)
+    Reach(next_,
+          static_cast<int64_t>(std::floor(within * static_cast<double>(items_[next_].size))));
 }
 
 void ProgressMapper::Finish() {

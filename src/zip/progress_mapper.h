@@ -24,7 +24,8 @@ class ProgressMapper {
   using Bytes = std::function<void(size_t item, int64_t bytes)>;
 
   // `items` in the order libzip writes them (rising entry index); `entry_count` is the
-  // number of entries the written archive holds.
+  // number of entries the written archive holds. A report costs time for the items it
+  // completes only, so a batch of any size is followed in linear time.
   ProgressMapper(std::vector<Item> items, int64_t entry_count, BeginFile on_begin, Bytes on_bytes);
 
   void Update(double fraction);
@@ -37,6 +38,7 @@ class ProgressMapper {
   std::vector<int64_t> done_;
   std::vector<bool> begun_;
   int64_t entry_count_;
+  size_t next_ = 0;  // the first item not known to be complete
   BeginFile on_begin_;
   Bytes on_bytes_;
 };

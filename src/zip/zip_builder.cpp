@@ -9,6 +9,7 @@
 #include <limits>
 #include <optional>
 #include <system_error>
+#include <unordered_map>
 #include <utility>
 
 #include "platform/error.h"
@@ -43,6 +44,13 @@ int32_t Clamp32(int64_t value) {
   if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
   if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
   return static_cast<int32_t>(value);
+}
+
+// An entry name as libzip's case-blind lookup compares it: ASCII letters in lower case.
+std::string FoldedName(std::string name) {
+  for (char& c : name)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return name;
 }
 
 std::string WithTrailingBackslash(const std::string& folder) {
@@ -114,6 +122,11 @@ class TZip::Run {
     zip_int64_t index;
   };
 
+  // The entry of the archive named like the file, letter case ignored (ASCII, as
+  // libzip's own case-blind lookup compares), first in index order; -1 when none.
+  // The names are read once, so that each file of a large batch costs a hash lookup.
+  zip_int64_t Existing(zip_t* archive, const std::string& entry_name);
+  void Added(const std::string& entry_name, zip_int64_t index);
   bool Skip(const SelectedFile& file, zip_int64_t existing, zip_t* archive);
   void Put(zip_t* archive, const SelectedFile& file, zip_int64_t existing);
   void PutFolder(zip_t* archive, const std::string& name);
@@ -130,6 +143,7 @@ class TZip::Run {
   TZip& zip_;
   TraceFile& trace_;
   std::vector<BatchFile> batch_;
+  std::optional<std::unordered_map<std::string, zip_int64_t>> names_;
   int32_t folders_written_ = 0;
   int32_t batch_count_ = 0;
   int32_t total_bytes_ = 0;
@@ -142,6 +156,22 @@ class TZip::Run {
   std::unique_ptr<ProgressDialog> dialog_;
   std::exception_ptr failure_;
 };
+
+zip_int64_t TZip::Run::Existing(zip_t* archive, const std::string& entry_name) {
+  if (!names_) {
+    names_.emplace();
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    for (zip_int64_t i = 0; i < count; ++i)
+      if (const char* name = zip_get_name(archive, static_cast<zip_uint64_t>(i), 0))
+        names_->emplace(FoldedName(name), i);
+  }
+  auto it = names_->find(FoldedName(entry_name));
+  return it == names_->end() ? -1 : it->second;
+}
+
+void TZip::Run::Added(const std::string& entry_name, zip_int64_t index) {
+  if (names_) names_->emplace(FoldedName(entry_name), index);
+}
 
 bool TZip::Run::Skip(const SelectedFile& file, zip_int64_t existing, zip_t* archive) {
   const uint8_t options = zip_.add_options_;
@@ -186,6 +216,7 @@ void TZip::Run::Put(zip_t* archive, const SelectedFile& file, zip_int64_t existi
   } else {
     index = zip_file_add(archive, file.entry_name.c_str(), source.get(), ZIP_FL_ENC_GUESS);
     if (index < 0) ThrowZipError(ZipStep::kAddFile, file.path, zip_get_error(archive));
+    Added(file.entry_name, index);
   }
   source.release();  // the archive owns it now
   trace_.Write(std::string(existing >= 0 ? "  updating: " : "  adding: ") + file.entry_name);
@@ -201,10 +232,10 @@ void TZip::Run::Put(zip_t* archive, const SelectedFile& file, zip_int64_t existi
 }
 
 void TZip::Run::PutFolder(zip_t* archive, const std::string& name) {
-  if (zip_name_locate(archive, name.c_str(), ZIP_FL_NOCASE) >= 0) return;
-  if (zip_dir_add(archive, name.c_str(), ZIP_FL_ENC_GUESS) < 0) {
-    ThrowZipError(ZipStep::kFolder, name, zip_get_error(archive));
-  }
+  if (Existing(archive, name) >= 0) return;
+  const zip_int64_t index = zip_dir_add(archive, name.c_str(), ZIP_FL_ENC_GUESS);
+  if (index < 0) ThrowZipError(ZipStep::kFolder, name, zip_get_error(archive));
+  Added(name, index);
   trace_.Write("  adding: " + name);
   ++folders_written_;
 }
@@ -302,7 +333,7 @@ int32_t TZip::Run::Execute() {
   for (const std::string& folder : selection.folders) PutFolder(archive.get(), folder);
   for (const SelectedFile& file : selection.files) {
     // Names of the archive ignore letter case, as the file names of its users do.
-    zip_int64_t existing = zip_name_locate(archive.get(), file.entry_name.c_str(), ZIP_FL_NOCASE);
+    zip_int64_t existing = Existing(archive.get(), file.entry_name);
     if (Skip(file, existing, archive.get())) {
       ++skipped_;
       continue;

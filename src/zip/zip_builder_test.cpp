@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <utime.h>
 
 #include <cstdio>
@@ -676,6 +677,56 @@ TEST_F(ZipTest, NamesBeyondAsciiAreStoredAsUtf8) {
   EXPECT_EQ(zip.Contents()[0].file_name, name);
   EXPECT_EQ(zip.Contents()[0].Flags() & 0x0800, 0x0800);  // marked UTF-8 for every reader
   EXPECT_EQ(Extract(archive_, name), "<annonces/>");
+}
+
+TEST_F(ZipTest, AnArchiveOfMoreEntriesThanAClassicOneCountsIsReadAndAddedTo) {
+  // 70,000 staged photos, more than the 65,535 entries a classic end record counts, so
+  // the archive ends with ZIP64 records. The photos are hard links to ten small files,
+  // cheap to make and remove; Info-ZIP packs them (deflating 70,000 entries in this
+  // process would take minutes under the sanitizers), then the component reads the
+  // archive, adds the vehicle file, and reads back what libzip wrote.
+  constexpr int kFiles = 70000;
+  const std::string many = dir_ / "many";
+  ASSERT_TRUE(platform::ForceDirectories(many));
+  for (int p = 1; p <= 10; ++p)
+    WriteFile(dir_ / ("photo" + std::to_string(p)), "photo " + std::to_string(p));
+  std::set<std::string> names;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string name = std::to_string(i / 10) + "_" + std::to_string(i % 10 + 1) + ".jpg";
+    ASSERT_EQ(::link((dir_ / ("photo" + std::to_string(i % 10 + 1))).c_str(),
+                     (many + "/" + name).c_str()),
+              0)
+        << name;
+    names.insert(name);
+  }
+  const CommandResult zipped =
+      RunCommand("cd " + Quote(many) + " && zip -q -D -r " + Quote(archive_) + " .");
+  ASSERT_EQ(zipped.status, 0) << zipped.output;
+
+  TZip zip(ui_);
+  zip.SetZipFileName(archive_);
+  ASSERT_EQ(zip.Count(), kFiles);
+  ASSERT_TRUE(zip.EndOfDirectory().zip64);
+  EXPECT_EQ(zip.EndOfDirectory().EntryCount(), 0xFFFF);
+  EXPECT_EQ(zip.EndOfDirectory().TotalEntries(), static_cast<uint64_t>(kFiles));
+  const std::vector<std::string> listed = ContentNames(zip);
+  EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), names);
+
+  WriteFile(dir_ / "4455667788.csv", "1;2;\r\n");
+  zip.FilesToAdd().push_back(dir_ / "4455667788.csv");
+  EXPECT_EQ(zip.Add(), 1);
+  ASSERT_EQ(zip.Count(), kFiles + 1);
+  EXPECT_TRUE(zip.EndOfDirectory().zip64);
+  EXPECT_EQ(zip.Contents().back().file_name, "4455667788.csv");
+  EXPECT_EQ(zip.Contents().front().file_name, listed.front());
+  ExpectArchiveTestsOk(archive_);
+  EXPECT_EQ(Extract(archive_, "4455667788.csv"), "1;2;\r\n");
+  EXPECT_EQ(Extract(archive_, "6999_10.jpg"), "photo 10");
+
+  // Opened again, the archive libzip wrote lists every entry.
+  TZip again(ui_);
+  again.SetZipFileName(archive_);
+  EXPECT_EQ(again.Count(), kFiles + 1);
 }
 
 TEST_F(ZipTest, TheExportersWay) {
