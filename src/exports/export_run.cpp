@@ -1,5 +1,8 @@
 #include "exports/export_run.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "exports/vehicle_index.h"
 #include "ftp/ftp_transfer.h"
 #include "ftp/photo_service.h"
@@ -32,8 +35,50 @@ std::string ExportRun::SettingFileName(config::PortalKey key) const {
   return name;
 }
 
+std::string ExportRun::SettingFolderToEmpty(config::PortalKey key) const {
+  const std::string value = Setting(key);
+  const std::string folder = platform::Windir() + value;
+  auto refused = [&](const std::string& reason) {
+    return Error("Dossier refusé dans Kalvex.ini, [" + std::string(portal_.code) + "] " +
+                 config::PortalKeyName(key) + "=" + value + " : " + reason +
+                 " ; ce dossier est vidé entièrement à chaque export, il doit servir à cela "
+                 "seulement");
+  };
+  for (size_t start = 0; start <= value.size();) {
+    const size_t end = std::min(value.find_first_of("\\/", start), value.size());
+    if (value.compare(start, end - start, "..") == 0)
+      throw refused("le chemin " + Shown(folder) + " passe par « .. »");
+    start = end + 1;
+  }
+  const std::string resolved = platform::ResolvedPath(folder);
+  if (platform::IsFileSystemRoot(resolved))
+    throw refused("le dossier " + resolved + " est la racine du système de fichiers");
+  const std::string windir = platform::Windir();
+  const std::pair<const char*, std::string> kept[] = {
+      {"le dossier Windir", windir},
+      {"le dossier des journaux", windir.empty() ? std::string() : windir + "\\TEMP"},
+      {"le dossier de travail", working_folder_},
+      {"le dossier des photos", state().photo_folder},
+      {"le dossier du programme", platform::ExecutableDir()},
+      {"le dossier personnel", platform::HomeFolder()},
+  };
+  for (const auto& [name, path] : kept) {
+    if (path.empty()) continue;
+    const std::string kept_path = platform::ResolvedPath(path);
+    if (resolved == kept_path) throw refused("le dossier " + resolved + " est " + name);
+    if (platform::FolderHolds(resolved, kept_path))
+      throw refused("le dossier " + resolved + " contient " + name + " " + kept_path);
+  }
+  return folder;
+}
+
 std::string ExportRun::Stamp(const char* pattern) const {
   return FormatStamp(context_.clock.Now(), pattern);
+}
+
+PhotoService& ExportRun::Photos() const {
+  if (context_.photos == nullptr) throw Error("Photos : le service des photos n'est pas créé");
+  return *context_.photos;
 }
 
 void ExportRun::CreateWorkingFolder() {
@@ -81,8 +126,7 @@ void ExportRun::ForEachVehicle(IXMLCursor& document, const VehicleEdit& edit,
 
 void ExportRun::RunPhotoLoop(IXMLCursor& document, const std::string& vehicle_key,
                              const PhotoSlots& slots) {
-  if (context_.photos == nullptr) throw Error("Photos : le service des photos n'est pas créé");
-  PhotoService& photos = *context_.photos;
+  PhotoService& photos = Photos();
   XMLCursorPtr links = document.Select(kPhotoLinksXPath);
   WriteLog("Après premier Select LiensImages");
   VehicleIndex index(document, vehicle_key);

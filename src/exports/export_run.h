@@ -52,6 +52,8 @@ class ExportRun {
   static std::string Shown(const std::string& path);
 
   void WriteLog(const std::string& text) { context_.WriteLog(text); }
+  // The run's photo service; an Error when the context has none.
+  PhotoService& Photos() const;
   // A key of the portal's section, with its default from the key table.
   std::string Setting(config::PortalKey key) const;
   // A key of the portal's section that names a file of the working folder. A name with a
@@ -59,6 +61,13 @@ class ExportRun {
   // Error naming the section, the key and the value: no setting reaches outside the
   // working folder.
   std::string SettingFileName(config::PortalKey key) const;
+  // A key of the portal's section naming, below Windir, a folder that the run empties
+  // with everything in it: gives Windir + value ("\" form). A value with a ".."
+  // component, or one whose folder (symbolic links followed) is or holds the Windir
+  // folder, the TEMP folder of the run logs, the working folder, the photo folder, the
+  // executable's folder, the home folder or a file-system root, ends the run with an
+  // Error naming the section, the key and the folder, before anything is deleted.
+  std::string SettingFolderToEmpty(config::PortalKey key) const;
   // The local date and time in a file-name pattern; the clock is read at each call.
   std::string Stamp(const char* pattern) const;
 

@@ -1,5 +1,6 @@
 #include "exports/vehicle_index.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 
@@ -38,6 +39,29 @@ IXMLCursor* VehicleIndex::Find(const std::string& link_id) {
   if (it == positions_.end()) return nullptr;
   vehicles_->MoveTo(it->second);
   return vehicles_.get();
+}
+
+PhotoLinkIndex::PhotoLinkIndex(IXMLCursor& document) {
+  for (XMLCursorPtr links = document.Select(kPhotoLinksXPath); !links->Eof(); links->Next()) {
+    std::vector<double> numbers;
+    for (XMLCursorPtr ids = links->Select(kLinkVehicleIdField); !ids->Eof(); ids->Next())
+      if (std::optional<double> value = DecimalValue(ids->GetValue(".")))
+        if (std::find(numbers.begin(), numbers.end(), *value) == numbers.end())
+          numbers.push_back(*value);
+    if (numbers.empty()) continue;
+    const std::string image = links->GetValue(kPhotoNameField);
+    for (double number : numbers) images_[number].push_back(image);
+  }
+}
+
+const std::vector<std::string>& PhotoLinkIndex::ImagesOf(const std::string& vehicle_id) const {
+  static const std::vector<std::string> kNone;
+  // An empty identifier is refused exactly as the photo query refuses it.
+  PhotosOfVehicleXPath(vehicle_id);
+  std::optional<double> value = DecimalValue(vehicle_id);
+  if (!value) return kNone;
+  auto it = images_.find(*value);
+  return it == images_.end() ? kNone : it->second;
 }
 
 }  // namespace kalvex
