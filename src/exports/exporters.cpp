@@ -1,5 +1,6 @@
 #include "exports/exporters.h"
 
+#include "exports/auto_scout24_export.h"
 #include "exports/classifieds_export.h"
 #include "exports/paru_vendu_export.h"
 #include "exports/sit_auto_pro_export.h"
@@ -11,6 +12,7 @@ namespace {
 
 constexpr PortalExporter kExporters[] = {
     {{"PARUVENDU", "ParuVendu"}, ExportParuVendu},
+    {{"AUTOSCOUT24", "AutoScout24"}, ExportAutoScout24},
     {{"SITAUTOPRO", "SitAutoPro"}, ExportSitAutoPro},
     {{"TOPANNONCES", "TopAnnonces"}, ExportTopAnnonces},
     {{"LEBONCOIN", "LeBonCoin"}, ExportClassifieds},

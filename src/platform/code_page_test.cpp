@@ -20,6 +20,25 @@ TEST(CodePageTest, UnmappableCharactersAreSubstituted) {
   EXPECT_EQ(FromUtf8("a\xE2\x86\x92z", "windows-1252"), "a?z");  // an arrow
 }
 
+TEST(CodePageTest, CharactersTheCodePageLacksTakeTheirNearestLatinForm) {
+  struct Case {
+    const char* utf8;
+    const char* windows1252;
+  };
+  for (const Case& c : {
+           Case{"Škoda Octavia", "\x8Akoda Octavia"},  // held: kept
+           Case{"Łódź",
+                "L\xF3"
+                "dz"},                                           // Ł and ź are not
+           Case{"Győr", "Gyor"},                                 // ő
+           Case{"Жигули", "\x8Eiguli"},                          // another script: Ž is held
+           Case{"e\xCC\x81t\xC3\xA9", "\xE9t\xE9"},              // composed first
+           Case{"Prix : 9 990 € ✓ 🚗", "Prix : 9 990 \x80 ? ?"},  // no Latin form
+           Case{"", ""},
+       })
+    EXPECT_EQ(FromUtf8Transliterating(c.utf8, "windows-1252"), c.windows1252) << c.utf8;
+}
+
 TEST(CodePageTest, Utf8OrWindows1252) {
   EXPECT_TRUE(IsValidUtf8("é"));
   EXPECT_FALSE(IsValidUtf8("\xE9t\xE9"));

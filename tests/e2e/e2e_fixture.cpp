@@ -38,16 +38,17 @@ void EndToEndTest::WritePhoto(const std::string& folder, const std::string& file
   WriteFile(folder + "/" + file, "\xFF\xD8\xFF\xE0 photo " + file + "\xFF\xD9");
 }
 
-RunResult EndToEndTest::RunKalvex(const std::string& ini, const std::string& portal) {
+RunResult EndToEndTest::RunKalvex(const std::string& ini, const std::string& portal,
+                                  const std::string& environment) {
   const std::string bin = dir_.path() + "/bin";
   const std::string copy = "mkdir -p " + Quoted(bin) + " && cp " +
                            Quoted(BinaryDir() + "/src/app/kalvex") + " " + Quoted(bin + "/");
   EXPECT_EQ(std::system(copy.c_str()), 0);
   WriteFile(bin + "/Kalvex.ini", ini);
-  const std::string command = "cd " + Quoted(dir_.path()) +
-                              " && env -u DISPLAY -u WAYLAND_DISPLAY Windir=" + Quoted(Windir()) +
-                              " timeout 120 " + Quoted(bin + "/kalvex") + " --console " + portal +
-                              " </dev/null >" + Quoted(dir_ / "out") + " 2>" + Quoted(dir_ / "err");
+  const std::string command =
+      "cd " + Quoted(dir_.path()) + " && env -u DISPLAY -u WAYLAND_DISPLAY " + environment +
+      " Windir=" + Quoted(Windir()) + " timeout 120 " + Quoted(bin + "/kalvex") + " --console " +
+      portal + " </dev/null >" + Quoted(dir_ / "out") + " 2>" + Quoted(dir_ / "err");
   const int status = std::system(command.c_str());
   RunResult result;
   result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -34,8 +34,10 @@ class EndToEndTest : public ::testing::Test {
 
   // Runs the executable with Kalvex.ini beside it, in console mode, with the test's
   // Windir and without display; standard output and error are captured. A run is
-  // bounded at two minutes (exit code 124 beyond).
-  RunResult RunKalvex(const std::string& ini, const std::string& portal);
+  // bounded at two minutes (exit code 124 beyond). `environment` adds NAME='value'
+  // settings of its own.
+  RunResult RunKalvex(const std::string& ini, const std::string& portal,
+                      const std::string& environment = "");
 
   // Starts the executable the same way without waiting for it (Windir unset when
   // windir is nullptr); its output goes to dir/out-<tag> and dir/err-<tag>. A copy
