@@ -217,18 +217,6 @@ INSTANTIATE_TEST_SUITE_P(
                  {{4, "Škoda"}, {5, "Lódz"}, {10, "Vert o ?"}, {13, "électrique"}}}),
     [](const ::testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
 
-TEST_F(AutoScout24ExportTest, EncodesTheFileInWindows1252WithoutByteOrderMark) {
-  Run(
-      Document("<DataVO><idNVO>1</idNVO><IMarque>Škoda</IMarque><Couleur>Gris é</Couleur>"
-               "<PrixDuBien>9 990 €</PrixDuBien></DataVO>"));
-  const std::string bytes = ReadFile(VehicleFile());
-  EXPECT_EQ(bytes.substr(0, 20), "4455667788;1;;\x8Akoda;");
-  EXPECT_NE(bytes.find(";Gris \xE9;"), std::string::npos);
-  EXPECT_NE(bytes.find(";9 990 \x80;"), std::string::npos);
-  EXPECT_NE(bytes.find(";Voiture d\x92occasion;"), std::string::npos);
-  EXPECT_EQ(bytes.substr(bytes.size() - 4), ";;\r\n");
-}
-
 TEST_F(AutoScout24ExportTest, PhotosAreStagedPerVehicleInDocumentOrder) {
   Run(
       Document("<DataVO><idNVO>7</idNVO></DataVO><DataVO><idNVO>8</idNVO></DataVO>"

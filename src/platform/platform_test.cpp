@@ -109,13 +109,6 @@ TEST(PlatformTest, ResolvedPathFollowsLinksAndKeepsWhatIsMissing) {
   EXPECT_FALSE(FolderHolds("", real));
 }
 
-TEST(PlatformTest, HomeFolderComesFromTheEnvironmentFirst) {
-  ScopedEnv home("HOME", "/srv/dealer");
-  EXPECT_EQ(HomeFolder(), "/srv/dealer");
-  ScopedEnv no_home("HOME", nullptr);
-  EXPECT_FALSE(HomeFolder().empty());  // the password database's entry
-}
-
 TEST(PlatformTest, AppendToUnwritableFolderRaisesTheSystemText) {
   TempDir dir;
   try {
