@@ -96,7 +96,9 @@ void StagePhotoForAutoScout24(RunContext& context, int32_t index, const std::str
       state.staging_folder + "\\" + vehicle_id + "_" + std::to_string(index) + ".jpg";
   // A name that leads out of the photo folder is not read: a photo that is not there.
   const bool inside = StaysInsideFolder(file);
-  if (inside) platform::CopyFileOverwrite(source, target);  // a failed copy is not an error here
+  // A failed copy is not an error here. The copy is packed at once and made again by the
+  // next run: it need not reach the disk before it is renamed into place.
+  if (inside) platform::CopyFileOverwrite(source, target, platform::Flush::kNotNeeded);
 
   ++state.photo_counter;
   ShowImage(context, source);
