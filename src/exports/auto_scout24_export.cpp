@@ -117,13 +117,13 @@ void AppendVehicleLine(std::string& text, const Vehicle& vehicle) {
   field(1) = vehicle.customer_id;
   if (vehicle.has_photo) field(3) = vehicle.id + "_1.jpg";
   field(6) = StripBrand(record.GetValue("IVersion"), record.GetValue("IModele"));
-  field(7) = "Voiture d\u2019occasion";  // 0x92 in Windows-1252
+  field(7) = std::string("Voiture d\u2019occasion");  // 0x92 in Windows-1252
   field(14) = FirstRegistration(record.GetValue("MoisMEC"), record.GetValue("AnneeMEC"));
   field(17) = WholeNumber(record.GetValue("NombreDePortes"));
   const std::string warranty = record.GetValue("Garantie");
   field(29) = WholeNumber(warranty);
-  field(62) = "0";
-  field(73) = warranty.empty() ? "0" : "1";
+  field(62) = std::string("0");
+  field(73) = std::string(warranty.empty() ? "0" : "1");
   for (const Filled& copied : kCopiedFields) field(copied.number) = record.GetValue(copied.name);
   const std::pair<const std::string&, std::span<const Filled>> lists[] = {
       {vehicle.interior, kInteriorFlags},
