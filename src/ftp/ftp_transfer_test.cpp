@@ -576,44 +576,47 @@ TEST(PasswordTest, NeverInMemoLogOrErrorTexts) {
   EXPECT_THAT(other.MemoText(), HasSubstr("Server reply: 530"));
 }
 
-TEST(PasswordTest, HiddenEvenWhenTheServerQuotesIt) {
+// A login refused by a server that quotes the password in its reply: the error text
+// and the memo the session leaves.
+struct QuotedRefusal {
+  std::string error;
+  std::string memo;
+  std::string host;
+};
+QuotedRefusal RefusedQuotingThePassword(const std::string& password) {
   FtpHarness h;
   FtpServerOptions options;
-  options.password = "Zq9-Quoted-Pw";
+  options.password = password;
   options.echo_password = true;
   FtpTestServer server(options);
   h.PointPortalDropAt(server.HostField(), options, "");
-  std::string errors;
+  QuotedRefusal refusal;
+  refusal.host = server.HostField();
   try {
     h.ftp.IdFTP2().Connect();
   } catch (const FtpError& error) {
-    errors = error.what();
+    refusal.error = error.what();
   }
-  EXPECT_EQ(errors, "FTP IdFTP2 (" + server.HostField() +
-                        ") : Login denied - 530 Password **** is not right.");
-  EXPECT_THAT(h.MemoText(), HasSubstr("\nServer reply: 530 Password **** is not right.\n"));
-  EXPECT_THAT(h.MemoText(), Not(HasSubstr("Zq9-Quoted-Pw")));
+  refusal.memo = h.MemoText();
+  return refusal;
+}
+
+TEST(PasswordTest, HiddenEvenWhenTheServerQuotesIt) {
+  const QuotedRefusal refusal = RefusedQuotingThePassword("Zq9-Quoted-Pw");
+  EXPECT_EQ(refusal.error,
+            "FTP IdFTP2 (" + refusal.host + ") : Login denied - 530 Password **** is not right.");
+  EXPECT_THAT(refusal.memo, HasSubstr("\nServer reply: 530 Password **** is not right.\n"));
+  EXPECT_THAT(refusal.memo, Not(HasSubstr("Zq9-Quoted-Pw")));
 }
 
 TEST(PasswordTest, AShortPasswordIsMaskedOnlyWhereAServerQuotesIt) {
-  FtpHarness h;
-  FtpServerOptions options;
-  options.password = "a";
-  options.echo_password = true;
-  FtpTestServer server(options);
-  h.PointPortalDropAt(server.HostField(), options, "");
-  std::string errors;
-  try {
-    h.ftp.IdFTP2().Connect();
-  } catch (const FtpError& error) {
-    errors = error.what();
-  }
+  const QuotedRefusal refusal = RefusedQuotingThePassword("a");
   // The quoted password is masked; every other "a" of the replies stays.
-  EXPECT_EQ(errors, "FTP IdFTP2 (" + server.HostField() +
-                        ") : Login denied - 530 Password **** is not right.");
-  EXPECT_THAT(h.MemoText(), HasSubstr("\nServer ready: 220 Kalvex test FTP server ready.\n"));
-  EXPECT_THAT(h.MemoText(), HasSubstr("\nServer reply: 530 Password **** is not right.\n"));
-  EXPECT_THAT(h.MemoText(), HasSubstr("\nConnecting to " + server.HostField() + ".\n"));
+  EXPECT_EQ(refusal.error,
+            "FTP IdFTP2 (" + refusal.host + ") : Login denied - 530 Password **** is not right.");
+  EXPECT_THAT(refusal.memo, HasSubstr("\nServer ready: 220 Kalvex test FTP server ready.\n"));
+  EXPECT_THAT(refusal.memo, HasSubstr("\nServer reply: 530 Password **** is not right.\n"));
+  EXPECT_THAT(refusal.memo, HasSubstr("\nConnecting to " + refusal.host + ".\n"));
 }
 
 }  // namespace
