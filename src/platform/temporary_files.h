@@ -41,6 +41,9 @@ class TemporaryFile {
   // copy_file_range, or sendfile where the file systems refuse it). Throws IoError
   // naming it.
   void CopyFrom(const std::string& native_source, const std::string& display_source);
+  // Appends what another temporary file, not yet committed, holds so far (copied by the
+  // system as above). Throws IoError naming this file.
+  void CopyFrom(const TemporaryFile& other);
   // Flushes to disk (unless told it is not needed), gives the file normal permissions
   // (0644) and renames it over the target. Throws IoError; the temporary file is gone
   // afterwards either way.

@@ -147,31 +147,43 @@ void TemporaryFile::Write(std::string_view bytes) {
   if (!WriteAll(fd_, bytes.data(), bytes.size(), &error)) ThrowIo(error, display_);
 }
 
-void TemporaryFile::CopyFrom(const std::string& native_source, const std::string& display_source) {
-  int in = OpenRegularFileForReading(native_source);
-  if (in < 0) ThrowIo(errno, display_source);
-  // Inside the kernel: copy_file_range, then sendfile where the two file systems refuse
-  // it; until the end of the source, whatever size it had when opened.
+namespace {
+
+// Copies the bytes of `in` from offset 0 to its end into `out`, inside the kernel:
+// copy_file_range, then sendfile where the two file systems refuse it. Gives 0 or the
+// error number.
+int CopyDescriptor(int in, int out) {
   bool range = true;
-  int error = 0;
+  off_t offset = 0;
   for (;;) {
     constexpr size_t kChunk = size_t{1} << 30;
-    ssize_t n = range ? ::copy_file_range(in, nullptr, fd_, nullptr, kChunk, 0)
-                      : ::sendfile(fd_, in, nullptr, kChunk);
+    ssize_t n = range ? ::copy_file_range(in, &offset, out, nullptr, kChunk, 0)
+                      : ::sendfile(out, in, &offset, kChunk);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && range &&
         (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
       range = false;
       continue;
     }
-    if (n < 0) {
-      error = errno;
-      ::close(in);
-      ThrowIo(error, display_);
-    }
-    if (n == 0) break;
+    if (n < 0) return errno;
+    if (n == 0) return 0;
   }
+}
+
+}  // namespace
+
+void TemporaryFile::CopyFrom(const std::string& native_source, const std::string& display_source) {
+  int in = OpenRegularFileForReading(native_source);
+  if (in < 0) ThrowIo(errno, display_source);
+  // Until the end of the source, whatever size it had when opened.
+  const int error = CopyDescriptor(in, fd_);
   ::close(in);
+  if (error != 0) ThrowIo(error, display_);
+}
+
+void TemporaryFile::CopyFrom(const TemporaryFile& other) {
+  const int error = CopyDescriptor(other.fd_, fd_);
+  if (error != 0) ThrowIo(error, display_);
 }
 
 void TemporaryFile::Commit(Flush flush) {

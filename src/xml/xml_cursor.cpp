@@ -1,10 +1,12 @@
 #include "xml/xml_cursor.h"
 
+#include <exception>
 #include <filesystem>
 #include <system_error>
 #include <utility>
 
 #include "platform/platform.h"
+#include "platform/temporary_files.h"
 #include "xml/xml_dom.h"
 #include "xml/xml_node_list.h"
 #include "xml/xsl_proc.h"
@@ -97,28 +99,14 @@ void TXMLCursor::Sync() const {
 }
 
 TXMLCursor::TXMLCursor(XMLDOMDocumentPtr document, std::shared_ptr<XMLNodeList> list)
-    : list_(std::move(list)) {
-  Attach(std::move(document));
+    : document_(std::move(document)), list_(std::move(list)) {
   First();
 }
 
-TXMLCursor::~TXMLCursor() {
-  if (document_) document_->RemoveHolder(this);
-}
-
-void TXMLCursor::Attach(XMLDOMDocumentPtr document) {
-  if (document_) document_->RemoveHolder(this);
-  document_ = std::move(document);
-  if (document_) document_->AddHolder(this);
-}
-
-void TXMLCursor::CollectHeldNodes(std::vector<XMLDOMNode>* nodes) const {
-  Sync();
-  if (current_ != nullptr) nodes->push_back(current_);
-}
+TXMLCursor::~TXMLCursor() = default;
 
 void TXMLCursor::EnsureDocument() {
-  if (!document_) Attach(std::make_shared<XMLDOMDocument>());
+  if (!document_) document_ = std::make_shared<XMLDOMDocument>();
 }
 
 void TXMLCursor::AfterLoad() {
@@ -138,16 +126,29 @@ void TXMLCursor::AfterLoad() {
   First();
 }
 
+template <typename Parse>
+void TXMLCursor::LoadParsed(Parse parse, std::string written_declaration, size_t text_size) {
+  EnsureDocument();
+  // The earlier tree goes first, so that it and the new one are never in memory
+  // together; a text that does not parse leaves the document empty.
+  document_->ReplaceContent(xmldom::NewEmptyDocument());
+  document_->set_written_declaration({});
+  document_->set_text_size(0);
+  AfterLoad();
+  XmlDocHandle parsed = parse();
+  if (!parsed) return;
+  document_->ReplaceContent(std::move(parsed));
+  document_->set_written_declaration(std::move(written_declaration));
+  document_->set_text_size(text_size);
+  AfterLoad();
+}
+
 void TXMLCursor::Load(const std::string& file_name) {
   try {
-    EnsureDocument();
-    // What was removed from the tree and is no longer held goes before the new tree
-    // comes, so that the two are never in memory together.
-    document_->FreeUnheldParked();
-    XmlDocHandle parsed = xmldom::ParseFile(file_name);
-    document_->ReplaceContent(parsed ? std::move(parsed) : xmldom::NewEmptyDocument());
-    document_->set_written_declaration({});
-    AfterLoad();
+    std::error_code no_size;
+    const uintmax_t size = std::filesystem::file_size(xmldom::FsPath(file_name), no_size);
+    LoadParsed([&] { return xmldom::ParseFile(file_name); }, {},
+               no_size ? 0 : static_cast<size_t>(size));
   } catch (const XMLException& e) {
     if (platform::FileExists(file_name))
       e.RaiseWithPrefix("TXMLCursor.Load FileName: \"" + file_name + "\"");
@@ -156,19 +157,15 @@ void TXMLCursor::Load(const std::string& file_name) {
 }
 
 void TXMLCursor::LoadXML(const std::string& text) {
-  EnsureDocument();
-  document_->FreeUnheldParked();
-  XmlDocHandle parsed = xmldom::ParseText(text);
-  document_->ReplaceContent(parsed ? std::move(parsed) : xmldom::NewEmptyDocument());
-  document_->set_written_declaration(xmldom::LeadingDeclaration(text));
-  AfterLoad();
+  LoadParsed([&] { return xmldom::ParseText(text); }, xmldom::LeadingDeclaration(text),
+             text.size());
 }
 
 XMLCursorPtr TXMLCursor::Select(const std::string& xpath) {
   Sync();
   auto selected = std::make_shared<TXMLCursor>();
   if (current_ != nullptr) {
-    selected->Attach(document_);
+    selected->document_ = document_;
     if (xpath == "*")
       selected->list_ = XMLNodeList::Children(document_, current_);
     else
@@ -416,7 +413,9 @@ std::string TXMLCursor::XML() const {
   xmlNode* parent = xmldom::DomParent(current_);
   if (parent != nullptr && xmldom::DomParent(parent) != nullptr)
     return xmldom::SerializeNode(current_);
-  return xmldom::SerializeDocument(document_->doc());
+  std::string text = xmldom::SerializeDocument(document_->doc(), document_->text_size());
+  document_->set_text_size(text.size());
+  return text;
 }
 
 std::string TXMLCursor::ParentXML() const {
@@ -447,19 +446,66 @@ void TXMLCursor::Save(const std::string& file_name) const { SaveToFiles({file_na
 
 void TXMLCursor::SaveToFiles(const std::vector<std::string>& file_names) const {
   if (!document_ || file_names.empty()) return;
-  std::string bytes;
-  for (const std::string& file_name : file_names) {
-    const std::string prefix = "TXMLCursor.Save FileName: \"" + file_name + "\"";
+  // Serialised once, straight into the first file's temporary file as the bytes are
+  // made; the other files are copies of it. Every file is put in place in turn, and a
+  // failure leaves the files before it in place and the others as they were.
+  std::vector<std::unique_ptr<platform::TemporaryFile>> files;
+  auto raise = [&file_names](size_t at) {
+    const std::string prefix = "TXMLCursor.Save FileName: \"" + file_names[at] + "\"";
     try {
-      CreateFolder(FolderPart(file_name));
-      // Serialised once, for the first file; the others get the same bytes.
-      if (&file_name == &file_names.front())
-        bytes = xmldom::EncodeDocument(document_->doc(), document_->written_declaration());
-      platform::WriteFileAtomically(file_name, bytes);
+      throw;
     } catch (const XMLException& e) {
       e.RaiseWithPrefix(prefix);
     } catch (const IoError& e) {
       throw IoError(e.code(), prefix + kCrLf + e.what());
+    }
+  };
+  size_t failed = file_names.size();
+  std::exception_ptr failure;
+  for (size_t at = 0; at < file_names.size(); ++at) {
+    const std::string& file_name = file_names[at];
+    try {
+      CreateFolder(FolderPart(file_name));
+      std::unique_ptr<platform::TemporaryFile> file;
+      // Made when the first bytes come: a document that cannot be serialised in its
+      // encoding is refused before any file is touched.
+      auto open = [&] {
+        if (!file)
+          file =
+              std::make_unique<platform::TemporaryFile>(platform::NativePath(file_name), file_name);
+        return file.get();
+      };
+      if (files.empty()) {
+        size_t size = 0;
+        xmldom::EncodeDocumentTo(document_->doc(), document_->written_declaration(),
+                                 [&](std::string_view bytes) {
+                                   open()->Write(bytes);
+                                   size += bytes.size();
+                                 });
+        document_->set_text_size(size);
+        open();
+      } else {
+        open()->CopyFrom(*files.front());
+      }
+      files.push_back(std::move(file));
+    } catch (...) {
+      failed = at;
+      failure = std::current_exception();
+      break;
+    }
+  }
+  for (size_t at = 0; at < files.size(); ++at) {
+    try {
+      files[at]->Commit();
+    } catch (...) {
+      raise(at);
+    }
+  }
+  if (failure) {
+    try {
+      std::rethrow_exception(failure);
+    } catch (...) {
+      raise(failed);
     }
   }
 }

@@ -15,8 +15,10 @@
 // Nodes removed from a document (Delete, ReplaceWithXMLCursor, SetValue) stay allocated
 // until the document's content is replaced or the document goes, so no cursor ever
 // holds a dangling node; every cursor's node list drops the nodes that left the
-// document. Load and LoadXML free the earlier tree: every other cursor of the document
-// then has no node list and is at end, as a selection that found nothing.
+// document. Load and LoadXML free the earlier tree before they read the new one, so
+// that the two are never in memory together: every other cursor of the document then
+// has no node list and is at end, as a selection that found nothing, and a load that
+// fails leaves the document empty.
 //
 // GetValue, SetValue and Select with a plain element name ("ModeleVersion") walk the
 // current node's children instead of evaluating XPath, with the same result; each
@@ -81,17 +83,6 @@ using XMLDOMNode = ::_xmlNode*;
 
 class IXMLCursor;
 using XMLCursorPtr = std::shared_ptr<IXMLCursor>;
-
-// A cursor or a node list: something that refers to nodes of a document, asked which
-// before removed nodes are freed.
-class XMLNodeHolder {
- public:
-  // Adds every node it refers to.
-  virtual void CollectHeldNodes(std::vector<XMLDOMNode>* nodes) const = 0;
-
- protected:
-  ~XMLNodeHolder() = default;
-};
 
 // The record-set view. Operations that give a cursor give a new one, or nullptr where
 // "no cursor" is stated. Eof stands for the end-of-list test (the name EOF is taken
@@ -209,7 +200,7 @@ using XSLProcPtr = std::shared_ptr<IXSLProc>;
 class XMLNodeList;
 
 // The cursor over a libxml2 document.
-class TXMLCursor final : public IXMLCursor, private XMLNodeHolder {
+class TXMLCursor final : public IXMLCursor {
  public:
   TXMLCursor() = default;
   // A cursor sharing `document`, walking `list`, moved First.
@@ -256,9 +247,9 @@ class TXMLCursor final : public IXMLCursor, private XMLNodeHolder {
  private:
   // Drops the node list and the position when the document's content was replaced.
   void Sync() const;
-  // Shares `document` from now on (registered as one of its holders).
-  void Attach(XMLDOMDocumentPtr document);
-  void CollectHeldNodes(std::vector<XMLDOMNode>* nodes) const override;
+  // Loads what `parse` gives into the document (see Load and LoadXML).
+  template <typename Parse>
+  void LoadParsed(Parse parse, std::string written_declaration, size_t text_size);
   void EnsureDocument();
   void AfterLoad();
   XMLCursorPtr NewRootCursor(const std::string& name, const std::string& text);

@@ -10,6 +10,7 @@
 #include "platform/code_page.h"
 #include "platform/platform.h"
 #include "test_support.h"
+#include "xml/xml_dom.h"
 
 namespace kalvex {
 namespace {
@@ -181,10 +182,24 @@ TEST(XMLCursorLoad, LoadXMLErrorsCarryNoPrefixAndNoSource) {
             "Error 4 on line 1, char 1 in \"\"\r\n\r\nDocument is empty");
 }
 
-TEST(XMLCursorLoad, FailedLoadKeepsTheEarlierDocument) {
+// The earlier tree is freed before the new text is read, so that a load never needs
+// room for both: a failed load leaves the document empty, and the run it ends has no
+// use for the earlier content.
+TEST(XMLCursorLoad, FailedLoadLeavesTheDocumentEmpty) {
   XMLCursorPtr cursor = Loaded("<a><b>1</b></a>");
+  XMLCursorPtr b = cursor->Select("b");
   EXPECT_THROW(cursor->LoadXML("<a>"), XMLParseException);
-  EXPECT_EQ(cursor->GetValue("b"), "1");
+  ASSERT_NE(cursor->Document(), nullptr);
+  EXPECT_EQ(cursor->Document(), b->Document());
+  for (const XMLCursorPtr& each : {cursor, b}) {
+    EXPECT_TRUE(each->Eof());
+    EXPECT_EQ(each->Count(), 0);
+    EXPECT_EQ(each->GetValue("."), "");
+  }
+  EXPECT_EQ(cursor->SelectDocument()->Count(), 0);
+  // The same cursor loads again.
+  cursor->LoadXML("<c>2</c>");
+  EXPECT_EQ(cursor->GetValue("."), "2");
 }
 
 TEST(XMLCursorLoad, BlankTextBetweenElementsIsDropped) {
@@ -212,8 +227,8 @@ TEST(XMLCursorLoad, DocumentTypeDeclarationsAreRefusedWhereTheyStand) {
                               "\"><!ENTITY i \"inner\">]>";
   const std::string refused =
       "DOCTYPE not accepted: a document must not declare a document type or entities.";
-  XMLCursorPtr cursor = Loaded("<r>kept</r>");
-  // In text: the error names the line of the declaration; the earlier document stays.
+  XMLCursorPtr cursor = Loaded("<r>first</r>");
+  // In text: the error names the line of the declaration; nothing of the text is read.
   try {
     cursor->LoadXML("<?xml version=\"1.0\"?>\n" + doctype + "\n<r>&i;&e;</r>");
     FAIL() << "no error";
@@ -223,7 +238,8 @@ TEST(XMLCursorLoad, DocumentTypeDeclarationsAreRefusedWhereTheyStand) {
     EXPECT_EQ(e.source_text(), doctype);
     EXPECT_EQ(e.reason(), refused);
   }
-  EXPECT_EQ(cursor->GetValue("."), "kept");
+  EXPECT_TRUE(cursor->Eof());
+  EXPECT_EQ(cursor->SelectDocument()->Count(), 0);
   // In a file, as the exporters load their documents: the same refusal, prefixed.
   const std::string name = dir / "doctype.xml";
   WriteFile(name, "<!DOCTYPE document SYSTEM \"other.dtd\">\r\n<document/>\r\n");
@@ -901,6 +917,23 @@ TEST(XMLCursorSave, SaveToFilesWritesTheSameBytesUnderEveryName) {
   // Nothing to save: no file.
   CreateXMLCursor()->SaveToFiles({dir / "none.xml"});
   EXPECT_FALSE(PathExists(dir / "none.xml"));
+}
+
+TEST(XMLCursorSave, LargeDocumentIsWrittenInPiecesAsItsWholeSerialisation) {
+  // Several mebibytes, with characters of one, two, three and four bytes, characters
+  // the encoding lacks and markup wherever the pieces may end.
+  std::string text = "<?xml version=\"1.0\" encoding=\"ISO-8859-15\" ?><r>";
+  for (int i = 0; text.size() < 3'500'000; ++i)
+    text += "<v n=\"" + std::to_string(i) +
+            "\xE2\x86\x92\">a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x9A\x97&amp;</v>";
+  XMLCursorPtr doc = Loaded(text + "</r>");
+  const std::string whole =
+      xmldom::EncodeDocument(doc->Document()->doc(), doc->Document()->written_declaration());
+  ASSERT_GT(whole.size(), size_t{3} << 20);
+  TempDir dir;
+  doc->SaveToFiles({dir / "a.xml", dir.path() + "\\b\\b.xml"});
+  EXPECT_TRUE(ReadFile(dir / "a.xml") == whole);
+  EXPECT_TRUE(ReadFile(dir / "b/b.xml") == whole);
 }
 
 TEST(XMLCursorSave, FailedWriteKeepsTheEarlierFile) {

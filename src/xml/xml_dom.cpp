@@ -6,11 +6,14 @@
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <unordered_set>
@@ -320,27 +323,93 @@ std::string DeclarationText(const xmlDoc* doc) {
   return decl + "?>";
 }
 
-// Serialises through a save context, appending to `out` as libxml2 writes; `dump`
-// writes into the context.
-int AppendToString(void* out, const char* buffer, int length) {
-  static_cast<std::string*>(out)->append(buffer, static_cast<size_t>(length));
-  return length;
+// What heads the serialisation of a document: its declaration and a line end, or
+// nothing when it has none.
+std::string DeclarationAndLineEnd(const xmlDoc* doc) {
+  return HasDeclaration(doc) ? DeclarationText(doc) + "\n" : std::string();
 }
 
+// Where a save context's bytes go: appended to a text as libxml2 writes them, or
+// gathered into pieces of kPieceSize bytes handed to a sink. A failure of the sink is
+// kept and raised again once libxml2 has given up.
+class SaveOutput {
+ public:
+  explicit SaveOutput(std::string& text) : text_(&text) {}
+  explicit SaveOutput(const xmldom::ByteSink& sink) : sink_(&sink) { piece_.reserve(kPieceSize); }
+
+  static int Write(void* self, const char* buffer, int length) {
+    return static_cast<SaveOutput*>(self)->Take(
+               std::string_view(buffer, static_cast<size_t>(length)))
+               ? length
+               : -1;
+  }
+  // Hands on what is left; false when the sink failed.
+  bool Flush() {
+    if (sink_ == nullptr || failure_) return !failure_;
+    return Pass();
+  }
+  void RaiseSinkFailure() const {
+    if (failure_) std::rethrow_exception(failure_);
+  }
+
+ private:
+  static constexpr size_t kPieceSize = size_t{1} << 20;
+
+  bool Take(std::string_view bytes) {
+    if (text_ != nullptr) {
+      text_->append(bytes);
+      return true;
+    }
+    if (failure_) return false;
+    piece_.append(bytes);
+    return piece_.size() < kPieceSize || Pass();
+  }
+  bool Pass() {
+    try {
+      if (!piece_.empty()) (*sink_)(piece_);
+      piece_.clear();
+      return true;
+    } catch (...) {
+      failure_ = std::current_exception();
+      return false;
+    }
+  }
+
+  std::string* text_ = nullptr;
+  const xmldom::ByteSink* sink_ = nullptr;
+  std::string piece_;
+  std::exception_ptr failure_;
+};
+
+// Serialises through a save context writing to `out`; `dump` writes into the context.
 template <typename Dump>
-void SaveInto(std::string& out, const char* encoding, int options, Dump dump) {
-  xmlSaveCtxt* ctxt = xmlSaveToIO(&AppendToString, nullptr, &out, encoding, options);
+void SaveInto(SaveOutput& out, const char* encoding, int options, Dump dump) {
+  xmlSaveCtxt* ctxt = xmlSaveToIO(&SaveOutput::Write, nullptr, &out, encoding, options);
   if (ctxt == nullptr)
     throw XMLException(std::string("Unsupported encoding: ") + (encoding ? encoding : ""));
   DiagnosticCapture capture;
   long rc = dump(ctxt);
   int closed = xmlSaveClose(ctxt);
-  if (rc < 0 || closed < 0) {
+  const bool flushed = rc >= 0 && closed >= 0 && out.Flush();
+  out.RaiseSinkFailure();
+  if (!flushed) {
     std::string detail = capture.Text();
     throw XMLException("The document cannot be serialised" +
                        std::string(encoding ? std::string(" in ") + encoding : "") +
                        (detail.empty() ? "." : ": " + detail));
   }
+}
+
+template <typename Dump>
+void SaveInto(std::string& text, const char* encoding, int options, Dump dump) {
+  SaveOutput out(text);
+  SaveInto(out, encoding, options, dump);
+}
+
+// Room for a serialisation of about `expected_size` bytes, so that the text is not
+// copied as it grows. Room that is never written costs no memory.
+void ReserveFor(std::string& text, size_t expected_size) {
+  if (expected_size > 0) text.reserve(text.size() + expected_size + expected_size / 8 + 4096);
 }
 
 std::string XPathReason(const DiagnosticCapture& capture, xmlXPathContext* ctx) {
@@ -379,46 +448,12 @@ void FreeUnlinked(xmlNode* node) {
     xmlFreeNode(node);
 }
 
-// True when the subtree of `root` (attributes included) holds one of the nodes.
-bool SubtreeHolds(xmlNode* root, const std::unordered_set<xmlNode*>& nodes) {
-  std::vector<xmlNode*> pending{root};
-  while (!pending.empty()) {
-    xmlNode* node = pending.back();
-    pending.pop_back();
-    if (nodes.count(node) != 0) return true;
-    if (node->type == XML_ELEMENT_NODE)
-      for (xmlAttr* attr = node->properties; attr != nullptr; attr = attr->next)
-        pending.push_back(reinterpret_cast<xmlNode*>(attr));
-    if (node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE)
-      for (xmlNode* child = node->children; child != nullptr; child = child->next)
-        pending.push_back(child);
-  }
-  return false;
-}
-
 }  // namespace
 
 void XMLDOMDocument::FreeParked() {
   // Parked nodes go before the document whose dictionary holds their names.
   for (auto it = parked_.rbegin(); it != parked_.rend(); ++it) FreeUnlinked(*it);
   parked_.clear();
-}
-
-void XMLDOMDocument::FreeUnheldParked() {
-  if (parked_.empty()) return;
-  std::vector<xmlNode*> held;
-  for (const XMLNodeHolder* holder : holders_) holder->CollectHeldNodes(&held);
-  const std::unordered_set<xmlNode*> held_set(held.begin(), held.end());
-  std::vector<xmlNode*> kept;
-  for (xmlNode* root : parked_) {
-    if (SubtreeHolds(root, held_set))
-      kept.push_back(root);
-    else
-      FreeUnlinked(root);
-  }
-  parked_ = std::move(kept);
-  ++sweeps_;
-  ++generation_;
 }
 
 void XMLDOMDocument::ReplaceContent(XmlDocHandle parsed) {
@@ -472,6 +507,23 @@ std::string ParseErrorMessage(int32_t code, int32_t line, int32_t column, const 
          std::to_string(column) + " in \"" + source + "\"\r\n" + source_text + "\r\n" + reason;
 }
 
+namespace {
+
+// A text handed to the parser piece by piece.
+struct TextReader {
+  std::string_view rest;
+
+  static int Read(void* self, char* buffer, int length) {
+    std::string_view& rest = static_cast<TextReader*>(self)->rest;
+    const size_t n = std::min(rest.size(), static_cast<size_t>(std::max(length, 0)));
+    if (n > 0) std::memcpy(buffer, rest.data(), n);
+    rest.remove_prefix(n);
+    return static_cast<int>(n);
+  }
+};
+
+}  // namespace
+
 XmlDocHandle ParseText(const std::string& text, bool drop_blank_text, bool accept_doctype) {
   if (text.size() > static_cast<size_t>(INT_MAX))
     throw XMLParseException(XML_ERR_NO_MEMORY, 0, 0, "", "", "The text is too large to parse.");
@@ -479,9 +531,11 @@ XmlDocHandle ParseText(const std::string& text, bool drop_blank_text, bool accep
   if (!ctxt) throw XMLException("Out of memory while creating a parser.");
   DiagnosticCapture capture;
   Diagnostic refused;
+  // Read as the parser goes, like a file: the parser never holds a copy of the whole text.
+  TextReader reader{text};
   XmlDocHandle doc = ParseWithRules(ctxt.get(), accept_doctype, &refused, [&] {
-    return xmlCtxtReadMemory(ctxt.get(), text.data(), static_cast<int>(text.size()), nullptr,
-                             "UTF-8", kParseOptions | XML_PARSE_IGNORE_ENC);
+    return xmlCtxtReadIO(ctxt.get(), &TextReader::Read, nullptr, &reader, nullptr, "UTF-8",
+                         kParseOptions | XML_PARSE_IGNORE_ENC);
   });
   if (refused.code != 0) RaiseParseError(refused, "", text);
   if (!doc) {
@@ -834,32 +888,60 @@ std::string SerializeNode(xmlNode* node) {
   return text;
 }
 
-std::string SerializeDocument(xmlDoc* doc) {
-  std::string text = HasDeclaration(doc) ? DeclarationText(doc) + "\n" : std::string();
+std::string SerializeDocument(xmlDoc* doc, size_t expected_size) {
+  std::string text;
+  ReserveFor(text, expected_size);
+  text.append(DeclarationAndLineEnd(doc));
   SaveInto(text, "UTF-8", kSaveOptions | XML_SAVE_NO_DECL,
            [doc](xmlSaveCtxt* ctxt) { return xmlSaveDoc(ctxt, doc); });
   return text;
 }
 
-std::string EncodeDocument(xmlDoc* doc, const std::string& written_declaration) {
+namespace {
+
+// Writes the bytes EncodeDocument gives to `out`; the declaration, when it is written
+// as the parsed text wrote it, goes first through `head`.
+template <typename Head>
+void EncodeInto(SaveOutput& out, xmlDoc* doc, const std::string& written_declaration, Head head) {
   const std::string encoding = S(doc->encoding);
-  if (!HasDeclaration(doc) || encoding.empty()) return SerializeDocument(doc);
+  if (!HasDeclaration(doc) || encoding.empty()) {
+    head(DeclarationAndLineEnd(doc));
+    SaveInto(out, "UTF-8", kSaveOptions | XML_SAVE_NO_DECL,
+             [doc](xmlSaveCtxt* ctxt) { return xmlSaveDoc(ctxt, doc); });
+    return;
+  }
   // A declaration written in ASCII can head only bytes of an ASCII-compatible encoding.
   std::string upper = encoding;
   for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
   const bool wide = upper.starts_with("UTF-16") || upper.starts_with("UTF-32") ||
                     upper.starts_with("UCS") || upper.starts_with("UTF16") ||
                     upper.starts_with("UTF32");
-  std::string bytes;
   if (written_declaration.empty() || wide) {
-    SaveInto(bytes, encoding.c_str(), kSaveOptions,
+    SaveInto(out, encoding.c_str(), kSaveOptions,
              [doc](xmlSaveCtxt* ctxt) { return xmlSaveDoc(ctxt, doc); });
-    return bytes;
+    return;
   }
-  bytes = written_declaration + "\n";
-  SaveInto(bytes, encoding.c_str(), kSaveOptions | XML_SAVE_NO_DECL,
+  head(written_declaration + "\n");
+  SaveInto(out, encoding.c_str(), kSaveOptions | XML_SAVE_NO_DECL,
            [doc](xmlSaveCtxt* ctxt) { return xmlSaveDoc(ctxt, doc); });
+}
+
+}  // namespace
+
+std::string EncodeDocument(xmlDoc* doc, const std::string& written_declaration,
+                           size_t expected_size) {
+  std::string bytes;
+  ReserveFor(bytes, expected_size);
+  SaveOutput out(bytes);
+  EncodeInto(out, doc, written_declaration, [&](const std::string& head) { bytes.append(head); });
   return bytes;
+}
+
+void EncodeDocumentTo(xmlDoc* doc, const std::string& written_declaration, const ByteSink& sink) {
+  SaveOutput out(sink);
+  EncodeInto(out, doc, written_declaration, [&](const std::string& head) {
+    if (!head.empty()) sink(head);
+  });
 }
 
 std::string LeadingDeclaration(std::string_view text) {

@@ -2,10 +2,9 @@
 // one place where libxml2 is called and its failures become XMLExceptions.
 //
 // No cursor ever reaches a freed node. What leaves the tree (removed nodes, replaced
-// texts) is unlinked and parked here; a parked node is freed only once no cursor or
-// node list refers to it or to anything inside it (the holders are asked before a new
-// load), or with the document. A load frees the earlier tree and starts a new epoch:
-// node lists made before it are stale from then on and show no node.
+// texts) is unlinked and parked here until the document's content is replaced by a load,
+// or the document goes. A load frees the earlier tree, parked nodes included, and starts
+// a new epoch: node lists made before it are stale from then on and show no node.
 // Every change of the tree's structure bumps a generation number so that node lists
 // know when to look again.
 #pragma once
@@ -15,10 +14,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -56,15 +55,8 @@ class XMLDOMDocument {
   // Puts a freshly parsed tree in place of the current one, frees the old tree and
   // every node parked from it, and starts a new epoch.
   void ReplaceContent(XmlDocHandle parsed);
-  // Unlinks the node from the tree and keeps it until the document goes.
+  // Unlinks the node from the tree and keeps it until the content is replaced.
   void Park(xmlNode* node);
-  // Frees the parked nodes that no holder refers to, nor to any node inside them.
-  void FreeUnheldParked();
-  // Holders register for their life (or until they leave the document).
-  void AddHolder(const XMLNodeHolder* holder) { holders_.insert(holder); }
-  void RemoveHolder(const XMLNodeHolder* holder) { holders_.erase(holder); }
-  // How many times parked nodes were freed: positions in parked() are not kept across.
-  uint64_t sweeps() const { return sweeps_; }
   // Records a structural change made without Park (insertions).
   void Touch() { ++generation_; }
   uint64_t generation() const { return generation_; }
@@ -87,6 +79,12 @@ class XMLDOMDocument {
   // a change of the table.
   xmlXPathContext* XPathContext();
 
+  // About how long the document's text is: the length of the text or file last parsed
+  // into it or of its last serialisation (0 when unknown). Serialisations make room for
+  // that much at once.
+  size_t text_size() const { return text_size_; }
+  void set_text_size(size_t size) { text_size_ = size; }
+
   // The XML declaration exactly as the parsed text wrote it ("" when it had none or
   // came from a file); Save writes it back as written.
   const std::string& written_declaration() const { return written_declaration_; }
@@ -99,10 +97,9 @@ class XMLDOMDocument {
   std::vector<xmlNode*> parked_;
   std::vector<std::pair<std::string, std::string>> namespaces_;
   std::unique_ptr<xmlXPathContext, XPathContextDeleter> xpath_;
-  std::unordered_set<const XMLNodeHolder*> holders_;
   uint64_t generation_ = 0;
   uint64_t epoch_ = 0;
-  uint64_t sweeps_ = 0;
+  size_t text_size_ = 0;
   std::string written_declaration_;
 };
 
@@ -177,12 +174,19 @@ void CheckCanReplace(xmlNode* parent, xmlNode* leaving, const std::vector<XmlNod
 // Serialisation of one node: UTF-8, no indentation, no short empty tags.
 std::string SerializeNode(xmlNode* node);
 // Serialisation of the document: its declaration (without encoding) when it has one.
-// Written straight into the text given back, without intermediate copies.
-std::string SerializeDocument(xmlDoc* doc);
+// Written straight into the text given back, without intermediate copies; room is made
+// at once for about `expected_size` bytes (0: the text grows as it is written).
+std::string SerializeDocument(xmlDoc* doc, size_t expected_size = 0);
 // The bytes of the document for a file, in its declared encoding (UTF-8 when none);
 // characters the encoding cannot hold are written as character references. A declaration
 // given in `written_declaration` heads the bytes as written (it names the same encoding).
-std::string EncodeDocument(xmlDoc* doc, const std::string& written_declaration = {});
+std::string EncodeDocument(xmlDoc* doc, const std::string& written_declaration = {},
+                           size_t expected_size = 0);
+// The same bytes handed to `sink` in pieces as they are made (about a mebibyte each),
+// so that the whole file never has to be in memory. An exception of the sink stops the
+// serialisation and comes out of this call.
+using ByteSink = std::function<void(std::string_view)>;
+void EncodeDocumentTo(xmlDoc* doc, const std::string& written_declaration, const ByteSink& sink);
 
 // The XML declaration at the very start of a text, as written ("<?xml" up to "?>"), or
 // "" when the text does not start with one.

@@ -1,12 +1,15 @@
 #include "xml/xml_dom.h"
 
 #include <gtest/gtest.h>
+#include <libxml/parser.h>
+#include <libxml/xmlerror.h>
 
 #include <cctype>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "platform/code_page.h"
 #include "test_support.h"
 #include "xml/xml_cursor.h"
 
@@ -130,6 +133,93 @@ TEST(XMLDomPlainNames, SetValueOfAnAbsentPlainNameAppendsTheElement) {
   v->SetValue("a", "3");
   v->SetValue("a", "4");
   EXPECT_EQ(v->XML(), "<v><p:a>1</p:a><A>2</A><a>4</a></v>");
+}
+
+// ---- texts are parsed piece by piece, as files are ----
+
+// The parser given the whole text at once, with the options of ParseText: the tree, or
+// the first error it reported.
+struct WholeTextParse {
+  XmlDocHandle doc;
+  int code = 0;
+  int line = 0;
+  int column = 0;
+  std::string reason;
+};
+
+void KeepFirstError(void* parse, xmlError* error) {
+  auto* whole = static_cast<WholeTextParse*>(parse);
+  if (error == nullptr || error->level < XML_ERR_ERROR || whole->code != 0) return;
+  whole->code = error->code;
+  whole->line = error->line;
+  whole->column = error->int2;
+  whole->reason = error->message != nullptr ? error->message : "";
+  while (!whole->reason.empty() && (whole->reason.back() == '\n' || whole->reason.back() == ' '))
+    whole->reason.pop_back();
+}
+
+WholeTextParse ParseWhole(const std::string& text) {
+  WholeTextParse whole;
+  xmlParserCtxt* ctxt = xmlNewParserCtxt();
+  xmlSetStructuredErrorFunc(&whole, &KeepFirstError);
+  whole.doc.reset(xmlCtxtReadMemory(
+      ctxt, text.data(), static_cast<int>(text.size()), nullptr, "UTF-8",
+      XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_COMPACT | XML_PARSE_IGNORE_ENC));
+  xmlSetStructuredErrorFunc(nullptr, nullptr);
+  xmlFreeParserCtxt(ctxt);
+  return whole;
+}
+
+// The texts to try: the sample documents, texts whose characters and markup straddle
+// the places where the parser takes its next piece, and every cut and some breakages
+// of a small document.
+std::vector<std::string> TextsToParse() {
+  std::vector<std::string> texts = SampleTexts();
+  const std::string accents = "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x9A\x97";
+  for (size_t shift = 0; shift < 9; ++shift) {
+    std::string text = "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?>\n<r a=\"" + accents +
+                       "\">" + std::string(shift, 'x');
+    while (text.size() < 20000) text += accents + "<v k='&amp;'>&lt;" + accents + "</v>";
+    texts.push_back(text + "<![CDATA[" + accents + "]]><!--" + accents + "--><?p " + accents +
+                    "?>" + std::string(5000, ' ') + "</r>");
+  }
+  const std::string small = SampleTexts()[0].substr(0, 700);
+  for (size_t cut = 0; cut <= small.size(); ++cut) texts.push_back(small.substr(0, cut));
+  for (const char* broken : {"<", "&", "\xFF", "]]>", "</x>", "<?xml?>"})
+    for (size_t at = 0; at < small.size(); at += 37)
+      texts.push_back(small.substr(0, at) + broken + small.substr(at));
+  return texts;
+}
+
+TEST(XMLDomParseText, PieceByPieceGivesTheTreeOrTheErrorOfTheWholeText) {
+  int trees = 0;
+  int errors = 0;
+  for (const std::string& text : TextsToParse()) {
+    SCOPED_TRACE(text.substr(0, 120));
+    WholeTextParse whole = ParseWhole(text);
+    if (whole.doc) {
+      XmlDocHandle doc = xmldom::ParseText(text, false, true);
+      ASSERT_NE(doc, nullptr);
+      // Same declared encoding, so that both serialise alike.
+      if (whole.doc->encoding != nullptr) xmlFree(const_cast<xmlChar*>(whole.doc->encoding));
+      whole.doc->encoding = doc->encoding != nullptr ? xmlStrdup(doc->encoding) : nullptr;
+      EXPECT_EQ(xmldom::SerializeDocument(doc.get()), xmldom::SerializeDocument(whole.doc.get()));
+      ++trees;
+      continue;
+    }
+    try {
+      xmldom::ParseText(text, false, true);
+      ADD_FAILURE() << "parsed piece by piece, not whole";
+    } catch (const XMLParseException& e) {
+      EXPECT_EQ(e.code(), whole.code);
+      EXPECT_EQ(e.line(), whole.line);
+      EXPECT_EQ(e.column(), whole.column);
+      EXPECT_EQ(e.reason(), whole.reason);
+    }
+    ++errors;
+  }
+  EXPECT_GT(trees, 15);
+  EXPECT_GT(errors, 500);
 }
 
 }  // namespace

@@ -11,18 +11,7 @@ XMLNodeList::XMLNodeList(XMLDOMDocumentPtr document, xmlNode* parent,
     : document_(std::move(document)),
       epoch_(document_->epoch()),
       parent_(parent),
-      selected_(std::move(selected)) {
-  document_->AddHolder(this);
-}
-
-XMLNodeList::~XMLNodeList() { document_->RemoveHolder(this); }
-
-void XMLNodeList::CollectHeldNodes(std::vector<xmlNode*>* nodes) const {
-  if (Stale()) return;
-  if (parent_ != nullptr) nodes->push_back(parent_);
-  nodes->insert(nodes->end(), selected_.begin(), selected_.end());
-  nodes->insert(nodes->end(), nodes_.begin(), nodes_.end());
-}
+      selected_(std::move(selected)) {}
 
 std::shared_ptr<XMLNodeList> XMLNodeList::Children(XMLDOMDocumentPtr document, xmlNode* parent) {
   return std::shared_ptr<XMLNodeList>(new XMLNodeList(std::move(document), parent, {}));
@@ -67,7 +56,7 @@ void XMLNodeList::Refresh() const {
     nodes_.clear();
     for (xmlNode* child = parent_->children; child != nullptr; child = child->next)
       nodes_.push_back(child);
-  } else if (!fresh_ || sweeps_seen_ != document_->sweeps()) {
+  } else if (!fresh_) {
     // A node that left the document never comes back: it leaves the selection for good.
     std::erase_if(selected_, [this](xmlNode* node) { return !document_->Contains(node); });
     selected_set_ = std::unordered_set<xmlNode*>(selected_.begin(), selected_.end());
@@ -84,7 +73,6 @@ void XMLNodeList::Refresh() const {
     }
   }
   parked_seen_ = document_->parked().size();
-  sweeps_seen_ = document_->sweeps();
   seen_generation_ = document_->generation();
   fresh_ = true;
 }

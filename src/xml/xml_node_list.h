@@ -14,9 +14,9 @@
 
 namespace kalvex {
 
-class XMLNodeList final : public XMLNodeHolder {
+class XMLNodeList final {
  public:
-  ~XMLNodeList();
+  ~XMLNodeList() = default;
   XMLNodeList(const XMLNodeList&) = delete;
   XMLNodeList& operator=(const XMLNodeList&) = delete;
 
@@ -36,8 +36,6 @@ class XMLNodeList final : public XMLNodeHolder {
   // Position of `node` in the list, -1 when absent.
   int32_t IndexOf(xmlNode* node) const;
 
-  void CollectHeldNodes(std::vector<xmlNode*>* nodes) const override;
-
  private:
   XMLNodeList(XMLDOMDocumentPtr document, xmlNode* parent, std::vector<xmlNode*> selected);
   void Refresh() const;
@@ -50,7 +48,6 @@ class XMLNodeList final : public XMLNodeHolder {
   mutable std::vector<xmlNode*> selected_;  // selection: what is still in the document
   mutable std::unordered_set<xmlNode*> selected_set_;
   mutable size_t parked_seen_ = 0;
-  mutable uint64_t sweeps_seen_ = 0;
   mutable std::vector<xmlNode*> nodes_;
   mutable uint64_t seen_generation_ = 0;
   mutable bool fresh_ = false;
