@@ -29,6 +29,22 @@ void CountUpdate(RunContext& context, const std::string& file, const std::string
   context.window.SetText(WindowField::kLabel2, "Update " + counter + " : " + path);
 }
 
+// One file of SyncPhoto: uploaded when it is here and not on the server, reported when
+// it is on neither side. A file the server holds needs nothing whether or not it is here
+// (with the check off the server holds every name), so the photo folder is only looked
+// at for a file the server lacks. Only a regular file is a photo: a FIFO or a device
+// would hang the upload.
+void SyncFile(RunContext& context, FtpTransfer& ftp, const std::string& path,
+              const std::string& server_name) {
+  if (ftp.ImageOnServer(server_name)) return;
+  if (!platform::RegularFileExists(path)) {
+    context.WriteLog("Pb Existence : " + server_name);
+    return;
+  }
+  CountUpdate(context, LocalFileName(path), path);
+  ftp.SendImage(path);
+}
+
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 }  // namespace
@@ -62,25 +78,10 @@ void SyncPhoto(RunContext& context, const std::string& name) {
     context.WriteLog("Pb Existence : " + ThumbnailName(name));
     return;
   }
-  // Only a regular file is a photo: a FIFO or a device would hang the upload.
-  bool local = platform::RegularFileExists(path);
-  bool server = ftp.ImageOnServer(name);
-  if (!local && !server) context.WriteLog("Pb Existence : " + name);
-  if (local && !server) {
-    CountUpdate(context, LocalFileName(path), path);
-    ftp.SendImage(path);
-  }
-
+  SyncFile(context, ftp, path, name);
   path = ThumbnailName(path);
   ShowImage(context, path);
-  const std::string file = LocalFileName(path);
-  local = platform::RegularFileExists(path);
-  server = ftp.ImageOnServer(file);
-  if (!local && !server) context.WriteLog("Pb Existence : " + file);
-  if (local && !server) {
-    CountUpdate(context, file, path);
-    ftp.SendImage(path);
-  }
+  SyncFile(context, ftp, path, LocalFileName(path));
 }
 
 void StagePhotoForAutoScout24(RunContext& context, int32_t index, const std::string& name,
@@ -98,11 +99,14 @@ void StagePhotoForAutoScout24(RunContext& context, int32_t index, const std::str
   const bool inside = StaysInsideFolder(file);
   // A failed copy is not an error here. The copy is packed at once and made again by the
   // next run: it need not reach the disk before it is renamed into place.
-  if (inside) platform::CopyFileOverwrite(source, target, platform::Flush::kNotNeeded);
+  const bool copied =
+      inside && platform::CopyFileOverwrite(source, target, platform::Flush::kNotNeeded);
 
   ++state.photo_counter;
   ShowImage(context, source);
-  if (inside && platform::RegularFileExists(source)) {
+  // A copy reads the photo as a regular file: once it is made, the photo is known to be
+  // there without looking again.
+  if (copied || (inside && platform::RegularFileExists(source))) {
     if (!ftp.ImageOnServer(file)) CountUpdate(context, file, source);
   } else {
     context.WriteLog("Pb Existence : " + file);

@@ -188,6 +188,65 @@ TEST_F(PhotoSyncTest, UnreachableServerCountsEveryLocalFileAsAnUpdate) {
               ::testing::ElementsAre("Update 1 : p1.jpg", "Update 2 : p1m.jpg"));
 }
 
+// Every case of a photo and its thumbnail, here or not, on the server or not, with the
+// check on and off: what is logged, counted and sent, the folder being looked at only
+// for a file the server lacks.
+TEST_F(PhotoSyncTest, EveryCaseOfPhotoAndThumbnailHereAndOnTheServer) {
+  StartServer();
+  struct Side {
+    bool here;
+    bool on_server;
+  };
+  struct Case {
+    std::string name;  // p<n>.jpg, thumbnail p<n>m.jpg
+    Side photo;
+    Side thumbnail;
+  };
+  std::vector<Case> cases;
+  for (int bits = 0; bits < 16; ++bits) {
+    Case c{"p" + std::to_string(bits) + ".jpg",
+           {(bits & 1) != 0, (bits & 2) != 0},
+           {(bits & 4) != 0, (bits & 8) != 0}};
+    const std::string thumbnail = ThumbnailName(c.name);
+    if (c.photo.here) Photo(c.name, "photo " + c.name);
+    if (c.photo.on_server) WriteFile(OnServer(c.name), "server");
+    if (c.thumbnail.here) Photo(thumbnail, "thumbnail " + c.name);
+    if (c.thumbnail.on_server) WriteFile(OnServer(thumbnail), "server");
+    cases.push_back(c);
+  }
+  for (bool check : {false, true}) {
+    h.state.image_server_check = check;
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.name + (check ? " check on" : " check off"));
+      const std::string before_log = h.LogText();
+      const int before_stor = server->CountCommand("STOR");
+      const int before_updates = h.state.update_counter;
+      SyncPhoto(h.context, c.name);
+      std::vector<std::string> expected;
+      if (check && before_log.find("Lecture") == std::string::npos)
+        expected.push_back("Lecture du répertoire FTP Pixtrove");
+      int sent = 0;
+      for (const auto& [file, side] :
+           {std::pair{c.name, c.photo}, std::pair{ThumbnailName(c.name), c.thumbnail}}) {
+        if (!check || side.on_server) continue;
+        if (!side.here) {
+          expected.push_back("Pb Existence : " + file);
+          continue;
+        }
+        expected.push_back("Update " + std::to_string(before_updates + ++sent) + " : " + file);
+        // Sent: the server now holds the bytes of the photo folder.
+        EXPECT_EQ(ReadFile(OnServer(file)), (file == c.name ? "photo " : "thumbnail ") + c.name);
+      }
+      EXPECT_THAT(LogTexts(h.LogText().substr(before_log.size())),
+                  ::testing::ElementsAreArray(expected));
+      EXPECT_EQ(h.state.update_counter, before_updates + sent);
+      EXPECT_EQ(server->CountCommand("STOR"), before_stor + sent);
+      EXPECT_EQ(h.window.Text(WindowField::kLabel1),
+                "Image 0 : " + h.state.photo_folder + "\\" + ThumbnailName(c.name));
+    }
+  }
+}
+
 // ---- A dead image server costs one time-out per run ----
 
 // How many memo lines contain the text.
