@@ -13,7 +13,9 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <mutex>
 #include <system_error>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/error.h"
@@ -31,6 +33,32 @@ bool IsDir(const std::string& native) {
 bool Exists(const std::string& native) {
   struct stat st;
   return ::lstat(native.c_str(), &st) == 0;
+}
+
+// Folders written in one letter case and found on disk in another, as NativePath found
+// them last. An entry is only a hint: it is used while it still names a folder.
+class FolderCaseCache {
+ public:
+  std::string Find(const std::string& written) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = found_.find(written);
+    return it == found_.end() ? std::string() : it->second;
+  }
+  void Remember(const std::string& written, const std::string& found) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (found_.size() >= kMaxEntries) found_.clear();
+    found_[written] = found;
+  }
+
+ private:
+  static constexpr size_t kMaxEntries = 256;
+  std::mutex mutex_;
+  std::unordered_map<std::string, std::string> found_;
+};
+
+FolderCaseCache& FolderCases() {
+  static FolderCaseCache cache;
+  return cache;
 }
 
 // Finds an entry of folder `dir` whose name equals `name` ignoring ASCII case.
@@ -73,8 +101,13 @@ std::string NativePath(std::string_view path) {
   // Resolve folder components under another letter case, leaving the last one as is.
   // Most paths name a folder that exists as written: one lstat settles them.
   const size_t last_slash = clean.rfind('/');
-  if (last_slash == std::string::npos || last_slash == 0 || IsDir(clean.substr(0, last_slash)))
-    return clean;
+  if (last_slash == std::string::npos || last_slash == 0) return clean;
+  const std::string folder = clean.substr(0, last_slash);
+  if (IsDir(folder)) return clean;
+  // A folder already found under another case is taken again while it still is a
+  // folder: a photo loop names the same folders for every file.
+  std::string known = FolderCases().Find(folder);
+  if (!known.empty() && IsDir(known)) return known + clean.substr(last_slash);
   std::string out;
   size_t pos = 0;
   if (!clean.empty() && clean[0] == '/') {
@@ -96,6 +129,8 @@ std::string NativePath(std::string_view path) {
     out = candidate + "/";
     pos = slash + 1;
   }
+  const std::string found_folder = out.substr(0, out.rfind('/'));
+  if (folder[0] == '/' && IsDir(found_folder)) FolderCases().Remember(folder, found_folder);
   return out;
 }
 
@@ -276,6 +311,8 @@ bool RemoveFile(const std::string& path) { return ::unlink(NativePath(path).c_st
 bool RemoveDirectory(const std::string& path) { return ::rmdir(NativePath(path).c_str()) == 0; }
 
 bool CopyFileOverwrite(const std::string& from, const std::string& to, Flush flush) {
+  // A source that is not there costs one look, not a temporary file made and removed.
+  if (!RegularFileExists(from)) return false;
   try {
     TemporaryFile copy(NativePath(to), to);
     copy.CopyFrom(NativePath(from), from);

@@ -9,8 +9,6 @@
 #include <filesystem>
 #include <memory>
 
-#include <filesystem>
-
 #include "platform/error.h"
 #include "platform/file_lock.h"
 #include "test_support.h"
@@ -42,6 +40,14 @@ TEST(PlatformTest, NativePathFindsFoldersWrittenInAnotherCase) {
   EXPECT_EQ(NativePath(dir.path() + "\\Temp\\kalvex\\x.xml"), dir.path() + "/TEMP/Kalvex/x.xml");
   // A missing folder stays as written, so it can be created.
   EXPECT_EQ(NativePath(dir.path() + "\\New\\x"), dir.path() + "/New/x");
+  // A folder found before is looked for again once it is renamed, removed or made
+  // under the written case.
+  std::filesystem::rename(dir.path() + "/TEMP/Kalvex", dir.path() + "/TEMP/KALVEX");
+  EXPECT_EQ(NativePath(dir.path() + "\\Temp\\kalvex\\x.xml"), dir.path() + "/TEMP/KALVEX/x.xml");
+  std::filesystem::remove_all(dir.path() + "/TEMP");
+  EXPECT_EQ(NativePath(dir.path() + "\\Temp\\kalvex\\x.xml"), dir.path() + "/Temp/kalvex/x.xml");
+  ASSERT_TRUE(ForceDirectories(dir.path() + "\\Temp\\kalvex"));
+  EXPECT_EQ(NativePath(dir.path() + "\\Temp\\kalvex\\x.xml"), dir.path() + "/Temp/kalvex/x.xml");
 }
 
 TEST(PlatformTest, ForceDirectoriesCreatesParents) {
