@@ -10,6 +10,10 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <algorithm>
 #include <exception>
@@ -102,6 +106,7 @@ TForm1::TForm1(Application& app, QWidget* parent)
   memo_->setObjectName("Memo");
   memo_->setGeometry(8, 16, 473, 153);
   memo_->setReadOnly(true);
+  memo_->setUndoRedoEnabled(false);
   copy_line_ = new QAction("Copier la ligne entière", memo_);
   copy_line_->setObjectName("CopyMemoLine");
   connect(copy_line_, &QAction::triggered, this, [this] { CopyMemoLine(); });
@@ -221,10 +226,21 @@ void TForm1::MemoLineAdded(const std::string& /*line*/) {
 
 void TForm1::ShowMemoLines() {
   const std::vector<std::string>& lines = app_.Window().MemoLines();
+  if (memo_lines_shown_ == lines.size()) return;
+  // The new lines go in as one edit at the end; the view follows them when it showed
+  // the end before.
+  QScrollBar* bar = memo_->verticalScrollBar();
+  const bool follow = bar->value() == bar->maximum();
+  QTextCursor end(memo_->document());
+  end.movePosition(QTextCursor::End);
+  end.beginEditBlock();
   for (; memo_lines_shown_ < lines.size(); ++memo_lines_shown_) {
-    memo_->appendPlainText(Q(MemoDisplayText(lines[memo_lines_shown_], kMemoLineLimit)));
-    memo_last_blocks_.push_back(memo_->blockCount() - 1);
+    if (memo_lines_shown_ > 0) end.insertBlock();
+    end.insertText(Q(MemoDisplayText(lines[memo_lines_shown_], kMemoLineLimit)));
+    memo_last_blocks_.push_back(end.blockNumber());
   }
+  end.endEditBlock();
+  if (follow) bar->setValue(bar->maximum());
 }
 
 void TForm1::MemoCleared() {
