@@ -39,14 +39,15 @@ bool SpansCloseInside(std::string_view text, std::string_view opening, std::stri
 
 void CheckMarkersOutsideVehicles(IXMLCursor& document, const RewriteShape& shape,
                                  std::string_view document_name) {
-  for (std::string_view marker : {shape.span_opening, shape.span_closing}) {
-    const std::string stray =
-        Join({"//*[name()='", marker, "' and not(parent::", kVehicleRecord,
-              "/parent::", RecordSetName(kVehicleRecord), "/parent::document)]"});
-    if (!document.Select(stray)->Eof())
-      RefuseDocument(document_name,
-                     Join({"un élément ", marker, " se trouve hors des champs d'un véhicule"}));
-  }
+  // One walk of the tree looks for both markers.
+  const std::string stray =
+      Join({"//*[(name()='", shape.span_opening, "' or name()='", shape.span_closing,
+            "') and not(parent::", kVehicleRecord, "/parent::", RecordSetName(kVehicleRecord),
+            "/parent::document)]"});
+  XMLCursorPtr found = document.Select(stray);
+  if (!found->Eof())
+    RefuseDocument(document_name, Join({"un élément ", found->NodeName(),
+                                        " se trouve hors des champs d'un véhicule"}));
 }
 
 void CheckPhotoSlots(const std::vector<std::string>& names, const PhotoSlots& slots,

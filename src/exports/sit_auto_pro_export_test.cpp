@@ -235,6 +235,10 @@ std::string Without(std::string text, const std::string& piece) {
   return text.erase(text.find(piece), piece.size());
 }
 
+std::string WithAtEnd(std::string vehicle, const std::string& piece) {
+  return vehicle.insert(vehicle.rfind("</DataVO>"), piece);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Shapes, SitAutoProRefusalTest,
     ::testing::Values(
@@ -254,7 +258,11 @@ INSTANTIATE_TEST_SUITE_P(
                 "<NOMPHOTO3></NOMPHOTO3><NOMPHOTO4></NOMPHOTO4><NOMPHOTO5></NOMPHOTO5>"
                 "<NOMPHOTO6></NOMPHOTO6></DataVO>",
                 "le véhicule REFERENCE 6 n'a pas ses éléments NOMPHOTO1 à NOMPHOTO6 à la suite et "
-                "dans l'ordre"}));
+                "dans l'ordre"},
+        Refusal{WithAtEnd(Vehicle(7, ""), "<NOTE><INFOCOMPLEMENT>x</INFOCOMPLEMENT></NOTE>"),
+                "un élément INFOCOMPLEMENT se trouve hors des champs d'un véhicule"},
+        Refusal{WithAtEnd(Vehicle(8, ""), "<NOTE><EQUTINTERIEUR></EQUTINTERIEUR></NOTE>"),
+                "un élément EQUTINTERIEUR se trouve hors des champs d'un véhicule"}));
 
 TEST_F(SitAutoProExportTest, ResultNamesMustStayInTheWorkingFolder) {
   UseIni("[SITAUTOPRO]\nFileResult=..\\..\\etc\\passwd\n");
