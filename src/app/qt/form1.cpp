@@ -118,8 +118,9 @@ TForm1::TForm1(Application& app, QWidget* parent)
           [this](const QPoint& position) { ShowMemoMenu(position); });
 
   label_timer_ = new QTimer(this);
+  label_timer_->setObjectName("ProgressTimer");
   label_timer_->setSingleShot(true);
-  connect(label_timer_, &QTimer::timeout, this, [this] { ShowLabels(); });
+  connect(label_timer_, &QTimer::timeout, this, [this] { ShowProgress(); });
 
   Render();
   app_.Window().SetObserver(this);
@@ -187,12 +188,7 @@ void TForm1::TextChanged(WindowField field, const std::string& text) {
     case WindowField::kLabel1:
     case WindowField::kLabel2: {
       labels_pending_ = true;
-      if (!isVisible()) break;  // shown with the window
-      const qint64 since = labels_shown_.isValid() ? labels_shown_.elapsed() : kLabelInterval;
-      if (since >= kLabelInterval)
-        ShowLabels();
-      else if (!label_timer_->isActive())
-        label_timer_->start(static_cast<int>(kLabelInterval - since));
+      ShowProgressSoon();
       break;
     }
     case WindowField::kCBExport:
@@ -207,22 +203,34 @@ void TForm1::TextChanged(WindowField field, const std::string& text) {
   }
 }
 
+void TForm1::ShowProgressSoon() {
+  if (!isVisible()) return;  // shown with the window
+  const qint64 since = progress_shown_.isValid() ? progress_shown_.elapsed() : kLabelInterval;
+  if (since >= kLabelInterval)
+    ShowProgress();
+  else if (!label_timer_->isActive())
+    label_timer_->start(static_cast<int>(kLabelInterval - since));
+}
+
+void TForm1::ShowProgress() {
+  label_timer_->stop();
+  ShowLabels();
+  ShowMemoLines();
+  progress_shown_.start();
+}
+
 void TForm1::ShowLabels() {
   if (!labels_pending_) return;
   labels_pending_ = false;
-  label_timer_->stop();
   const WindowModel& model = app_.Window();
   for (auto [label, field] :
        {std::pair{label1_, WindowField::kLabel1}, std::pair{label2_, WindowField::kLabel2}}) {
     const QString value = Q(model.Text(field));
     if (label->text() != value) label->setText(value);
   }
-  labels_shown_.start();
 }
 
-void TForm1::MemoLineAdded(const std::string& /*line*/) {
-  if (isVisible()) ShowMemoLines();
-}
+void TForm1::MemoLineAdded(const std::string& /*line*/) { ShowProgressSoon(); }
 
 void TForm1::ShowMemoLines() {
   const std::vector<std::string>& lines = app_.Window().MemoLines();
@@ -250,8 +258,7 @@ void TForm1::MemoCleared() {
 }
 
 void TForm1::showEvent(QShowEvent* event) {
-  ShowLabels();
-  ShowMemoLines();
+  ShowProgress();
   QWidget::showEvent(event);
 }
 

@@ -3,9 +3,10 @@
 // edits back into the model, and runs the window's handlers. Errors that end a handler
 // are shown through the front end's message box; the window stays open.
 //
-// Long runs change the progress labels for every photo: the labels show the model's
-// latest texts at most every kLabelInterval (about 10 times a second), in widgets of a
-// fixed size, and always end on the final texts. While the window is hidden (a
+// Long runs change the progress labels for every photo and may log a line for each: the
+// labels and the memo show the model's latest texts and new lines at most every
+// kLabelInterval (about 10 times a second), the labels in widgets of a fixed size, and
+// always end on the final texts and the last line. While the window is hidden (a
 // command-line run) nothing is drawn or laid out: labels and memo lines are shown when
 // it appears. A memo line longer than kMemoLineLimit characters is shown shortened with
 // its length (MemoDisplayText); the memo's context menu copies a line, or the whole
@@ -74,6 +75,10 @@ class TForm1 : public QWidget, public WindowObserver {
   QLineEdit* MakeEdit(QWidget* parent, const char* name, WindowField field, int left, int top,
                       bool password);
   void Render();
+  // Shows what changed in the labels and the memo now, or when the interval since they
+  // were last shown is over.
+  void ShowProgressSoon();
+  void ShowProgress();
   // Puts the model's label texts in the labels, when they changed since last shown.
   void ShowLabels();
   // Appends to the memo widget the model lines it does not show yet.
@@ -92,8 +97,8 @@ class TForm1 : public QWidget, public WindowObserver {
   QPushButton* button2_ = nullptr;
   QPlainTextEdit* memo_ = nullptr;
   QTimer* timer1_ = nullptr;
-  QTimer* label_timer_ = nullptr;  // shows label texts held back by the interval
-  QElapsedTimer labels_shown_;     // since the labels were last set
+  QTimer* label_timer_ = nullptr;  // shows labels and memo lines held back by the interval
+  QElapsedTimer progress_shown_;   // since labels and memo were last shown
   bool labels_pending_ = false;
   size_t memo_lines_shown_ = 0;        // model lines appended to the widget
   std::vector<int> memo_last_blocks_;  // the widget's last block of each of them
