@@ -6,11 +6,9 @@
 // server and sample stock that scripts/demo sets up, with Windir and --ini-folder
 // pointing at that setup.
 #include <QApplication>
-#include <QEventLoop>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
-#include <QTimer>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -73,10 +71,7 @@ int main(int argc, char** argv) {
   if (!ini_folder.empty()) app.Driver().SetIniFolder(ini_folder);
   ShotFrontEnd ui(app);
   ui.Start(portal_args);
-  // Progress held back by the window's interval is shown by then.
-  QEventLoop settle;
-  QTimer::singleShot(kalvex::TForm1::kLabelInterval + 20, &settle, &QEventLoop::quit);
-  settle.exec();
+  QCoreApplication::processEvents();
   if (!WithCaption(ui.Form()).save(QString::fromStdString(out), "PNG")) {
     std::fprintf(stderr, "Impossible d'écrire %s\n", out.c_str());
     return 1;
