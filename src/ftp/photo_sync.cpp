@@ -96,17 +96,14 @@ void StagePhotoForAutoScout24(RunContext& context, int32_t index, const std::str
   const std::string target =
       state.staging_folder + "\\" + vehicle_id + "_" + std::to_string(index) + ".jpg";
   // A name that leads out of the photo folder is not read: a photo that is not there.
-  const bool inside = StaysInsideFolder(file);
+  const bool present = StaysInsideFolder(file) && platform::RegularFileExists(source);
   // A failed copy is not an error here. The copy is packed at once and made again by the
   // next run: it need not reach the disk before it is renamed into place.
-  const bool copied =
-      inside && platform::CopyFileOverwrite(source, target, platform::Flush::kNotNeeded);
+  if (present) platform::CopyFileOverwrite(source, target, platform::Flush::kNotNeeded);
 
   ++state.photo_counter;
   ShowImage(context, source);
-  // A copy reads the photo as a regular file: once it is made, the photo is known to be
-  // there without looking again.
-  if (copied || (inside && platform::RegularFileExists(source))) {
+  if (present) {
     if (!ftp.ImageOnServer(file)) CountUpdate(context, file, source);
   } else {
     context.WriteLog("Pb Existence : " + file);

@@ -311,8 +311,6 @@ bool RemoveFile(const std::string& path) { return ::unlink(NativePath(path).c_st
 bool RemoveDirectory(const std::string& path) { return ::rmdir(NativePath(path).c_str()) == 0; }
 
 bool CopyFileOverwrite(const std::string& from, const std::string& to, Flush flush) {
-  // A source that is not there costs one look, not a temporary file made and removed.
-  if (!RegularFileExists(from)) return false;
   try {
     TemporaryFile copy(NativePath(to), to);
     copy.CopyFrom(NativePath(from), from);
