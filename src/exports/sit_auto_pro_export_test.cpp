@@ -66,11 +66,7 @@ class SitAutoProExportTest : public ::testing::Test, public testing::ExportFixtu
   std::string Archive() const { return WorkingFolder() + "/SAP0421.zip"; }
 
   // The portal file, parsed back.
-  XMLCursorPtr Result() const {
-    XMLCursorPtr cursor = CreateXMLCursor();
-    cursor->Load(ResultFile());
-    return cursor;
-  }
+  XMLCursorPtr Result() const { return testing::ParsedFile(ResultFile()); }
 };
 
 TEST_F(SitAutoProExportTest, RunWritesZipsAndSendsTheClientFile) {

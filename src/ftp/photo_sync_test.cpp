@@ -16,26 +16,12 @@ using testing::FtpHarness;
 using testing::FtpServerOptions;
 using testing::FtpTestServer;
 using ::testing::HasSubstr;
+using testing::LogLineTexts;
 using ::testing::Not;
 using testing::PathExists;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
-
-// Log lines without their time stamps.
-std::vector<std::string> LogTexts(const std::string& log) {
-  std::vector<std::string> texts;
-  size_t start = 0;
-  while (start < log.size()) {
-    size_t end = log.find("\r\n", start);
-    if (end == std::string::npos) end = log.size();
-    std::string line = log.substr(start, end - start);
-    size_t dash = line.find(" - ");
-    texts.push_back(dash == std::string::npos ? line : line.substr(dash + 3));
-    start = end + 2;
-  }
-  return texts;
-}
 
 TEST(ThumbnailNameTest, EveryJpgIgnoringCaseBecomesLowerCaseMJpg) {
   EXPECT_EQ(ThumbnailName("P1.JPG"), "P1m.jpg");
@@ -92,7 +78,7 @@ TEST_F(PhotoSyncTest, CheckOffWithMissingPhotoWritesNothing) {
 TEST_F(PhotoSyncTest, MissingLocallyAndOnServerIsReported) {
   StartServer();
   SyncPhoto(h.context, "absent.jpg");
-  EXPECT_THAT(LogTexts(h.LogText()),
+  EXPECT_THAT(LogLineTexts(h.LogText()),
               ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove",
                                      "Pb Existence : absent.jpg", "Pb Existence : absentm.jpg"));
 }
@@ -108,7 +94,7 @@ TEST_F(PhotoSyncTest, PhotoMissingOnServerIsUploadedByteIdentical) {
   EXPECT_EQ(ReadFile(OnServer("p1.jpg")), bytes);
   EXPECT_EQ(ReadFile(OnServer("p1m.jpg")), "thumb");
   EXPECT_EQ(h.state.update_counter, 2);
-  EXPECT_THAT(LogTexts(h.LogText()),
+  EXPECT_THAT(LogLineTexts(h.LogText()),
               ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove", "Update 1 : p1.jpg",
                                      "Update 2 : p1m.jpg"));
   const std::string thumb_path = h.state.photo_folder + "\\p1m.jpg";
@@ -126,7 +112,8 @@ TEST_F(PhotoSyncTest, PhotoAlreadyOnServerIsNotSentAgain) {
   EXPECT_EQ(server->CountCommand("STOR"), 0);
   EXPECT_EQ(ReadFile(OnServer("p1m.jpg")), "server thumb");
   EXPECT_EQ(h.state.update_counter, 0);
-  EXPECT_THAT(LogTexts(h.LogText()), ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove"));
+  EXPECT_THAT(LogLineTexts(h.LogText()),
+              ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove"));
 }
 
 TEST_F(PhotoSyncTest, OnlyTheMissingThumbnailIsUploaded) {
@@ -140,7 +127,7 @@ TEST_F(PhotoSyncTest, OnlyTheMissingThumbnailIsUploaded) {
   EXPECT_EQ(server->CountCommand("STOR"), 1);
   EXPECT_THAT(server->Commands(), ::testing::Contains("STOR p1m.jpg"));
   EXPECT_EQ(ReadFile(OnServer("p1m.jpg")), "thumb");
-  EXPECT_THAT(LogTexts(h.LogText()),
+  EXPECT_THAT(LogLineTexts(h.LogText()),
               ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove", "Update 7 : p1m.jpg"));
 }
 
@@ -157,7 +144,7 @@ TEST_F(PhotoSyncTest, PhotoNameWithASubFolderKeepsItOnTheServer) {
   EXPECT_EQ(ReadFile(OnServer("2024/p5m.jpg")), "thumb");
   EXPECT_EQ(ReadFile(OnServer("p5.jpg")), "another vehicle's photo");
   EXPECT_FALSE(PathExists(OnServer("p5m.jpg")));
-  EXPECT_THAT(LogTexts(h.LogText()),
+  EXPECT_THAT(LogLineTexts(h.LogText()),
               ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove", "Update 1 : 2024/p5.jpg",
                                      "Update 2 : 2024/p5m.jpg"));
   EXPECT_EQ(h.window.Text(WindowField::kLabel2),
@@ -184,7 +171,7 @@ TEST_F(PhotoSyncTest, UnreachableServerCountsEveryLocalFileAsAnUpdate) {
   Photo("p1m.jpg");
   SyncPhoto(h.context, "p1.jpg");
   EXPECT_EQ(h.state.update_counter, 2);
-  EXPECT_THAT(LogTexts(h.LogText()),
+  EXPECT_THAT(LogLineTexts(h.LogText()),
               ::testing::ElementsAre("Update 1 : p1.jpg", "Update 2 : p1m.jpg"));
 }
 
@@ -237,7 +224,7 @@ TEST_F(PhotoSyncTest, EveryCaseOfPhotoAndThumbnailHereAndOnTheServer) {
         // Sent: the server now holds the bytes of the photo folder.
         EXPECT_EQ(ReadFile(OnServer(file)), (file == c.name ? "photo " : "thumbnail ") + c.name);
       }
-      EXPECT_THAT(LogTexts(h.LogText().substr(before_log.size())),
+      EXPECT_THAT(LogLineTexts(h.LogText().substr(before_log.size())),
                   ::testing::ElementsAreArray(expected));
       EXPECT_EQ(h.state.update_counter, before_updates + sent);
       EXPECT_EQ(server->CountCommand("STOR"), before_stor + sent);
@@ -314,7 +301,7 @@ TEST_P(EscapingPhotoNameTest, IsNeitherReadNorSentAndIsReportedAsMissing) {
   EXPECT_EQ(server->CountCommand("STOR"), 0);
   EXPECT_EQ(h.state.update_counter, 0);
   EXPECT_THAT(
-      LogTexts(h.LogText()),
+      LogLineTexts(h.LogText()),
       ::testing::ElementsAre("Pb Existence : " + name, "Pb Existence : " + ThumbnailName(name)));
   // The AutoScout24 staging refuses it the same way: nothing copied.
   h.state.staging_folder = h.Windir() + "\\stage";
@@ -342,7 +329,7 @@ TEST_F(PhotoSyncTest, AFifoOrAFolderIsNoPhotoAndNeverHangsTheRun) {
   std::filesystem::create_directories(photos + "/p1m.jpg");
   SyncPhoto(h.context, "p1.jpg");
   EXPECT_EQ(server->CountCommand("STOR"), 0);
-  EXPECT_THAT(LogTexts(h.LogText()),
+  EXPECT_THAT(LogLineTexts(h.LogText()),
               ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove", "Pb Existence : p1.jpg",
                                      "Pb Existence : p1m.jpg"));
   // An upload asked for directly is refused at once too.
@@ -385,7 +372,7 @@ TEST_F(StagePhotoTest, MissingPhotoIsReportedEvenWithTheCheckOff) {
   StagePhotoForAutoScout24(h.context, 1, "gone.jpg", "7");
   EXPECT_FALSE(PathExists(staging + "/7_1.jpg"));
   EXPECT_TRUE(std::filesystem::is_directory(staging));
-  EXPECT_THAT(LogTexts(h.LogText()),
+  EXPECT_THAT(LogLineTexts(h.LogText()),
               ::testing::ElementsAre("Pb Existence : gone.jpg", "Pb Existence : gonem.jpg"));
 }
 
@@ -397,7 +384,7 @@ TEST_F(StagePhotoTest, CountsMissingOnServerWithoutUploading) {
   StagePhotoForAutoScout24(h.context, 1, "x/a.JPG", "9");
   EXPECT_EQ(ReadFile(staging + "/9_1.jpg"), "new");
   EXPECT_EQ(h.state.update_counter, 2);
-  EXPECT_THAT(LogTexts(h.LogText()),
+  EXPECT_THAT(LogLineTexts(h.LogText()),
               ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove", "Update 1 : a.JPG",
                                      "Update 2 : am.jpg"));
   EXPECT_EQ(h.window.Text(WindowField::kLabel2), "Update 2 : " + h.state.photo_folder + "\\am.jpg");
@@ -412,7 +399,8 @@ TEST_F(StagePhotoTest, ThumbnailOnServerStopsQuietly) {
   WriteFile(OnServer("bm.jpg"), "s");
   StagePhotoForAutoScout24(h.context, 2, "b.jpg", "5");
   EXPECT_EQ(h.state.update_counter, 0);
-  EXPECT_THAT(LogTexts(h.LogText()), ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove"));
+  EXPECT_THAT(LogLineTexts(h.LogText()),
+              ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove"));
 }
 
 // ---- DeleteFolderTree ----

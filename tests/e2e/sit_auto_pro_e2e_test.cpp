@@ -84,11 +84,7 @@ class SitAutoProEndToEndTest : public testing::EndToEndTest {
   }
   std::string ResultFile() const { return WorkingFolder() + "/SAP0421.xml"; }
   std::string Archive() const { return WorkingFolder() + "/SAP0421.zip"; }
-  XMLCursorPtr Parsed() const {
-    XMLCursorPtr cursor = CreateXMLCursor();
-    cursor->Load(ResultFile());
-    return cursor;
-  }
+  XMLCursorPtr Parsed() const { return testing::ParsedFile(ResultFile()); }
 
   static constexpr const char* kDropUser = "sitautopro";
   static constexpr const char* kDropPassword = "S1t-4utoPro";
