@@ -2,9 +2,6 @@
 
 #include <curl/curl.h>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <utility>
 
 #include "ftp/ftp_socket.h"
@@ -22,9 +19,6 @@ CURLcode EnsureCurlGlobal() {
 
 struct EasyDeleter {
   void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
 };
 struct CurlFree {
   void operator()(char* text) const { curl_free(text); }
@@ -105,10 +99,8 @@ size_t DiscardOrKeep(char* data, size_t size, size_t count, void* user) {
 }
 
 size_t ReadFromFile(char* buffer, size_t size, size_t count, void* user) {
-  std::FILE* file = static_cast<std::FILE*>(user);
-  size_t got = std::fread(buffer, 1, size * count, file);
-  if (got == 0 && std::ferror(file)) return CURL_READFUNC_ABORT;
-  return got;
+  const long got = static_cast<platform::RegularFileReader*>(user)->Read(buffer, size * count);
+  return got < 0 ? CURL_READFUNC_ABORT : static_cast<size_t>(got);
 }
 
 struct MultiDeleter {
@@ -354,8 +346,8 @@ struct FtpSessionCallbacks {
 };
 
 void FtpSession::Perform(Command command, const std::string& path, FtpError::Stage stage,
-                         std::FILE* upload, int64_t upload_size, std::string* listing,
-                         const std::vector<std::string>& after_commands) {
+                         platform::RegularFileReader* upload, int64_t upload_size,
+                         std::string* listing, const std::vector<std::string>& after_commands) {
   if (!curl_->easy) {
     if (CURLcode rc = EnsureCurlGlobal(); rc != CURLE_OK)
       throw FtpError(FtpError::Stage::kConnect,
@@ -524,23 +516,14 @@ std::vector<std::string> FtpSession::ListNames() {
 
 void FtpSession::Put(const std::string& native_local_path, const std::string& remote_name) {
   // A regular file only: a FIFO or a device would block the run, or never end.
-  std::unique_ptr<std::FILE, FileCloser> file;
-  if (int fd = platform::OpenRegularFileForReading(native_local_path); fd >= 0) {
-    file.reset(::fdopen(fd, "rb"));
-    if (!file) ::close(fd);
-  }
-  if (!file) {
+  platform::RegularFileReader file(native_local_path);
+  if (!file.ok()) {
     Status("Error: cannot open " + native_local_path + ".");
     throw FtpError(FtpError::Stage::kLocalFile, "FTP : cannot open " + native_local_path);
   }
-  int64_t size = -1;
-  if (std::fseek(file.get(), 0, SEEK_END) == 0) {
-    long end = std::ftell(file.get());
-    if (end >= 0) size = end;
-    std::rewind(file.get());
-  }
+  const int64_t size = file.Size();
   if (on_work_begin_) on_work_begin_(size);
-  Perform(Command::kStore, Join(folder_, remote_name), FtpError::Stage::kStore, file.get(), size,
+  Perform(Command::kStore, Join(folder_, remote_name), FtpError::Stage::kStore, &file, size,
           nullptr);
 }
 

@@ -36,7 +36,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -46,6 +45,10 @@
 #include "runcontrol/window_model.h"
 
 namespace kalvex {
+
+namespace platform {
+class RegularFileReader;
+}  // namespace platform
 
 // A failed FTP operation: libcurl's reason and, when there was one, the server's last
 // reply. Never carries the password.
@@ -148,8 +151,8 @@ class FtpSession {
 
   // One libcurl transfer on the session's handle; a failure is translated here into
   // FtpError, with the stage it happened in.
-  void Perform(Command command, const std::string& path, FtpError::Stage stage, std::FILE* upload,
-               int64_t upload_size, std::string* listing,
+  void Perform(Command command, const std::string& path, FtpError::Stage stage,
+               platform::RegularFileReader* upload, int64_t upload_size, std::string* listing,
                const std::vector<std::string>& after_commands = {});
   std::string Url(const std::string& path) const;
   void Status(const std::string& text);
