@@ -10,6 +10,7 @@
 #include "app/application.h"
 #include "app/console_front_end.h"
 #include "app/front_end_choice.h"
+#include "exports/exporters.h"
 #include "platform/temporary_files.h"
 
 namespace {
@@ -48,9 +49,9 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (std::strcmp(argv[i], "--list-portals") == 0) {
-      kalvex::Application app;
-      for (const std::string& code : kalvex::PortalCodes())
-        if (app.Driver().HasExporter(code)) std::printf("%s\n", code.c_str());
+      for (const kalvex::PortalExporter& exporter : kalvex::Exporters())
+        std::printf("%.*s\n", static_cast<int>(exporter.portal.code.size()),
+                    exporter.portal.code.data());
       return 0;
     }
     if (std::strcmp(argv[i], "--console") == 0) {

@@ -8,12 +8,13 @@
 #include "ftp/photo_service.h"
 #include "platform/error.h"
 #include "platform/platform.h"
+#include "runcontrol/run_folders.h"
 #include "zip/zip_builder.h"
 
 namespace kalvex {
 
 ExportRun::ExportRun(RunContext& context, const Portal& portal)
-    : context_(context), portal_(portal), working_folder_(platform::Windir() + "\\TEMP\\Kalvex") {}
+    : context_(context), portal_(portal), working_folder_(WorkingFolder()) {}
 
 std::string ExportRun::WorkingPath(std::string_view file_name) const {
   return working_folder_ + "\\" + std::string(file_name);
@@ -56,7 +57,7 @@ std::string ExportRun::SettingFolderToEmpty(config::PortalKey key) const {
   const std::string windir = platform::Windir();
   const std::pair<const char*, std::string> kept[] = {
       {"le dossier Windir", windir},
-      {"le dossier des journaux", windir.empty() ? std::string() : windir + "\\TEMP"},
+      {"le dossier des journaux", windir.empty() ? std::string() : TempFolder()},
       {"le dossier de travail", working_folder_},
       {"le dossier des photos", state().photo_folder},
       {"le dossier du programme", platform::ExecutableDir()},

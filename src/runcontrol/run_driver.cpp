@@ -8,6 +8,7 @@
 #include "platform/temporary_files.h"
 #include "platform/unicode_case.h"
 #include "runcontrol/config_keys.h"
+#include "runcontrol/run_folders.h"
 
 namespace kalvex {
 
@@ -19,11 +20,6 @@ const std::vector<std::string>& PortalCodes() {
 
 void RunDriver::SetExporter(const std::string& code, Exporter exporter) {
   exporters_[code] = std::move(exporter);
-}
-
-bool RunDriver::HasExporter(const std::string& code) const {
-  auto it = exporters_.find(code);
-  return it != exporters_.end() && it->second;
 }
 
 void RunDriver::FormCreate(const std::vector<std::string>& args) {
@@ -40,22 +36,10 @@ void RunDriver::Button1Click() {
   if (!text.empty()) RunExport(text);
 }
 
-namespace {
-
-// Windir + "\TEMP\Kalvex": vehicle data documents in, portal files out.
-std::string WorkingFolder() { return platform::Windir() + "\\TEMP\\Kalvex"; }
-
-}  // namespace
-
-std::string RunDriver::LockPath(const std::string& code) {
-  return platform::Windir() + "\\TEMP\\DadozoVavire" + code + ".lock";
-}
-
 void RunDriver::LockPortal(const std::string& code) {
   if (locks_.count(code) != 0) return;  // this process holds it already
-  const std::string path = LockPath(code);
-  const std::string folder = platform::Windir() + "\\TEMP";
-  if (!platform::DirectoryExists(folder)) platform::ForceDirectories(folder);
+  const std::string path = PortalRunFile(code, ".lock");
+  platform::ForceDirectories(TempFolder());
   std::unique_ptr<platform::FileLock> lock = platform::FileLock::TryAcquire(path);
   if (!lock)
     throw Error("Un export " + code + " est déjà en cours (verrou " + platform::NativePath(path) +

@@ -34,8 +34,6 @@ class RunDriver {
 
   // Joins an exporter to the dispatch table under its portal code.
   void SetExporter(const std::string& code, Exporter exporter);
-  // True when an exporter serves the portal code (upper case).
-  bool HasExporter(const std::string& code) const;
 
   // Folder in which Kalvex.ini is looked for ("\" form, with trailing separator);
   // the executable's folder unless set.
@@ -47,9 +45,6 @@ class RunDriver {
   // "Démarrer": runs the export named by the combo text when it is not empty.
   void Button1Click();
   void RunExport(const std::string& option);
-
-  // The lock file of a portal.
-  static std::string LockPath(const std::string& code);
 
  private:
   void LockPortal(const std::string& code);

@@ -4,12 +4,11 @@
 
 #include "platform/error.h"
 #include "platform/platform.h"
+#include "runcontrol/run_folders.h"
 
 namespace kalvex {
 
-std::string RunLog::LogPath() const {
-  return platform::Windir() + "\\TEMP\\DadozoVavire" + state_.selected_portal + ".log";
-}
+std::string RunLog::LogPath() const { return PortalRunFile(state_.selected_portal, ".log"); }
 
 void RunLog::WriteLog(const std::string& text) { WriteLog(std::string_view(), text); }
 
@@ -21,7 +20,7 @@ void RunLog::WriteLog(std::string_view prefix, std::string_view text) {
     try {
       operation();
     } catch (const IoError& e) {
-      const std::string folder = platform::Windir() + "\\TEMP";
+      const std::string folder = TempFolder();
       if (e.code() != ENOENT || platform::DirectoryExists(folder) ||
           !platform::ForceDirectories(folder))
         throw;
