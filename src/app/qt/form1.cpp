@@ -174,6 +174,12 @@ void TForm1::Render() {
 }
 
 void TForm1::TextChanged(WindowField field, const std::string& text) {
+  // The labels change for every photo: they read the model when they are shown.
+  if (field == WindowField::kLabel1 || field == WindowField::kLabel2) {
+    labels_pending_ = true;
+    ShowProgressSoon();
+    return;
+  }
   const QString value = Q(text);
   switch (field) {
     case WindowField::kCaption:
@@ -185,12 +191,6 @@ void TForm1::TextChanged(WindowField field, const std::string& text) {
     case WindowField::kBoxServer:
       box_server_->setTitle(value);
       break;
-    case WindowField::kLabel1:
-    case WindowField::kLabel2: {
-      labels_pending_ = true;
-      ShowProgressSoon();
-      break;
-    }
     case WindowField::kCBExport:
       if (cb_export_->currentText() != value) cb_export_->setEditText(value);
       break;
