@@ -19,9 +19,11 @@
 namespace kalvex {
 namespace {
 
+using kalvex::testing::CommandOutput;
 using kalvex::testing::PathExists;
 using kalvex::testing::ReadFile;
 using kalvex::testing::ScopedEnv;
+using kalvex::testing::ShellQuoted;
 using kalvex::testing::TempDir;
 using kalvex::testing::WriteFile;
 
@@ -34,21 +36,13 @@ struct CommandResult {
 
 CommandResult RunCommand(const std::string& command) {
   CommandResult result;
-  std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return result;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
-  int status = ::pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.output = CommandOutput(command + " 2>&1", &result.status);
   return result;
 }
 
-std::string Quote(const std::string& text) { return "'" + text + "'"; }
-
 // `unzip -t`: every entry's data checks out.
 void ExpectArchiveTestsOk(const std::string& archive) {
-  CommandResult r = RunCommand("unzip -t " + Quote(archive));
+  CommandResult r = RunCommand("unzip -t " + ShellQuoted(archive));
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("No errors detected"), std::string::npos) << r.output;
 }
@@ -56,16 +50,8 @@ void ExpectArchiveTestsOk(const std::string& archive) {
 // The bytes of one entry as unzip extracts them.
 std::string Extract(const std::string& archive, const std::string& entry,
                     const std::string& password = "") {
-  std::string options = password.empty() ? "" : "-P " + Quote(password) + " ";
-  std::FILE* pipe =
-      ::popen(("unzip -p " + options + Quote(archive) + " " + Quote(entry)).c_str(), "r");
-  std::string out;
-  if (!pipe) return out;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  ::pclose(pipe);
-  return out;
+  std::string options = password.empty() ? "" : "-P " + ShellQuoted(password) + " ";
+  return CommandOutput("unzip -p " + options + ShellQuoted(archive) + " " + ShellQuoted(entry));
 }
 
 struct ListedEntry {
@@ -79,7 +65,7 @@ struct ListedEntry {
 // date, time, name.
 std::vector<ListedEntry> Zipinfo(const std::string& archive) {
   std::vector<ListedEntry> entries;
-  CommandResult r = RunCommand("zipinfo -l " + Quote(archive));
+  CommandResult r = RunCommand("zipinfo -l " + ShellQuoted(archive));
   std::istringstream lines(r.output);
   std::string line;
   while (std::getline(lines, line)) {
@@ -213,7 +199,7 @@ TEST_F(ZipTest, ANewNameOnAMissingPathCreatesTheEmptyArchive) {
   EXPECT_EQ(zip.Password(), "");
   EXPECT_EQ(changes, 1);
   // Info-ZIP agrees that it is an archive without entries.
-  EXPECT_NE(RunCommand("zipinfo " + Quote(archive_)).output.find("Empty zipfile."),
+  EXPECT_NE(RunCommand("zipinfo " + ShellQuoted(archive_)).output.find("Empty zipfile."),
             std::string::npos);
   // An empty name closes the component.
   zip.SetZipFileName("");
@@ -445,7 +431,7 @@ TEST_F(ZipTest, CancelFromTheBeginFileEventLeavesTheArchiveAsItWas) {
   EXPECT_EQ(zip.RootDir(), "");
   ExpectArchiveTestsOk(archive_);
   // No temporary file is left beside the archive.
-  EXPECT_EQ(RunCommand("ls -A " + Quote(dir_.path())).output, "123.zip\nstage\n");
+  EXPECT_EQ(RunCommand("ls -A " + ShellQuoted(dir_.path())).output, "123.zip\nstage\n");
 
   // The next run starts afresh.
   zip.OnZEDBeginFileEvent = nullptr;
@@ -477,7 +463,7 @@ TEST_F(ZipTest, ACancelAfterTheArchiveWasWrittenPutsTheBackupBack) {
   std::vector<std::string> seen;
   zip.OnZEDEndBatchEvent = [&](TZip& sender, int32_t, int32_t, int32_t) {
     // The backup copy lies in TempDir while the run lasts.
-    seen.push_back(RunCommand("ls " + Quote(zip.TempDir())).output.substr(0, 3));
+    seen.push_back(RunCommand("ls " + ShellQuoted(zip.TempDir())).output.substr(0, 3));
     sender.SetCancelled(true);
   };
   zip.FilesToAdd().push_back(stage_ + "/123.csv");
@@ -485,7 +471,7 @@ TEST_F(ZipTest, ACancelAfterTheArchiveWasWrittenPutsTheBackupBack) {
   EXPECT_EQ(seen, (std::vector<std::string>{"zzz"}));
   EXPECT_EQ(ReadFile(archive_), before);
   EXPECT_EQ(ContentNames(zip), (std::vector<std::string>{"README"}));
-  EXPECT_EQ(RunCommand("ls -A " + Quote(zip.TempDir())).output, "");
+  EXPECT_EQ(RunCommand("ls -A " + ShellQuoted(zip.TempDir())).output, "");
 
   // An archive that was gone before Add is gone again.
   std::remove(archive_.c_str());
@@ -584,8 +570,8 @@ TEST_F(ZipTest, APasswordEncryptsTheAddedFiles) {
   ASSERT_EQ(zip.Count(), 1);
   EXPECT_EQ(zip.Contents()[0].encrypted, 1);
   EXPECT_EQ(Extract(archive_, "123.csv", "s3cret"), files_[0].second);
-  EXPECT_EQ(RunCommand("unzip -t -P s3cret " + Quote(archive_)).status, 0);
-  EXPECT_NE(RunCommand("unzip -t -P wrong " + Quote(archive_)).status, 0);
+  EXPECT_EQ(RunCommand("unzip -t -P s3cret " + ShellQuoted(archive_)).status, 0);
+  EXPECT_NE(RunCommand("unzip -t -P wrong " + ShellQuoted(archive_)).status, 0);
 }
 
 TEST_F(ZipTest, TheTraceFileTellsWhatTheRunDid) {
@@ -700,7 +686,7 @@ TEST_F(ZipTest, AnArchiveOfMoreEntriesThanAClassicOneCountsIsReadAndAddedTo) {
     names.insert(name);
   }
   const CommandResult zipped =
-      RunCommand("cd " + Quote(many) + " && zip -q -D -r " + Quote(archive_) + " .");
+      RunCommand("cd " + ShellQuoted(many) + " && zip -q -D -r " + ShellQuoted(archive_) + " .");
   ASSERT_EQ(zipped.status, 0) << zipped.output;
 
   TZip zip(ui_);

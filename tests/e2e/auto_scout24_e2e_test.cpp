@@ -16,6 +16,7 @@ namespace kalvex {
 namespace {
 
 using ::testing::ElementsAre;
+using testing::LogLineTexts;
 using testing::ReadFile;
 
 // Vehicle 31 has three photos, vehicle 32 none and an empty exterior list.
@@ -129,7 +130,7 @@ TEST_F(AutoScout24EndToEndTest, SendsTheVehicleFileAndStagedPhotosInTheCustomers
   EXPECT_EQ(images.CountCommand("STOR"), 0);
 
   // The run log holds the summary only; the console showed the archive steps.
-  EXPECT_THAT(LogTexts(RunLog("AUTOSCOUT24")),
+  EXPECT_THAT(LogLineTexts(RunLog("AUTOSCOUT24")),
               ElementsAre("Nb Images Mises à jour : 6 photos --- ",
                           "Transfert FTP OK : Fichier VO actualisé transmis sur site FTP : "
                           "9876543210.zip - 2 VO"));

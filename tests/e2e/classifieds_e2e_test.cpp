@@ -19,6 +19,7 @@ namespace {
 using ::testing::ElementsAre;
 using testing::FtpTestServer;
 using ::testing::HasSubstr;
+using testing::LogLineTexts;
 using testing::ReadFile;
 using ::testing::StartsWith;
 
@@ -147,7 +148,7 @@ TEST_P(ClassifiedsEndToEndTest, WithAUserTheArchiveGoesToThePortalDrop) {
   const std::string archive = Output("zip");
   EXPECT_THAT(Names(drop.Home()), ElementsAre(archive));
   EXPECT_EQ(ReadFile(drop.Home() + "/" + archive), ReadFile(WorkingFolder() + "/" + archive));
-  EXPECT_THAT(LogTexts(RunLog(GetParam().code)),
+  EXPECT_THAT(LogLineTexts(RunLog(GetParam().code)),
               ElementsAre("Nb Images Mises à jour : 4 photos --- ",
                           "Transfert FTP OK : Fichier VO actualisé transmis sur site FTP : " +
                               archive + " - 2 VO"));
@@ -167,7 +168,7 @@ TEST_P(ClassifiedsEndToEndTest, WithoutAUserNothingIsUploaded) {
 
   EXPECT_THAT(Names(drop.Home()), ::testing::IsEmpty());
   EXPECT_EQ(drop.CountCommand("USER"), 0);
-  EXPECT_THAT(LogTexts(RunLog(GetParam().code)),
+  EXPECT_THAT(LogLineTexts(RunLog(GetParam().code)),
               ElementsAre("Nb Images Mises à jour : 4 photos --- "));
 }
 

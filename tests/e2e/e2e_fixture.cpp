@@ -9,24 +9,26 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "platform/code_page.h"
+
 namespace kalvex::testing {
 
 namespace {
 
-// Runs a shell command; its standard output, or the exit status in `status`.
-std::string Capture(const std::string& command, int* status = nullptr) {
-  std::string out;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    const int rc = ::pclose(pipe);
-    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+// The built executable, copied once beside the test's Kalvex.ini: a copy already running
+// is started again rather than overwritten.
+std::string Install(const std::string& folder, const std::string& ini) {
+  const std::string bin = folder + "/bin";
+  const std::string exe = bin + "/kalvex";
+  if (!PathExists(exe)) {
+    const std::string copy = "mkdir -p " + ShellQuoted(bin) + " && cp " +
+                             ShellQuoted(BinaryDir() + "/src/app/kalvex") + " " +
+                             ShellQuoted(bin + "/");
+    EXPECT_EQ(std::system(copy.c_str()), 0);
   }
-  return out;
+  WriteFile(bin + "/Kalvex.ini", ini);
+  return exe;
 }
-
-std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
 }  // namespace
 
@@ -40,15 +42,11 @@ void EndToEndTest::WritePhoto(const std::string& folder, const std::string& file
 
 RunResult EndToEndTest::RunKalvex(const std::string& ini, const std::string& portal,
                                   const std::string& environment) {
-  const std::string bin = dir_.path() + "/bin";
-  const std::string copy = "mkdir -p " + Quoted(bin) + " && cp " +
-                           Quoted(BinaryDir() + "/src/app/kalvex") + " " + Quoted(bin + "/");
-  EXPECT_EQ(std::system(copy.c_str()), 0);
-  WriteFile(bin + "/Kalvex.ini", ini);
+  const std::string exe = Install(dir_.path(), ini);
   const std::string command =
-      "cd " + Quoted(dir_.path()) + " && env -u DISPLAY -u WAYLAND_DISPLAY " + environment +
-      " Windir=" + Quoted(Windir()) + " timeout 120 " + Quoted(bin + "/kalvex") + " --console " +
-      portal + " </dev/null >" + Quoted(dir_ / "out") + " 2>" + Quoted(dir_ / "err");
+      "cd " + ShellQuoted(dir_.path()) + " && env -u DISPLAY -u WAYLAND_DISPLAY " + environment +
+      " Windir=" + ShellQuoted(Windir()) + " timeout 120 " + ShellQuoted(exe) + " --console " +
+      portal + " </dev/null >" + ShellQuoted(dir_ / "out") + " 2>" + ShellQuoted(dir_ / "err");
   const int status = std::system(command.c_str());
   RunResult result;
   result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -59,14 +57,7 @@ RunResult EndToEndTest::RunKalvex(const std::string& ini, const std::string& por
 
 pid_t EndToEndTest::Launch(const std::string& ini, const std::string& portal,
                            const std::string& tag, const char* windir) {
-  const std::string bin = dir_.path() + "/bin";
-  const std::string exe = bin + "/kalvex";
-  if (!PathExists(exe)) {
-    const std::string copy = "mkdir -p " + Quoted(bin) + " && cp " +
-                             Quoted(BinaryDir() + "/src/app/kalvex") + " " + Quoted(bin + "/");
-    EXPECT_EQ(std::system(copy.c_str()), 0);
-  }
-  WriteFile(bin + "/Kalvex.ini", ini);
+  const std::string exe = Install(dir_.path(), ini);
   const std::string out = dir_.path() + "/out-" + tag;
   const std::string err = dir_.path() + "/err-" + tag;
   const pid_t pid = ::fork();
@@ -140,38 +131,26 @@ std::vector<std::string> EndToEndTest::Names(const std::string& folder) {
 }
 
 std::string EndToEndTest::Latin9(const std::string& utf8) {
-  std::string out;
-  for (size_t i = 0; i < utf8.size(); ++i) {
-    const auto c = static_cast<unsigned char>(utf8[i]);
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c == 0xE2 && utf8.compare(i, 3, "\xE2\x82\xAC") == 0) {  // €
-      out.push_back('\xA4');
-      i += 2;
-    } else {  // two-byte Latin-1 letters
-      out.push_back(static_cast<char>(((c & 0x1F) << 6) | (utf8[i + 1] & 0x3F)));
-      ++i;
-    }
-  }
-  return out;
+  return kalvex::FromUtf8(utf8, "ISO-8859-15");
 }
 
 bool EndToEndTest::UnzipTestsOk(const std::string& archive) {
   int status = -1;
-  Capture("unzip -t " + Quoted(archive) + " 2>&1", &status);
+  CommandOutput("unzip -t " + ShellQuoted(archive) + " 2>&1", &status);
   return status == 0;
 }
 
 std::vector<std::string> EndToEndTest::ArchiveEntries(const std::string& archive) {
   std::vector<std::string> entries;
-  std::istringstream lines(Capture("zipinfo -1 " + Quoted(archive) + " 2>/dev/null"));
+  std::istringstream lines(CommandOutput("zipinfo -1 " + ShellQuoted(archive) + " 2>/dev/null"));
   for (std::string line; std::getline(lines, line);) entries.push_back(line);
   std::sort(entries.begin(), entries.end());
   return entries;
 }
 
 std::string EndToEndTest::ArchiveEntry(const std::string& archive, const std::string& entry) {
-  return Capture("unzip -p " + Quoted(archive) + " " + Quoted(entry) + " 2>/dev/null");
+  return CommandOutput("unzip -p " + ShellQuoted(archive) + " " + ShellQuoted(entry) +
+                       " 2>/dev/null");
 }
 
 }  // namespace kalvex::testing

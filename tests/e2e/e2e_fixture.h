@@ -59,7 +59,6 @@ class EndToEndTest : public ::testing::Test {
 
   // Names in a folder, sorted.
   static std::vector<std::string> Names(const std::string& folder);
-  static std::vector<std::string> LogTexts(const std::string& log) { return LogLineTexts(log); }
   // UTF-8 text of Latin-1 letters and "€" in ISO-8859-15, as the back office writes it.
   static std::string Latin9(const std::string& utf8);
 

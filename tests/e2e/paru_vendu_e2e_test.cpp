@@ -23,6 +23,7 @@ using ::testing::ElementsAre;
 using testing::FtpServerOptions;
 using testing::FtpTestServer;
 using ::testing::HasSubstr;
+using testing::LogLineTexts;
 using ::testing::Not;
 using testing::ReadFile;
 using testing::RunResult;
@@ -209,7 +210,7 @@ TEST_F(ParuVenduEndToEndTest, ExportsSynchronisesPhotosAndSendsThePortalFile) {
 
   // The run log holds the summary only.
   const std::string export_path = WorkingFolder() + "/" + outputs.export_file;
-  EXPECT_THAT(LogTexts(RunLog()),
+  EXPECT_THAT(LogLineTexts(RunLog()),
               ElementsAre("Nb Images Mises à jour : 14 photos --- ",
                           "Début Transfert : " + export_path + " - 2 VO - 9 photos",
                           "Transfert FTP OK : Fichier VO actualisé transmis sur site FTP : "
@@ -239,7 +240,7 @@ TEST_F(ParuVenduEndToEndTest, EquipmentCodesStayWithTheSwitchOffOrAbsent) {
         << switches;
     EXPECT_THAT(saved, HasSubstr("<InfoComplement>;CtOK;</InfoComplement>")) << switches;
     // With the image-server check off nothing is listed or sent, and no update line.
-    const std::vector<std::string> log = LogTexts(RunLog());
+    const std::vector<std::string> log = LogLineTexts(RunLog());
     ASSERT_EQ(log.size(), 2u) << RunLog();
     EXPECT_THAT(log[0], StartsWith("Début Transfert : "));
     EXPECT_THAT(log[1], StartsWith("Transfert FTP OK : "));
@@ -259,7 +260,7 @@ TEST_F(ParuVenduEndToEndTest, FailedUploadEndsTheRunWithExitCodeThree) {
   RunResult run = RunKalvex(Ini(images, drop.HostField(), ""));
   EXPECT_EQ(run.exit_code, 3) << run.err;
   const std::string export_path = WorkingFolder() + "/" + FindOutputs().export_file;
-  EXPECT_EQ(LogTexts(RunLog()).back(),
+  EXPECT_EQ(LogLineTexts(RunLog()).back(),
             "Transfert FTP : Erreur lors du transfert. Fichier VO actualisé transmis sur site "
             "FTP : PARUVENDU - " +
                 export_path);
@@ -269,7 +270,7 @@ TEST_F(ParuVenduEndToEndTest, FailedUploadEndsTheRunWithExitCodeThree) {
   drop.Stop();
   run = RunKalvex(Ini(images, drop.HostField(), ""));
   EXPECT_EQ(run.exit_code, 3) << run.err;
-  EXPECT_EQ(LogTexts(RunLog()).back(),
+  EXPECT_EQ(LogLineTexts(RunLog()).back(),
             "Transfert FTP : Erreur Connexion au serveur. Fichier VO actualisé transmis sur "
             "site FTP : PARUVENDU - " +
                 export_path);
@@ -292,7 +293,7 @@ TEST_F(ParuVenduEndToEndTest, FailedImageServerListingEndsTheRun) {
   EXPECT_EQ(Names(WorkingFolder()), std::vector<std::string>{"ExpDatasParuVendu.xml"});
   EXPECT_TRUE(Names(drop.Home()).empty());
   EXPECT_EQ(images.CountCommand("STOR"), 0);
-  EXPECT_EQ(LogTexts(RunLog()).back(), "Lecture du répertoire FTP Pixtrove");
+  EXPECT_EQ(LogLineTexts(RunLog()).back(), "Lecture du répertoire FTP Pixtrove");
 }
 
 TEST_F(ParuVenduEndToEndTest, MissingOrMalformedInputEndsWithTheCursorError) {
@@ -330,7 +331,7 @@ TEST_F(ParuVenduEndToEndTest, DropKilledMidUploadLeavesNoFileUnderTheFinalName) 
   ASSERT_FALSE(export_file.empty());
   // Only the temporary name received the first kilobyte; the final name never appeared.
   EXPECT_EQ(Names(drop.Home()), std::vector<std::string>{export_file + ".part"});
-  EXPECT_THAT(LogTexts(RunLog()).back(),
+  EXPECT_THAT(LogLineTexts(RunLog()).back(),
               StartsWith("Transfert FTP : Erreur lors du transfert. Fichier VO actualisé"));
 }
 
@@ -380,7 +381,7 @@ TEST_F(ParuVenduEndToEndTest, ASecondRunOfTheSamePortalStopsAtOnceAndTheFirstEnd
   const Outputs outputs = FindOutputs();
   EXPECT_EQ(ReadFile(drop.Home() + "/" + outputs.export_file),
             ReadFile(WorkingFolder() + "/" + outputs.export_file));
-  EXPECT_EQ(LogTexts(RunLog()).size(), 3u) << RunLog();
+  EXPECT_EQ(LogLineTexts(RunLog()).size(), 3u) << RunLog();
   EXPECT_EQ(images.CountCommand("STOR"), 14);
 }
 
@@ -430,7 +431,7 @@ TEST_F(ParuVenduEndToEndTest, SilentImageServerCostsOneTimeOutWhateverTheStock) 
   const RunResult run = RunKalvex(ini);
   EXPECT_EQ(run.exit_code, 0) << run.err;
   EXPECT_EQ(images.Connections(), 1);
-  EXPECT_EQ(LogTexts(RunLog()).front(), "Nb Images Mises à jour : 400 photos --- ");
+  EXPECT_EQ(LogLineTexts(RunLog()).front(), "Nb Images Mises à jour : 400 photos --- ");
   EXPECT_THAT(run.out, HasSubstr(" unreachable: no further connection attempts to it until the "
                                  "program ends.\n"));
   EXPECT_EQ(Names(drop.Home()).size(), 1u);

@@ -17,6 +17,7 @@ namespace {
 using ::testing::ElementsAre;
 using testing::FtpTestServer;
 using ::testing::HasSubstr;
+using testing::LogLineTexts;
 using ::testing::Not;
 using testing::ReadFile;
 using ::testing::StartsWith;
@@ -159,7 +160,7 @@ TEST_F(SitAutoProEndToEndTest, ExportsZipsAndSendsTheClientFile) {
   EXPECT_EQ(ReadFile(image_folder + "/308_1.jpg"), ReadFile(Photos() + "/308_1.jpg"));
   EXPECT_THAT(run.out, HasSubstr(" - Pb Existence : c3_lost.jpg\n"));
 
-  EXPECT_THAT(LogTexts(RunLog("SITAUTOPRO")),
+  EXPECT_THAT(LogLineTexts(RunLog("SITAUTOPRO")),
               ElementsAre("Nb Images Mises à jour : 2 photos --- ",
                           "Transfert FTP OK : Fichier VO actualisé transmis sur site FTP : "
                           "SAP0421.zip - 3 VO"));

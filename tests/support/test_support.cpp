@@ -1,8 +1,10 @@
 #include "test_support.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -82,6 +84,21 @@ bool PathExists(const std::string& native_path) {
   struct stat st;
   return ::lstat(native_path.c_str(), &st) == 0;
 }
+
+std::string CommandOutput(const std::string& command, int* status) {
+  std::string out;
+  if (status) *status = -1;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    const int rc = ::pclose(pipe);
+    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  }
+  return out;
+}
+
+std::string ShellQuoted(const std::string& text) { return "'" + text + "'"; }
 
 XMLCursorPtr ParsedFile(const std::string& path) {
   XMLCursorPtr cursor = CreateXMLCursor();
