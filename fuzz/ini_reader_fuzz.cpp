@@ -1,6 +1,7 @@
 // Kalvex.ini as a dealer may have left it: any bytes, read with every key of the table
 // and a section and key named by the input itself.
 #include <cstdlib>
+#include <memory>
 
 #include "fuzz_support.h"
 #include "platform/code_page.h"
@@ -12,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace kalvex;
   const std::string bytes = fuzz::Bytes(data, size);
   const std::vector<std::string> fields = fuzz::Fields(bytes, 3);
-  std::unique_ptr<IniFile> ini = IniFile::FromBytes(fields[0]);
+  static fuzz::ScratchFile file(".ini");
+  const std::unique_ptr<IniFile> ini = std::make_unique<IniFile>(file.Write(fields[0]));
   std::vector<std::string> values;
   for (const config::Key& key :
        {config::kPathImages, config::kURLImages, config::kPixtroveServeurFTP, config::kPixtroveUser,

@@ -5,6 +5,8 @@
 #define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
+#include <utility>
+
 #include "platform/code_page.h"
 #include "platform/error.h"
 #include "platform/platform.h"
@@ -32,21 +34,13 @@ struct IniFile::Impl {
   bool not_text = false;
 };
 
-IniFile::IniFile() : impl_(std::make_unique<Impl>()) { impl_->ini.SetQuotes(false); }
-
-IniFile::IniFile(const std::string& native_path) : IniFile() {
+IniFile::IniFile(const std::string& native_path) : impl_(std::make_unique<Impl>()) {
+  impl_->ini.SetQuotes(false);
   std::string bytes, reason;
-  if (platform::ReadRegularFile(native_path, bytes, reason)) Parse(bytes);
+  if (platform::ReadRegularFile(native_path, bytes, reason)) Parse(std::move(bytes));
 }
 
-std::unique_ptr<IniFile> IniFile::FromBytes(const std::string& bytes) {
-  std::unique_ptr<IniFile> reader(new IniFile());
-  reader->Parse(bytes);
-  return reader;
-}
-
-void IniFile::Parse(const std::string& bytes) {
-  std::string text = bytes;
+void IniFile::Parse(std::string text) {
   // Notepad's "Unicode" files: UTF-16 with a byte-order mark, which Windows reads too.
   const bool little = text.compare(0, 2, "\xFF\xFE") == 0;
   if (little || text.compare(0, 2, "\xFE\xFF") == 0) {

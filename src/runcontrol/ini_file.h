@@ -17,8 +17,6 @@ class IniFile {
   // Opens the file at a native path; a missing or unreadable file reads as empty. Only
   // a regular file is read (a FIFO in its place reads as missing).
   explicit IniFile(const std::string& native_path);
-  // The reader of a file's content, as read from a file.
-  static std::unique_ptr<IniFile> FromBytes(const std::string& bytes);
   ~IniFile();
   IniFile(const IniFile&) = delete;
   IniFile& operator=(const IniFile&) = delete;
@@ -33,8 +31,7 @@ class IniFile {
   static bool IsOn(const std::string& value) { return value != "0"; }
 
  private:
-  IniFile();
-  void Parse(const std::string& bytes);
+  void Parse(std::string text);
 
   struct Impl;
   std::unique_ptr<Impl> impl_;
