@@ -35,12 +35,12 @@ def xml_seeds():
         ("namespaces.xml", b'<document xmlns:p="urn:p"><p:DataVOS><DataVO p:a="1"><idNVO>2</idNVO></DataVO></p:DataVOS><Aliases/></document>'),
         ("cdata_pi.xml", b'<?xml version="1.0" standalone="yes"?><?pi x?><!--c--><document><LiensImagesS><LiensImages><idNVO>1</idNVO><NomImage><![CDATA[a&b]]></NomImage></LiensImages></LiensImagesS></document>'),
     ]
-    for target in ("document_loader", "load_xml"):
-        for name in sorted(os.listdir(data)):
-            with open(os.path.join(data, name), "rb") as f:
-                put(target, name, f.read())
-        for name, content in small:
-            put(target, name, content)
+    # One corpus for both XML readers (the document loader and LoadXML).
+    for name in sorted(os.listdir(data)):
+        with open(os.path.join(data, name), "rb") as f:
+            put("xml", name, f.read())
+    for name, content in small:
+        put("xml", name, content)
 
 
 def ini_seeds():
