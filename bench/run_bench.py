@@ -142,7 +142,7 @@ def make_stock(portal, vehicles, path, photos_per_vehicle=10):
                     "--photos-per-vehicle", str(photos_per_vehicle)], check=True)
 
 
-def exporters(setup, work):
+def exporters(setup):
     """The portals the tool has an exporter for."""
     listed = subprocess.run([setup.kalvex, "--console", "--list-portals"], env=setup.env,
                             stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=60)
@@ -265,7 +265,7 @@ def main(argv):
     server = FtpServer(work)
     try:
         setup = Setup(os.path.join(work, "run"), options.kalvex, options.window_shot, server)
-        portals = [p for p in exporters(setup, work) if p in wanted]
+        portals = [p for p in exporters(setup) if p in wanted]
         print("Machine : %s" % machine())
         print("Exporters : %s" % (", ".join(portals) or "aucun"))
         print()

@@ -27,6 +27,11 @@ struct SlistFree {
   void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 
+// "host:port": which server a session found unreachable.
+std::string EndpointKey(const FtpEndpoint& endpoint) {
+  return endpoint.host + ":" + std::to_string(endpoint.port);
+}
+
 bool IsWordCharacter(char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
          (static_cast<unsigned char>(c) & 0x80) != 0;
@@ -189,10 +194,6 @@ std::string FtpSession::HidePassword(std::string text, bool server_text) const {
   if (password_.size() >= kMaskEverywhereLength) return Mask(std::move(text), password_, false);
   // Our own texts never hold the password; a reply may quote it as a word.
   return server_text ? Mask(std::move(text), password_, true) : text;
-}
-
-std::string FtpSession::EndpointKey(const FtpEndpoint& endpoint) const {
-  return endpoint.host + ":" + std::to_string(endpoint.port);
 }
 
 bool FtpSession::Unreachable() const {

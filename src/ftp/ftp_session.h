@@ -158,7 +158,6 @@ class FtpSession {
   void Status(const std::string& text);
   // Masks the password in a text; server_text for what a server sent.
   std::string HidePassword(std::string text, bool server_text = false) const;
-  std::string EndpointKey(const FtpEndpoint& endpoint) const;
   void OnDebug(int type, const char* data, size_t size);
   int OnProgress(int64_t ulnow);
   void ProcessEventsWhenDue();
