@@ -82,10 +82,12 @@ void WriteAd(IXMLCursor& vehicle, const EquipmentLabels& labels) {
   vehicle.SetValue("Garantie", warranty);
 }
 
+const RewriteShape kShape{kVehicleKeyIdNVO, kEquipmentFields.interior, kEquipmentFields.extra,
+                          nullptr};
+
 // The equipment span goes, then the vehicle record set becomes the root `annonces`.
 std::vector<TextRewrite> AdFileRewrites() {
-  std::vector<TextRewrite> steps{Spans(Join({"<", kEquipmentFields.interior, ">"}),
-                                       Join({"</", kEquipmentFields.extra, ">"}), "")};
+  std::vector<TextRewrite> steps{SpanRemoval(kShape)};
   Append(steps, VehicleRecordSetAsRoot("annonces", "annonce"));
   return steps;
 }
@@ -112,20 +114,13 @@ void ExportClassifieds(ExportRun& run) {
   XMLCursorPtr document = run.LoadDocument();
   // Nothing the loops below do moves the span, so a document the rewrite cannot take
   // is refused before any photo is sent.
-  CheckRewriteShape(*document,
-                    {kVehicleKeyIdNVO, kEquipmentFields.interior, kEquipmentFields.extra, nullptr},
-                    ExportRun::Shown(run.DocumentPath()));
+  CheckRewriteShape(*document, kShape, ExportRun::Shown(run.DocumentPath()));
 
   const EquipmentLabels labels(*document);
   run.ForEachVehicle(*document, [&labels](IXMLCursor& vehicle) { WriteAd(vehicle, labels); });
   run.RunPhotoLoop(*document, kVehicleKeyIdNVO, kPhotoSlotsLeBonCoin);
-  run.Save(*document, {result_path});
-  run.RemoveLinkRecordSets(*document);
-  const std::string text = run.Reparse(*document);
-  run.Save(*document, {result_path});
-
-  run.ReloadResult(*document, ApplyRewrites(text, AdFileRewrites()), "Après Remplacements");
-  run.Save(*document, {result_path});
+  // The result file is the one file kept along the way.
+  run.RewriteAndSave(*document, result_path, {}, AdFileRewrites(), {result_path});
   run.ArchiveResultFile(archive_path, result_path);
   run.LogUpdateSummary();
   // No portal user: the archive stays in the working folder.

@@ -177,6 +177,23 @@ void ExportRun::Save(IXMLCursor& document, std::initializer_list<std::string> pa
   document.SaveToFiles(std::vector<std::string>(paths));
 }
 
+void ExportRun::RewriteAndSave(IXMLCursor& document, const std::string& kept_path,
+                               std::initializer_list<std::vector<TextRewrite>> kept_stages,
+                               const std::vector<TextRewrite>& result_rewrite,
+                               std::initializer_list<std::string> final_paths) {
+  Save(document, {kept_path});
+  RemoveLinkRecordSets(document);
+  std::string text = Reparse(document);
+  Save(document, {kept_path});
+  for (const std::vector<TextRewrite>& stage : kept_stages) {
+    text = ApplyRewrites(std::move(text), stage);
+    document.LoadXML(text);
+    Save(document, {kept_path});
+  }
+  ReloadResult(document, ApplyRewrites(std::move(text), result_rewrite), "Après Remplacements");
+  Save(document, final_paths);
+}
+
 void ExportRun::BuildArchive(const std::string& archive_path, const std::string& file_spec) {
   if (platform::FileExists(archive_path)) platform::RemoveFile(archive_path);
   TZip zip(context_.window.Ui());

@@ -9,9 +9,8 @@
 //   XMLCursorPtr document = run.LoadDocument();
 //   run.ForEachVehicle(*document, [&](IXMLCursor& vehicle) { ...its own edits... });
 //   run.RunPhotoLoop(*document, kVehicleKeyIdNVO, kPhotoSlotsParuVendu);
-//   run.RemoveLinkRecordSets(*document);
-//   run.ReloadResult(*document, ApplyRewrites(document->XML(), its_table), "...");
-//   run.Save(*document, {...});  ... archive, summary lines, upload ...
+//   run.RewriteAndSave(*document, kept_path, {...}, its_table, {result_path, ...});
+//   run.ArchiveResultFile(archive_path, result_path);  ... summary lines, upload ...
 //   run.Finish();
 //
 // Paths are in the tool's "\" form. Nothing here catches an error: errors of the cursor,
@@ -22,7 +21,9 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "exports/text_rewrite.h"
 #include "exports/vehicle_document.h"
 #include "runcontrol/config_keys.h"
 #include "runcontrol/run_context.h"
@@ -111,6 +112,15 @@ class ExportRun {
   void ReloadResult(IXMLCursor& document, const std::string& text, std::string_view after_line);
   // Saves the document under each path, in order, serialised once (SaveToFiles).
   void Save(IXMLCursor& document, std::initializer_list<std::string> paths);
+  // The save and rewrite sequence of the XML portal files: saves the document under
+  // kept_path, removes the link record sets, parses its text back and saves it under
+  // kept_path again; then each of kept_stages rewrites the text, which is parsed into the
+  // document and saved under kept_path; last, result_rewrite rewrites the text into the
+  // result (ReloadResult with "Après Remplacements"), saved under final_paths.
+  void RewriteAndSave(IXMLCursor& document, const std::string& kept_path,
+                      std::initializer_list<std::vector<TextRewrite>> kept_stages,
+                      const std::vector<TextRewrite>& result_rewrite,
+                      std::initializer_list<std::string> final_paths);
 
   // The archive step: deletes a file at archive_path, creates the archive holding what
   // the file specification names (a full path, wildcards allowed) and adds "Fichier " +

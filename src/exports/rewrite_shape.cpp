@@ -66,6 +66,10 @@ void CheckPhotoSlots(const std::vector<std::string>& names, const PhotoSlots& sl
 
 }  // namespace
 
+TextRewrite SpanRemoval(const RewriteShape& shape) {
+  return Spans(Join({"<", shape.span_opening, ">"}), Join({"</", shape.span_closing, ">"}), "");
+}
+
 void RefuseDocument(std::string_view document_name, std::string_view what) {
   throw Error(Join({"Export refusé, ", document_name, " : ", what, "."}));
 }
@@ -92,8 +96,10 @@ void CheckRewriteShape(IXMLCursor& document, const RewriteShape& shape,
   CheckRecordSetShape(document, kVehicleRecord, document_name);
   CheckMarkersOutsideVehicles(document, shape, document_name);
 
-  const std::string opening = Join({"<", shape.span_opening, ">"});
-  const std::string closing = Join({"</", shape.span_closing, ">"});
+  // The markers exactly as the rewrite searches them.
+  const TextRewrite span = SpanRemoval(shape);
+  const std::string& opening = span.from;
+  const std::string& closing = span.closing;
   for (XMLCursorPtr vehicles = document.Select(kVehiclesXPath); !vehicles->Eof();
        vehicles->Next()) {
     const std::string vehicle = Join({"le véhicule ", shape.vehicle_key, " ",

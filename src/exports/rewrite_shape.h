@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "exports/text_rewrite.h"
 #include "exports/vehicle_document.h"
 #include "platform/error.h"
 #include "xml/xml_cursor.h"
@@ -21,6 +22,10 @@ struct RewriteShape {
   std::string_view span_closing;            // last field of the removed span
   const PhotoSlots* photo_slots = nullptr;  // slots whose tags the rewrite renames
 };
+
+// The rewrite step that removes each vehicle's span: from the start tag "<" +
+// span_opening + ">" through the next end tag "</" + span_closing + ">".
+TextRewrite SpanRemoval(const RewriteShape& shape);
 
 // Raises Error "Export refusé, <document> : <what is wrong>" naming the first vehicle
 // (by its key field) that lacks a span marker or a photo slot, holds the span markers

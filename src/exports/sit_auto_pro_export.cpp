@@ -112,13 +112,17 @@ void EditVehicle(IXMLCursor& vehicle) {
     vehicle.SetValue(element.name, EquipmentValue(element, lists));
 }
 
+// The private span runs from the interior list through the extra list.
+const RewriteShape kShape{kVehicleKeyREFERENCE, kEquipmentFieldsSitAutoPro.interior,
+                          kEquipmentFieldsSitAutoPro.extra, &kPhotoSlotsUpperCase};
+
 // The structure rewrite: the coordinates record set opens CLIENT, the vehicle record set
 // closes it, records become ANNONCE. A document without coordinates record set has its
 // vehicle record set open CLIENT, so that the file is whole all the same.
 std::vector<TextRewrite> StructureRewrite(const std::string& client_code, bool coordinates_set) {
   const std::string client = "<CLIENT CODE=\"" + EscapeXmlAttribute(client_code) + "\">";
   return {
-      Spans("<EQUTINTERIEUR>", "</INFOCOMPLEMENT>", ""),
+      SpanRemoval(kShape),
       Spans(RecordSetTagStart(kCoordinatesRecord), RecordSetTagEnd(kCoordinatesRecord), client),
       IgnoringCase("</COORDONNEESS>", ""),
       Spans(RecordSetTagStart(kVehicleRecord), RecordSetTagEnd(kVehicleRecord),
@@ -157,28 +161,16 @@ void ExportSitAutoPro(ExportRun& run) {
   run.RunPhotoLoop(*document, kVehicleKeyREFERENCE, kPhotoSlotsUpperCase);
 
   const std::string document_name = ExportRun::Shown(run.DocumentPath());
-  CheckRewriteShape(*document,
-                    {kVehicleKeyREFERENCE, kEquipmentFieldsSitAutoPro.interior,
-                     kEquipmentFieldsSitAutoPro.extra, &kPhotoSlotsUpperCase},
-                    document_name);
+  CheckRewriteShape(*document, kShape, document_name);
   CheckCoordinatesSet(*document, document_name);
   const bool coordinates_set =
       !document->Select("/document/" + RecordSetName(kCoordinatesRecord))->Eof();
 
   const std::string dated_path = run.WorkingPath("SitAutoPro-" + run.Stamp("yyyymmdd") + ".xml");
-  run.Save(*document, {dated_path});
-  run.RemoveLinkRecordSets(*document);
-  std::string text = run.Reparse(*document);
-  run.Save(*document, {dated_path});
-
-  text = ApplyRewrites(std::move(text), PhotoSlotsAsList(kPhotoSlotsUpperCase, "PHOTOS", "PHOTO"));
-  document->LoadXML(text);
-  run.Save(*document, {dated_path});
-
-  const std::vector<TextRewrite> rewrite = StructureRewrite(client_code, coordinates_set);
-  run.ReloadResult(*document, ApplyRewrites(std::move(text), rewrite), "Après Remplacements");
   const std::string result_path = run.WorkingPath(result_name);
-  run.Save(*document, {result_path, dated_path});
+  run.RewriteAndSave(*document, dated_path,
+                     {PhotoSlotsAsList(kPhotoSlotsUpperCase, "PHOTOS", "PHOTO")},
+                     StructureRewrite(client_code, coordinates_set), {result_path, dated_path});
 
   const std::string archive_path = run.WorkingPath(archive_name);
   run.ArchiveResultFile(archive_path, result_path);

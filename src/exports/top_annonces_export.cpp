@@ -181,8 +181,7 @@ std::vector<TextRewrite> PhotoListRewrite() {
 
 // The private span goes and the vehicle record set becomes the portal's `listepa`.
 std::vector<TextRewrite> StructureRewrite() {
-  std::vector<TextRewrite> steps = {
-      Spans(Join({"<", kShape.span_opening, ">"}), Join({"</", kShape.span_closing, ">"}), "")};
+  std::vector<TextRewrite> steps = {SpanRemoval(kShape)};
   Append(steps, VehicleRecordSetAsRoot("listepa", "annonce"));
   return steps;
 }
@@ -205,18 +204,8 @@ void ExportTopAnnonces(ExportRun& run) {
   run.ForEachVehicle(*document, [&](IXMLCursor& vehicle) { EditVehicle(vehicle, labels); });
   run.RunPhotoLoop(*document, kVehicleKeyReference, kPhotoSlotsUpperCase);
   CheckRewriteShape(*document, kShape, ExportRun::Shown(run.DocumentPath()));
-  run.Save(*document, {dated_path});
-
-  run.RemoveLinkRecordSets(*document);
-  std::string text = run.Reparse(*document);
-  run.Save(*document, {dated_path});
-  text = ApplyRewrites(std::move(text), PhotoListRewrite());
-  document->LoadXML(text);
-  run.Save(*document, {dated_path});
-
-  run.ReloadResult(*document, ApplyRewrites(std::move(text), StructureRewrite()),
-                   "Après Remplacements");
-  run.Save(*document, {result_path, dated_path});
+  run.RewriteAndSave(*document, dated_path, {PhotoListRewrite()}, StructureRewrite(),
+                     {result_path, dated_path});
   run.ArchiveResultFile(archive_path, result_path);
   run.Finish();
 }
