@@ -72,9 +72,7 @@ struct Vehicle {
   const std::string& customer_id;
   const std::string& id;
   bool has_photo;
-  std::string interior;
-  std::string exterior;
-  std::string safety;
+  EquipmentLists lists;  // the extra list is not used
 };
 
 size_t CharacterCount(std::string_view utf8) {
@@ -126,9 +124,9 @@ void AppendVehicleLine(std::string& text, const Vehicle& vehicle) {
   field(73) = std::string(warranty.empty() ? "0" : "1");
   for (const Filled& copied : kCopiedFields) field(copied.number) = record.GetValue(copied.name);
   const std::pair<const std::string&, std::span<const Filled>> lists[] = {
-      {vehicle.interior, kInteriorFlags},
-      {vehicle.exterior, kExteriorFlags},
-      {vehicle.safety, kSafetyFlags}};
+      {vehicle.lists.interior, kInteriorFlags},
+      {vehicle.lists.exterior, kExteriorFlags},
+      {vehicle.lists.safety, kSafetyFlags}};
   for (const auto& [list, flags] : lists)
     for (const Filled& flag : flags)
       field(flag.number) = HasEquipment(list, flag.name, kAnswerDigits);
@@ -173,10 +171,8 @@ void ExportAutoScout24(ExportRun& run) {
         int32_t number = 0;
         for (const std::string& image : links.ImagesOf(id))
           photos.Stage(++number, image + ".jpg", id);
-        const EquipmentFields& lists = kEquipmentFieldsAutoScout24;
-        AppendVehicleLine(
-            text, {record, state.customer_id, id, number > 0, record.GetValue(lists.interior),
-                   record.GetValue(lists.exterior), record.GetValue(lists.safety)});
+        AppendVehicleLine(text, {record, state.customer_id, id, number > 0,
+                                 ReadEquipmentLists(record, kEquipmentFieldsAutoScout24)});
       },
       false);
 

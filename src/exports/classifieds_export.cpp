@@ -47,10 +47,7 @@ void AppendLabelsItem(std::string& text, std::string_view head, const std::strin
 
 // Titre, Texte, Telephone and Garantie of the vehicle the cursor stands on.
 void WriteAd(IXMLCursor& vehicle, const EquipmentLabels& labels) {
-  const std::string interior = vehicle.GetValue(kEquipmentFields.interior);
-  const std::string exterior = vehicle.GetValue(kEquipmentFields.exterior);
-  const std::string safety = vehicle.GetValue(kEquipmentFields.safety);
-  const std::string extra = vehicle.GetValue(kEquipmentFields.extra);
+  const EquipmentLists lists = ReadEquipmentLists(vehicle, kEquipmentFields);
   const std::string brand = vehicle.GetValue("InfoMarque");
   const std::string model = vehicle.GetValue("ModeleVersion");
   const std::string id = vehicle.GetValue(kVehicleKeyIdNVO);
@@ -65,13 +62,13 @@ void WriteAd(IXMLCursor& vehicle, const EquipmentLabels& labels) {
   text.append(Join({"Couleur : ", vehicle.GetValue("Couleur"), kLineEnd}));
   text.append(Join({"Boite : ", vehicle.GetValue("BoiteVitesse"), kLineEnd}));
   text.append(Join({"Mise en Circulation : ", vehicle.GetValue("MEC"), kParagraphEnd}));
-  AppendLabelsItem(text, " - Equipements Intérieurs : ", ExpandEquipment(labels, interior),
+  AppendLabelsItem(text, " - Equipements Intérieurs : ", ExpandEquipment(labels, lists.interior),
                    kParagraphEnd);
-  AppendLabelsItem(text, " - Equipements Extérieurs : ", ExpandEquipment(labels, exterior),
+  AppendLabelsItem(text, " - Equipements Extérieurs : ", ExpandEquipment(labels, lists.exterior),
                    kParagraphEnd);
-  AppendLabelsItem(text, " - Equipements Sécurité : ", ExpandEquipment(labels, safety),
+  AppendLabelsItem(text, " - Equipements Sécurité : ", ExpandEquipment(labels, lists.safety),
                    kParagraphEnd);
-  AppendLabelsItem(text, " - ", ExpandExtraWithWarranty(labels, extra, warranty), kLineEnd);
+  AppendLabelsItem(text, " - ", ExpandExtraWithWarranty(labels, lists.extra, warranty), kLineEnd);
   text.append(Join(
       {kLineEnd, "Contactez ", vehicle.GetValue("Contact"), " au ", telephone, kParagraphEnd}));
   vehicle.SetValue("Texte", text);

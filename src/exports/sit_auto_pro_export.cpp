@@ -13,13 +13,6 @@ namespace {
 
 constexpr char kClientCodeWithoutCoordinates[] = "XXXXXX";
 
-struct CodeLists {
-  std::string interior;
-  std::string exterior;
-  std::string safety;
-  std::string extra;
-};
-
 // How an equipment element's value is formed.
 enum class Rule {
   kFlag,     // "O"/"N"/"" of the code on the list
@@ -32,7 +25,7 @@ enum class Rule {
 struct EquipmentElement {
   const char* name;
   Rule rule;
-  std::string CodeLists::*list = nullptr;
+  std::string EquipmentLists::*list = nullptr;
   const char* code = nullptr;
 };
 
@@ -40,39 +33,39 @@ struct EquipmentElement {
 constexpr std::array<EquipmentElement, 28> kEquipmentElements{{
     {"AUTO_RADIO", Rule::kRadio},
     {"CLIMATISATION", Rule::kClimate},
-    {"DIRECTION_ASSISTEE", Rule::kFlag, &CodeLists::interior, "DirAss"},
-    {"FERMETURE_CENTRALISEE", Rule::kFlag, &CodeLists::safety, "VerCent"},
+    {"DIRECTION_ASSISTEE", Rule::kFlag, &EquipmentLists::interior, "DirAss"},
+    {"FERMETURE_CENTRALISEE", Rule::kFlag, &EquipmentLists::safety, "VerCent"},
     {"GPS", Rule::kEmpty},
-    {"ORDINATEUR_DE_BORD", Rule::kFlag, &CodeLists::interior, "OrdiBord"},
-    {"PORTE_BAGAGE", Rule::kFlag, &CodeLists::exterior, "PorBag"},
-    {"RETROVISEURS_ELECTRIQUES", Rule::kFlag, &CodeLists::exterior, "RetrElec"},
-    {"SIEGES_CHAUFFANTS", Rule::kFlag, &CodeLists::interior, "SChauf"},
-    {"SIEGES_ELECTRIQUES", Rule::kFlag, &CodeLists::interior, "SElect"},
-    {"TOIT_OUVRANT", Rule::kFlag, &CodeLists::interior, "ToitOuvr"},
-    {"VITRES_ELECTRIQUES", Rule::kFlag, &CodeLists::interior, "VitreElect"},
-    {"VITRES_SURTEINTEES", Rule::kFlag, &CodeLists::interior, "VitreTeint"},
-    {"VOLANT_MULTIFONCTIONS", Rule::kFlag, &CodeLists::interior, "VMFonct"},
-    {"ABS", Rule::kFlag, &CodeLists::safety, "ABS"},
-    {"AIRBAGS_FRONTAUX", Rule::kFlag, &CodeLists::safety, "AirbagCond"},
-    {"AIRBAGS_LATERAUX", Rule::kFlag, &CodeLists::safety, "AirbagLat"},
-    {"ALARME", Rule::kFlag, &CodeLists::safety, "Alarme"},
-    {"ANTI_DEMARRAGE", Rule::kFlag, &CodeLists::safety, "AntiDem"},
-    {"ANTI_PATINAGE", Rule::kFlag, &CodeLists::safety, "AntiPat"},
-    {"ESP", Rule::kFlag, &CodeLists::safety, "ESP"},
-    {"PHARES_ANTIBROUILLARD", Rule::kFlag, &CodeLists::safety, "AntiBrou"},
-    {"PROJECTEURS_XENON", Rule::kFlag, &CodeLists::safety, "LXen"},
-    {"ATTELAGE", Rule::kFlag, &CodeLists::exterior, "AttRem"},
-    {"JANTES", Rule::kAlloy, &CodeLists::exterior, "JantAll"},
-    {"NON_FUMEUR", Rule::kFlag, &CodeLists::extra, "VNF"},
-    {"REGULATEUR_DE_VITESSE", Rule::kFlag, &CodeLists::interior, "RegVit"},
-    {"TUNING", Rule::kFlag, &CodeLists::exterior, "Tuning"},
+    {"ORDINATEUR_DE_BORD", Rule::kFlag, &EquipmentLists::interior, "OrdiBord"},
+    {"PORTE_BAGAGE", Rule::kFlag, &EquipmentLists::exterior, "PorBag"},
+    {"RETROVISEURS_ELECTRIQUES", Rule::kFlag, &EquipmentLists::exterior, "RetrElec"},
+    {"SIEGES_CHAUFFANTS", Rule::kFlag, &EquipmentLists::interior, "SChauf"},
+    {"SIEGES_ELECTRIQUES", Rule::kFlag, &EquipmentLists::interior, "SElect"},
+    {"TOIT_OUVRANT", Rule::kFlag, &EquipmentLists::interior, "ToitOuvr"},
+    {"VITRES_ELECTRIQUES", Rule::kFlag, &EquipmentLists::interior, "VitreElect"},
+    {"VITRES_SURTEINTEES", Rule::kFlag, &EquipmentLists::interior, "VitreTeint"},
+    {"VOLANT_MULTIFONCTIONS", Rule::kFlag, &EquipmentLists::interior, "VMFonct"},
+    {"ABS", Rule::kFlag, &EquipmentLists::safety, "ABS"},
+    {"AIRBAGS_FRONTAUX", Rule::kFlag, &EquipmentLists::safety, "AirbagCond"},
+    {"AIRBAGS_LATERAUX", Rule::kFlag, &EquipmentLists::safety, "AirbagLat"},
+    {"ALARME", Rule::kFlag, &EquipmentLists::safety, "Alarme"},
+    {"ANTI_DEMARRAGE", Rule::kFlag, &EquipmentLists::safety, "AntiDem"},
+    {"ANTI_PATINAGE", Rule::kFlag, &EquipmentLists::safety, "AntiPat"},
+    {"ESP", Rule::kFlag, &EquipmentLists::safety, "ESP"},
+    {"PHARES_ANTIBROUILLARD", Rule::kFlag, &EquipmentLists::safety, "AntiBrou"},
+    {"PROJECTEURS_XENON", Rule::kFlag, &EquipmentLists::safety, "LXen"},
+    {"ATTELAGE", Rule::kFlag, &EquipmentLists::exterior, "AttRem"},
+    {"JANTES", Rule::kAlloy, &EquipmentLists::exterior, "JantAll"},
+    {"NON_FUMEUR", Rule::kFlag, &EquipmentLists::extra, "VNF"},
+    {"REGULATEUR_DE_VITESSE", Rule::kFlag, &EquipmentLists::interior, "RegVit"},
+    {"TUNING", Rule::kFlag, &EquipmentLists::exterior, "Tuning"},
 }};
 
 std::string Flag(const std::string& list, const char* code) {
   return HasEquipment(list, code, kAnswerLetters);
 }
 
-std::string EquipmentValue(const EquipmentElement& element, const CodeLists& lists) {
+std::string EquipmentValue(const EquipmentElement& element, const EquipmentLists& lists) {
   switch (element.rule) {
     case Rule::kFlag:
       return Flag(lists.*element.list, element.code);
@@ -104,9 +97,7 @@ void EditVehicle(IXMLCursor& vehicle) {
   vehicle.SetValue("CATEGORIE", BodyTypeCode(vehicle.GetValue("CATEGORIE")));
   vehicle.SetValue("GARANTIE", StripMonths(vehicle.GetValue("GARANTIE")));
   vehicle.SetValue("NB_PORTES", DoorCount(vehicle.GetValue("NB_PORTES")));
-  const EquipmentFields& fields = kEquipmentFieldsSitAutoPro;
-  const CodeLists lists{vehicle.GetValue(fields.interior), vehicle.GetValue(fields.exterior),
-                        vehicle.GetValue(fields.safety), vehicle.GetValue(fields.extra)};
+  const EquipmentLists lists = ReadEquipmentLists(vehicle, kEquipmentFieldsSitAutoPro);
   vehicle.SetValue("VERSION", StripBrand(vehicle.GetValue("VERSION"), vehicle.GetValue("MODELE")));
   for (const EquipmentElement& element : kEquipmentElements)
     vehicle.SetValue(element.name, EquipmentValue(element, lists));

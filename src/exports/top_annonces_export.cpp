@@ -22,19 +22,6 @@ constexpr char kFilePrefix[] = "XXXXXX";
 // The private fields run from the version through the extra list: none reaches the portal.
 constexpr char kVersionField[] = "MODELEVERSION";
 
-// The four equipment code lists of a vehicle.
-struct EquipmentLists {
-  std::string interior;
-  std::string exterior;
-  std::string safety;
-  std::string extra;
-};
-
-EquipmentLists ReadLists(const IXMLCursor& vehicle) {
-  return {vehicle.GetValue(kEquipmentFields.interior), vehicle.GetValue(kEquipmentFields.exterior),
-          vehicle.GetValue(kEquipmentFields.safety), vehicle.GetValue(kEquipmentFields.extra)};
-}
-
 // "true" when the list holds the code, "false" when it does not, empty for an empty list.
 std::string Flag(std::string_view list, std::string_view code) {
   return HasEquipment(list, code, kAnswerWords);
@@ -158,7 +145,7 @@ void AddComplement(IXMLCursor& complements, const char* type, const std::string&
 
 void EditVehicle(IXMLCursor& vehicle, const EquipmentLabels& labels) {
   XMLCursorPtr complements = vehicle.Select("complements");
-  const EquipmentLists lists = ReadLists(vehicle);
+  const EquipmentLists lists = ReadEquipmentLists(vehicle, kEquipmentFields);
   vehicle.SetValue("accroche_url",
                    Join({vehicle.GetValue("marque"), " ", vehicle.GetValue(kVersionField)}));
   const std::string warranty = vehicle.GetValue("Garantie");

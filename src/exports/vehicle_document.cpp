@@ -68,6 +68,11 @@ std::string PhotosOfVehicleXPath(std::string_view vehicle_id) {
   return IdentifierQuery(kPhotoLinksXPath, kLinkVehicleIdField, vehicle_id);
 }
 
+EquipmentLists ReadEquipmentLists(const IXMLCursor& vehicle, const EquipmentFields& fields) {
+  return {vehicle.GetValue(fields.interior), vehicle.GetValue(fields.exterior),
+          vehicle.GetValue(fields.safety), vehicle.GetValue(fields.extra)};
+}
+
 std::string EquipmentLabelXPath(std::string_view code) {
   return Join(
       {kEquipmentLabelsXPath, "[", kEquipmentCodeField, "=", XPathStringLiteral(code), "]"});

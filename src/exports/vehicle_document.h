@@ -101,6 +101,16 @@ inline constexpr EquipmentFields kEquipmentFieldsSitAutoPro{"EQUTINTERIEUR", "EQ
 inline constexpr EquipmentFields kEquipmentFieldsAutoScout24{
     "InfoEquiInterieur", "InfoEquiExterieur", "InfoEquiSecurite", "InfoComplement"};
 
+// The four equipment code lists of a vehicle record, as its fields hold them.
+struct EquipmentLists {
+  std::string interior;
+  std::string exterior;
+  std::string safety;
+  std::string extra;
+};
+// The lists of the vehicle record the cursor stands on, read from `fields`.
+EquipmentLists ReadEquipmentLists(const IXMLCursor& vehicle, const EquipmentFields& fields);
+
 // The six photo-slot fields of a vehicle record, in slot order.
 using PhotoSlots = std::array<const char*, 6>;
 inline constexpr PhotoSlots kPhotoSlotsParuVendu{"NomPhoto1", "NomPhoto2", "NomPhoto3",
