@@ -133,10 +133,10 @@ void ExportRun::RunPhotoLoop(IXMLCursor& document, const std::string& vehicle_ke
   VehicleIndex index(document, vehicle_key);
   while (!links->Eof()) {
     ++state().photo_counter;
-    const std::string image_name = links->GetValue(kPhotoNameField);
+    const std::string file_name = links->GetValue(kPhotoNameField) + ".jpg";
     if (IXMLCursor* vehicle = index.Find(links->GetValue(kLinkVehicleIdField)))
-      FillFirstEmptyPhotoSlot(*vehicle, slots, state().image_base_url + "/" + image_name + ".jpg");
-    photos.Sync(image_name + ".jpg");
+      FillFirstEmptyPhotoSlot(*vehicle, slots, state().image_base_url + "/" + file_name);
+    photos.Sync(file_name);
     links->Next();
     context_.window.ProcessPendingEvents();
   }

@@ -31,10 +31,13 @@ VehicleIndex::VehicleIndex(IXMLCursor& document, const std::string& vehicle_key)
 }
 
 IXMLCursor* VehicleIndex::Find(const std::string& link_id) {
-  // An empty identifier is refused exactly as the vehicle query refuses it.
-  VehicleByKeyXPath(vehicle_key_, link_id);
   std::optional<double> value = DecimalValue(link_id);
-  if (!value) return nullptr;
+  if (!value) {
+    // An empty identifier is refused exactly as the vehicle query refuses it (a decimal
+    // number never is, so only other identifiers need the query built).
+    VehicleByKeyXPath(vehicle_key_, link_id);
+    return nullptr;
+  }
   auto it = positions_.find(*value);
   if (it == positions_.end()) return nullptr;
   vehicles_->MoveTo(it->second);
@@ -56,10 +59,13 @@ PhotoLinkIndex::PhotoLinkIndex(IXMLCursor& document) {
 
 const std::vector<std::string>& PhotoLinkIndex::ImagesOf(const std::string& vehicle_id) const {
   static const std::vector<std::string> kNone;
-  // An empty identifier is refused exactly as the photo query refuses it.
-  PhotosOfVehicleXPath(vehicle_id);
   std::optional<double> value = DecimalValue(vehicle_id);
-  if (!value) return kNone;
+  if (!value) {
+    // An empty identifier is refused exactly as the photo query refuses it (a decimal
+    // number never is, so only other identifiers need the query built).
+    PhotosOfVehicleXPath(vehicle_id);
+    return kNone;
+  }
   auto it = images_.find(*value);
   return it == images_.end() ? kNone : it->second;
 }
