@@ -16,8 +16,6 @@
 namespace kalvex {
 namespace {
 
-bool IsContinuationByte(uint8_t byte) { return (byte & 0xC0) == 0x80; }
-
 // A text upper-cased code point by code point, remembering which bytes of the
 // upper-cased form start a code point and at which byte offset of the original text
 // each one came from. Upper-casing may change the byte length of a code point ("ı"
@@ -48,7 +46,7 @@ class UpperCasedText {
       const std::string_view original =
           text.substr(static_cast<size_t>(start), static_cast<size_t>(i - start));
       if (c < 0) {
-        if (original.size() == 1 && IsContinuationByte(bytes[start]))
+        if (original.size() == 1 && IsContinuationByte(text[static_cast<size_t>(start)]))
           stray_.push_back(upper_.size());
         upper_.append(original);
         continue;
@@ -66,7 +64,7 @@ class UpperCasedText {
   // end), so that a match may begin or end there.
   bool IsBoundary(size_t position) const {
     if (position >= upper_.size()) return true;
-    if (!IsContinuationByte(static_cast<uint8_t>(upper_[position]))) return true;
+    if (!IsContinuationByte(upper_[position])) return true;
     return std::binary_search(stray_.begin(), stray_.end(), position);
   }
 

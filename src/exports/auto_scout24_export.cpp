@@ -15,6 +15,7 @@
 #include "platform/code_page.h"
 #include "platform/error.h"
 #include "platform/platform.h"
+#include "platform/unicode_case.h"
 
 namespace kalvex {
 
@@ -75,15 +76,9 @@ struct Vehicle {
   EquipmentLists lists;  // the extra list is not used
 };
 
-size_t CharacterCount(std::string_view utf8) {
-  return static_cast<size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  }));
-}
-
 std::string FirstRegistration(const std::string& month, const std::string& year) {
   std::string date = month + "." + year;
-  if (CharacterCount(date) < 7) date.insert(0, 1, '0');
+  if (CodePointCount(date) < 7) date.insert(0, 1, '0');
   return date;
 }
 

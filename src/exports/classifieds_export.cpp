@@ -1,12 +1,12 @@
 #include "exports/classifieds_export.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "exports/ad_text.h"
 #include "exports/rewrite_shape.h"
 #include "exports/text_join.h"
 #include "exports/text_rewrite.h"
+#include "platform/unicode_case.h"
 
 namespace kalvex {
 
@@ -17,23 +17,10 @@ constexpr std::string_view kEllipsis = "...";
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kParagraphEnd = "\r\n\r\n";
 
-bool StartsCharacter(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; }
-
-// Characters (code points) of UTF-8 text: one per character of the 8-bit text the
-// portals count in.
-size_t CharacterCount(std::string_view text) {
-  return static_cast<size_t>(std::count_if(text.begin(), text.end(), StartsCharacter));
-}
-
-// The first `count` characters of UTF-8 text, never part of one.
+// The first `count` characters (code points) of UTF-8 text, never part of one: one per
+// character of the 8-bit text the portals count in.
 std::string_view FirstCharacters(std::string_view text, size_t count) {
-  size_t seen = 0;
-  for (size_t at = 0; at < text.size(); ++at) {
-    if (!StartsCharacter(text[at])) continue;
-    if (seen == count) return text.substr(0, at);
-    ++seen;
-  }
-  return text;
+  return text.substr(0, ByteOfCodePoint(text, count));
 }
 
 std::string Ref(std::string_view id) { return Join({" (ref:", id, ")"}); }
@@ -94,8 +81,8 @@ std::vector<TextRewrite> AdFileRewrites() {
 std::string ClassifiedTitle(std::string_view brand, std::string_view model, std::string_view id) {
   const std::string head = Join({brand, " ", model});
   const std::string ref = Ref(id);
-  const size_t ref_length = CharacterCount(ref);
-  if (CharacterCount(head) + ref_length <= kTitleLimit) return head + ref;
+  const size_t ref_length = CodePointCount(ref);
+  if (CodePointCount(head) + ref_length <= kTitleLimit) return head + ref;
   const size_t kept = kTitleLimit - kEllipsis.size();
   if (ref_length <= kept) return Join({FirstCharacters(head, kept - ref_length), kEllipsis, ref});
   // A ref this long cannot stay whole within the limit.

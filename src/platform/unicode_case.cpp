@@ -44,6 +44,23 @@ std::string UpperCaseUnicode(std::string_view text) {
   return out;
 }
 
+size_t CodePointCount(std::string_view text) {
+  size_t count = 0;
+  for (char c : text)
+    if (!IsContinuationByte(c)) ++count;
+  return count;
+}
+
+size_t ByteOfCodePoint(std::string_view text, size_t n) {
+  size_t seen = 0;
+  for (size_t at = 0; at < text.size(); ++at) {
+    if (IsContinuationByte(text[at])) continue;
+    if (seen == n) return at;
+    ++seen;
+  }
+  return text.size();
+}
+
 bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
   return UpperCaseUnicode(a) == UpperCaseUnicode(b);
 }

@@ -1,11 +1,27 @@
 // Letter-case operations on UTF-8 text. "Ignoring case" throughout the tool means
-// comparing by the Unicode simple upper-case mapping, so "É" matches "é".
+// comparing by the Unicode simple upper-case mapping, so "É" matches "é". Also the
+// counting of UTF-8 text in characters (code points).
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace kalvex {
+
+// True for a UTF-8 continuation byte (10xxxxxx): a byte that starts no code point.
+constexpr bool IsContinuationByte(char byte) {
+  return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
+
+// The code points of UTF-8 text: its bytes that are not continuation bytes (a stray
+// continuation byte counts for nothing).
+size_t CodePointCount(std::string_view text);
+
+// The byte offset at which code point n (from 0) starts, counted as CodePointCount
+// counts: the n+1-th byte that is not a continuation byte; the text's size when the text
+// has n code points or fewer.
+size_t ByteOfCodePoint(std::string_view text, size_t n);
 
 // Only the letters a to z become A to Z; every other byte stays as it is.
 std::string UpperCaseAscii(std::string_view text);

@@ -1,5 +1,6 @@
 #include "runcontrol/window_model.h"
 
+#include "platform/unicode_case.h"
 #include "runcontrol/config_keys.h"
 
 namespace kalvex {
@@ -11,20 +12,13 @@ NullFrontEnd& DefaultFrontEnd() {
   return front_end;
 }
 
-bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
 }  // namespace
 
 std::string MemoDisplayText(const std::string& line, size_t limit) {
-  size_t characters = 0;
-  size_t cut = line.size();
-  for (size_t i = 0; i < line.size(); ++i) {
-    if (IsContinuationByte(line[i])) continue;
-    if (characters == limit) cut = i;
-    ++characters;
-  }
+  const size_t characters = CodePointCount(line);
   if (characters <= limit) return line;
-  return line.substr(0, cut) + " … (" + std::to_string(characters) + " caractères)";
+  return line.substr(0, ByteOfCodePoint(line, limit)) + " … (" + std::to_string(characters) +
+         " caractères)";
 }
 
 WindowModel::WindowModel()

@@ -20,6 +20,7 @@
 
 #include "platform/code_page.h"
 #include "platform/platform.h"
+#include "platform/unicode_case.h"
 
 namespace kalvex {
 
@@ -178,25 +179,8 @@ std::string SourceLineText(const std::string& source, int line) {
 
 // Start of the code point that holds byte `at` of UTF-8 text.
 size_t CodePointStart(const std::string& text, size_t at) {
-  while (at > 0 && at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
+  while (at > 0 && at < text.size() && IsContinuationByte(text[at])) --at;
   return at;
-}
-
-// Byte offset of code point `index` of UTF-8 text (the size when it has fewer).
-size_t ByteOfCodePoint(const std::string& text, size_t index) {
-  size_t at = 0;
-  for (size_t n = 0; at < text.size() && n < index; ++n) {
-    ++at;
-    while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;
-  }
-  return at;
-}
-
-size_t CodePointCount(const std::string& text) {
-  size_t count = 0;
-  for (char c : text)
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
-  return count;
 }
 
 // The faulty line as a message quotes it: whole when it is short, otherwise the
