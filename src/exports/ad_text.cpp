@@ -85,10 +85,9 @@ class UpperCasedText {
 
 bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
-// One code point as UpperCaseUnicode maps it.
-UChar32 UpperCaseCodePoint(UChar32 c) {
-  if (c < 0x80) return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
-  return u_toupper(c);
+// One code point (not negative) as UpperCaseUnicode maps it, in ICU's type.
+UChar32 UpperUnit(UChar32 c) {
+  return static_cast<UChar32>(UpperCaseCodePoint(static_cast<char32_t>(c)));
 }
 
 }  // namespace
@@ -137,7 +136,7 @@ bool ToUpperUnits(std::string_view text, UpperUnits* units) {
     UChar32 c;
     U8_NEXT(bytes, i, length, c);
     if (c < 0) return false;
-    units->push_back(UpperCaseCodePoint(c));
+    units->push_back(UpperUnit(c));
   }
   return true;
 }
@@ -225,7 +224,7 @@ class PatternTree {
         // Every byte whose upper case is the first character, and (below) every other
         // character, which may upper-case to it.
         for (int b = 0; b < 0x80; ++b)
-          if (UpperCaseCodePoint(b) == first) may_start_[b] = true;
+          if (UpperUnit(b) == first) may_start_[b] = true;
       }
     }
     // Characters beyond ASCII are looked at one by one: "ı" upper-cases to "I".
@@ -248,7 +247,7 @@ class PatternTree {
         U8_NEXT(bytes, i, length, c);
         if (c < 0) return nullptr;  // an invalid byte is no character of a pattern
       }
-      node = Child(node, UpperCaseCodePoint(c));
+      node = Child(node, UpperUnit(c));
       if (node == 0) return nullptr;
       if (nodes_[node].replacement != nullptr) {
         *end = static_cast<size_t>(i);

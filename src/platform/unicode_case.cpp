@@ -12,6 +12,11 @@ std::string UpperCaseAscii(std::string_view text) {
   return out;
 }
 
+char32_t UpperCaseCodePoint(char32_t c) {
+  if (c < 0x80) return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
+  return static_cast<char32_t>(u_toupper(static_cast<UChar32>(c)));
+}
+
 std::string UpperCaseUnicode(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -26,15 +31,15 @@ std::string UpperCaseUnicode(std::string_view text) {
       out.append(text.substr(start, i - start));
       continue;
     }
+    const auto upper = static_cast<UChar32>(UpperCaseCodePoint(static_cast<char32_t>(c)));
     if (c < 0x80) {
-      out.push_back(static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c));
+      out.push_back(static_cast<char>(upper));
       continue;
     }
-    UChar32 u = u_toupper(c);
     uint8_t buf[U8_MAX_LENGTH];
     int32_t n = 0;
     UBool error = false;
-    U8_APPEND(buf, n, U8_MAX_LENGTH, u, error);
+    U8_APPEND(buf, n, U8_MAX_LENGTH, upper, error);
     if (error) {
       out.append(text.substr(start, i - start));
     } else {

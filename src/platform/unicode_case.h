@@ -26,6 +26,9 @@ size_t ByteOfCodePoint(std::string_view text, size_t n);
 // Only the letters a to z become A to Z; every other byte stays as it is.
 std::string UpperCaseAscii(std::string_view text);
 
+// A code point's simple upper-case mapping (ICU); a to z by themselves, without ICU.
+char32_t UpperCaseCodePoint(char32_t c);
+
 // Every code point replaced by its simple upper-case mapping (ICU). Invalid UTF-8
 // bytes are kept unchanged.
 std::string UpperCaseUnicode(std::string_view text);
