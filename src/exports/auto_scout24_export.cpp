@@ -135,8 +135,8 @@ std::string CustomerId(const ExportRun& run, const std::string& staging_folder) 
   const std::string id = run.Setting(config::PortalKey::kIdClient);
   const bool control = std::any_of(id.begin(), id.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x20; });
-  if (id.empty() || id.front() == '.' || control ||
-      id.find_first_of(";\\/:") != std::string::npos || id.find("..") != std::string::npos)
+  if (!IsPlainFileName(id) || id.front() == '.' || control || id.find(';') != std::string::npos ||
+      id.find("..") != std::string::npos)
     throw Error("Numéro client refusé dans Kalvex.ini, [" + std::string(run.portal().code) +
                 "] idClient=" + id + " : il nomme le fichier des véhicules " +
                 ExportRun::Shown(staging_folder + "\\" + id + ".csv") + " et l'archive " +

@@ -26,10 +26,14 @@ std::string ExportRun::Setting(config::PortalKey key) const {
   return config::Read(context_.Config(), std::string(portal_.code), key);
 }
 
+bool IsPlainFileName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of("\\/:") == std::string_view::npos;
+}
+
 std::string ExportRun::SettingFileName(config::PortalKey key) const {
   const std::string name = Setting(key);
-  if (name.empty() || name == "." || name == ".." ||
-      name.find_first_of("\\/:") != std::string::npos)
+  if (!IsPlainFileName(name))
     throw Error("Nom de fichier refusé dans Kalvex.ini, [" + std::string(portal_.code) + "] " +
                 config::PortalKeyName(key) + "=" + name +
                 " : le fichier doit être un simple nom dans le dossier de travail");

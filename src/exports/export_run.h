@@ -31,6 +31,10 @@
 
 namespace kalvex {
 
+// True for a plain name of a file in a folder: not empty, not "." or "..", and without
+// a folder part ("\", "/", ":").
+bool IsPlainFileName(std::string_view name);
+
 // A portal as an exporter serves it.
 struct Portal {
   std::string_view code;  // PARUVENDU...: the selected portal, its INI section, its run log
