@@ -330,24 +330,22 @@ IoErrorInfo DescribeIoError(int code, const std::string& path) {
   return {code, "Erreur d'entrée/sortie " + std::to_string(code) + " (" + reason + ") : " + path};
 }
 
-namespace {
-[[noreturn]] void ThrowIo(int code, const std::string& path) {
+void ThrowIoError(int code, const std::string& path) {
   IoErrorInfo info = DescribeIoError(code, path);
   throw IoError(info.code, info.message);
 }
-}  // namespace
 
 void CreateEmptyFile(const std::string& path) {
   int fd =
       ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) ThrowIo(errno, path);
-  if (::close(fd) != 0) ThrowIo(errno, path);
+  if (fd < 0) ThrowIoError(errno, path);
+  if (::close(fd) != 0) ThrowIoError(errno, path);
 }
 
 void AppendToFile(const std::string& path, std::string_view bytes) {
   int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC,
                   0666);
-  if (fd < 0) ThrowIo(errno, path);
+  if (fd < 0) ThrowIoError(errno, path);
   size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -355,11 +353,11 @@ void AppendToFile(const std::string& path, std::string_view bytes) {
       if (errno == EINTR) continue;
       int err = errno;
       ::close(fd);
-      ThrowIo(err, path);
+      ThrowIoError(err, path);
     }
     done += static_cast<size_t>(n);
   }
-  if (::close(fd) != 0) ThrowIo(errno, path);
+  if (::close(fd) != 0) ThrowIoError(errno, path);
 }
 
 void WriteFileAtomically(const std::string& path, std::string_view bytes) {

@@ -12,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "platform/error.h"
 #include "platform/platform.h"
 #include "platform/temporary_files.h"
 
@@ -88,11 +87,6 @@ sigset_t CleanupSignals() {
   return set;
 }
 
-[[noreturn]] void ThrowIo(int code, const std::string& path) {
-  IoErrorInfo info = DescribeIoError(code, path);
-  throw IoError(info.code, info.message);
-}
-
 bool WriteAll(int fd, const char* data, size_t size, int* error) {
   size_t done = 0;
   while (done < size) {
@@ -130,7 +124,7 @@ TemporaryFile::TemporaryFile(const std::string& native_target, const std::string
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock);
   fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd_ < 0) ThrowIo(errno, display_);
+  if (fd_ < 0) ThrowIoError(errno, display_);
   path_ = name;
   id_ = registry.next_id++;
   registry.entries.push_back({id_, path_, 0});
@@ -144,7 +138,7 @@ TemporaryFile::~TemporaryFile() {
 
 void TemporaryFile::Write(std::string_view bytes) {
   int error = 0;
-  if (!WriteAll(fd_, bytes.data(), bytes.size(), &error)) ThrowIo(error, display_);
+  if (!WriteAll(fd_, bytes.data(), bytes.size(), &error)) ThrowIoError(error, display_);
 }
 
 namespace {
@@ -174,16 +168,16 @@ int CopyDescriptor(int in, int out) {
 
 void TemporaryFile::CopyFrom(const std::string& native_source, const std::string& display_source) {
   int in = OpenRegularFileForReading(native_source);
-  if (in < 0) ThrowIo(errno, display_source);
+  if (in < 0) ThrowIoError(errno, display_source);
   // Until the end of the source, whatever size it had when opened.
   const int error = CopyDescriptor(in, fd_);
   ::close(in);
-  if (error != 0) ThrowIo(error, display_);
+  if (error != 0) ThrowIoError(error, display_);
 }
 
 void TemporaryFile::CopyFrom(const TemporaryFile& other) {
   const int error = CopyDescriptor(other.fd_, fd_);
-  if (error != 0) ThrowIo(error, display_);
+  if (error != 0) ThrowIoError(error, display_);
 }
 
 void TemporaryFile::Commit(Flush flush) {
@@ -193,7 +187,7 @@ void TemporaryFile::Commit(Flush flush) {
   fd_ = -1;
   if (error == 0 && ::chmod(path_.c_str(), 0644) != 0) error = errno;
   if (error == 0 && ::rename(path_.c_str(), target_.c_str()) != 0) error = errno;
-  if (error != 0) ThrowIo(error, display_);  // the destructor removes the file
+  if (error != 0) ThrowIoError(error, display_);  // the destructor removes the file
   committed_ = true;
 }
 
