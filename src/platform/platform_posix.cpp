@@ -266,24 +266,18 @@ long RegularFileReader::Read(char* buffer, size_t length) {
 
 bool ReadRegularFile(const std::string& native_path, std::string& bytes, std::string& reason) {
   bytes.clear();
-  int fd = OpenRegularFileForReading(native_path);
-  if (fd < 0) {
-    reason = errno == EINVAL ? std::string("Not a regular file") : SystemErrorText(errno);
+  RegularFileReader in(native_path);
+  if (!in.ok()) {
+    reason = in.Reason();
     return false;
   }
   char buffer[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      reason = SystemErrorText(errno);
-      ::close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    bytes.append(buffer, static_cast<size_t>(n));
+  long n = 0;
+  while ((n = in.Read(buffer, sizeof buffer)) > 0) bytes.append(buffer, static_cast<size_t>(n));
+  if (n < 0) {
+    reason = SystemErrorText(in.error());
+    return false;
   }
-  ::close(fd);
   return true;
 }
 
