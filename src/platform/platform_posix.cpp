@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/posix_io.h"
 #include "platform/temporary_files.h"
 
 namespace kalvex::platform {
@@ -340,16 +341,10 @@ void AppendToFile(const std::string& path, std::string_view bytes) {
   int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC,
                   0666);
   if (fd < 0) ThrowIoError(errno, path);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int err = errno;
-      ::close(fd);
-      ThrowIoError(err, path);
-    }
-    done += static_cast<size_t>(n);
+  const int error = WriteAll(fd, bytes.data(), bytes.size());
+  if (error != 0) {
+    ::close(fd);
+    ThrowIoError(error, path);
   }
   if (::close(fd) != 0) ThrowIoError(errno, path);
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix_io.h"
 #include "platform/temporary_files.h"
 
 namespace kalvex::platform {
@@ -87,20 +88,6 @@ sigset_t CleanupSignals() {
   return set;
 }
 
-bool WriteAll(int fd, const char* data, size_t size, int* error) {
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = ::write(fd, data + done, size - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      *error = errno;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 void SetTemporaryFileTag(const std::string& tag) {
@@ -137,8 +124,8 @@ TemporaryFile::~TemporaryFile() {
 }
 
 void TemporaryFile::Write(std::string_view bytes) {
-  int error = 0;
-  if (!WriteAll(fd_, bytes.data(), bytes.size(), &error)) ThrowIoError(error, display_);
+  const int error = WriteAll(fd_, bytes.data(), bytes.size());
+  if (error != 0) ThrowIoError(error, display_);
 }
 
 namespace {
