@@ -306,9 +306,12 @@ bool RemoveFile(const std::string& path) { return ::unlink(NativePath(path).c_st
 bool RemoveDirectory(const std::string& path) { return ::rmdir(NativePath(path).c_str()) == 0; }
 
 bool CopyFileOverwrite(const std::string& from, const std::string& to, Flush flush) {
+  // The source is opened first: a source that cannot be read makes no temporary file.
+  const ClosedOnExit in(OpenRegularFileForReading(NativePath(from)));
+  if (in.get() < 0) return false;
   try {
     TemporaryFile copy(NativePath(to), to);
-    copy.CopyFrom(NativePath(from), from);
+    copy.CopyFrom(in.get());
     copy.Commit(flush);
     return true;
   } catch (const IoError&) {

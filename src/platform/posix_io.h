@@ -23,4 +23,19 @@ inline int WriteAll(int fd, const char* data, size_t size) {
   return 0;
 }
 
+// Closes a descriptor when it goes (nothing for -1).
+class ClosedOnExit {
+ public:
+  explicit ClosedOnExit(int fd) : fd_(fd) {}
+  ~ClosedOnExit() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  ClosedOnExit(const ClosedOnExit&) = delete;
+  ClosedOnExit& operator=(const ClosedOnExit&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
 }  // namespace kalvex::platform

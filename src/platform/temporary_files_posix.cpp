@@ -154,11 +154,14 @@ int CopyDescriptor(int in, int out) {
 }  // namespace
 
 void TemporaryFile::CopyFrom(const std::string& native_source, const std::string& display_source) {
-  int in = OpenRegularFileForReading(native_source);
-  if (in < 0) ThrowIoError(errno, display_source);
+  const ClosedOnExit in(OpenRegularFileForReading(native_source));
+  if (in.get() < 0) ThrowIoError(errno, display_source);
+  CopyFrom(in.get());
+}
+
+void TemporaryFile::CopyFrom(int source_fd) {
   // Until the end of the source, whatever size it had when opened.
-  const int error = CopyDescriptor(in, fd_);
-  ::close(in);
+  const int error = CopyDescriptor(source_fd, fd_);
   if (error != 0) ThrowIoError(error, display_);
 }
 
@@ -170,9 +173,9 @@ void TemporaryFile::CopyFrom(const TemporaryFile& other) {
 void TemporaryFile::Commit(Flush flush) {
   int error = 0;
   if (flush == Flush::kToDisk && ::fsync(fd_) != 0) error = errno;
+  if (error == 0 && ::fchmod(fd_, 0644) != 0) error = errno;
   if (::close(fd_) != 0 && error == 0) error = errno;
   fd_ = -1;
-  if (error == 0 && ::chmod(path_.c_str(), 0644) != 0) error = errno;
   if (error == 0 && ::rename(path_.c_str(), target_.c_str()) != 0) error = errno;
   if (error != 0) ThrowIoError(error, display_);  // the destructor removes the file
   committed_ = true;
