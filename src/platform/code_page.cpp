@@ -53,24 +53,37 @@ std::string ToUtf8(std::string_view bytes, const char* code_page) {
   return out;
 }
 
+namespace {
+
+// UTF-16 text in the converter's code page, each character it lacks written as
+// `substitute`, in at most `capacity` bytes.
+std::string FromUChars(UConverter* converter, const char* code_page, const UChar* wide,
+                       int32_t length, char substitute, size_t capacity) {
+  UErrorCode status = U_ZERO_ERROR;
+  char sub[1] = {substitute};
+  ucnv_setSubstChars(converter, sub, 1, &status);
+  std::string out(capacity, '\0');
+  const int32_t n = ucnv_fromUChars(converter, out.data(), static_cast<int32_t>(out.size()), wide,
+                                    length, &status);
+  if (U_FAILURE(status)) throw Error(std::string("Cannot convert text to ") + code_page);
+  out.resize(static_cast<size_t>(n));
+  return out;
+}
+
+}  // namespace
+
 std::string FromUtf8(std::string_view text, const char* code_page, char substitute) {
   if (text.empty()) return std::string();
   Converter c = Open(code_page);
   UErrorCode status = U_ZERO_ERROR;
-  char sub[1] = {substitute};
-  ucnv_setSubstChars(c.get(), sub, 1, &status);
   // UTF-8 to UTF-16, then to the code page.
   std::vector<UChar> wide(text.size() + 1);
   Converter utf8 = Open("UTF-8");
   int32_t wn = ucnv_toUChars(utf8.get(), wide.data(), static_cast<int32_t>(wide.size()),
                              text.data(), static_cast<int32_t>(text.size()), &status);
   if (U_FAILURE(status)) throw Error(std::string("Cannot convert text to ") + code_page);
-  std::string out(static_cast<size_t>(wn) * 4 + 4, '\0');
-  int32_t n = ucnv_fromUChars(c.get(), out.data(), static_cast<int32_t>(out.size()), wide.data(),
-                              wn, &status);
-  if (U_FAILURE(status)) throw Error(std::string("Cannot convert text to ") + code_page);
-  out.resize(static_cast<size_t>(n));
-  return out;
+  return FromUChars(c.get(), code_page, wide.data(), wn, substitute,
+                    static_cast<size_t>(wn) * 4 + 4);
 }
 
 namespace {
@@ -152,16 +165,9 @@ std::string FromUtf8Transliterating(std::string_view text, const char* code_page
                               [&](const icu::UnicodeString& run) { return nearest.Of(run); });
   }
 
-  char substitute[1] = {'?'};
-  ucnv_setSubstChars(converter.get(), substitute, 1, &status);
-  std::string out(static_cast<size_t>(wide.length()) *
-                      static_cast<size_t>(ucnv_getMaxCharSize(converter.get())),
-                  '\0');
-  const int32_t n = ucnv_fromUChars(converter.get(), out.data(), static_cast<int32_t>(out.size()),
-                                    wide.getBuffer(), wide.length(), &status);
-  if (U_FAILURE(status)) throw Error(std::string("Cannot convert text to ") + code_page);
-  out.resize(static_cast<size_t>(n));
-  return out;
+  return FromUChars(converter.get(), code_page, wide.getBuffer(), wide.length(), '?',
+                    static_cast<size_t>(wide.length()) *
+                        static_cast<size_t>(ucnv_getMaxCharSize(converter.get())));
 }
 
 std::string Utf8OrWindows1252(std::string_view bytes) {

@@ -112,6 +112,8 @@ void CreateEmptyFile(const std::string& path);
 void AppendToFile(const std::string& path, std::string_view bytes);
 // An IoError for error number `code` on the file at `path`, worded for the user.
 IoErrorInfo DescribeIoError(int code, const std::string& path);
+// Throws the IoError that DescribeIoError words for `code` and `path`.
+[[noreturn]] void ThrowIoError(int code, const std::string& path);
 
 // Writes bytes to path through a temporary file in the same folder (TemporaryFile),
 // renamed over the target when complete, so readers never see a half-written file and

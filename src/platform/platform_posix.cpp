@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/posix_io.h"
 #include "platform/temporary_files.h"
 
 namespace kalvex::platform {
@@ -266,24 +267,18 @@ long RegularFileReader::Read(char* buffer, size_t length) {
 
 bool ReadRegularFile(const std::string& native_path, std::string& bytes, std::string& reason) {
   bytes.clear();
-  int fd = OpenRegularFileForReading(native_path);
-  if (fd < 0) {
-    reason = errno == EINVAL ? std::string("Not a regular file") : SystemErrorText(errno);
+  RegularFileReader in(native_path);
+  if (!in.ok()) {
+    reason = in.Reason();
     return false;
   }
   char buffer[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      reason = SystemErrorText(errno);
-      ::close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    bytes.append(buffer, static_cast<size_t>(n));
+  long n = 0;
+  while ((n = in.Read(buffer, sizeof buffer)) > 0) bytes.append(buffer, static_cast<size_t>(n));
+  if (n < 0) {
+    reason = SystemErrorText(in.error());
+    return false;
   }
-  ::close(fd);
   return true;
 }
 
@@ -311,9 +306,12 @@ bool RemoveFile(const std::string& path) { return ::unlink(NativePath(path).c_st
 bool RemoveDirectory(const std::string& path) { return ::rmdir(NativePath(path).c_str()) == 0; }
 
 bool CopyFileOverwrite(const std::string& from, const std::string& to, Flush flush) {
+  // The source is opened first: a source that cannot be read makes no temporary file.
+  const ClosedOnExit in(OpenRegularFileForReading(NativePath(from)));
+  if (in.get() < 0) return false;
   try {
     TemporaryFile copy(NativePath(to), to);
-    copy.CopyFrom(NativePath(from), from);
+    copy.CopyFrom(in.get());
     copy.Commit(flush);
     return true;
   } catch (const IoError&) {
@@ -330,36 +328,28 @@ IoErrorInfo DescribeIoError(int code, const std::string& path) {
   return {code, "Erreur d'entrée/sortie " + std::to_string(code) + " (" + reason + ") : " + path};
 }
 
-namespace {
-[[noreturn]] void ThrowIo(int code, const std::string& path) {
+void ThrowIoError(int code, const std::string& path) {
   IoErrorInfo info = DescribeIoError(code, path);
   throw IoError(info.code, info.message);
 }
-}  // namespace
 
 void CreateEmptyFile(const std::string& path) {
   int fd =
       ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) ThrowIo(errno, path);
-  if (::close(fd) != 0) ThrowIo(errno, path);
+  if (fd < 0) ThrowIoError(errno, path);
+  if (::close(fd) != 0) ThrowIoError(errno, path);
 }
 
 void AppendToFile(const std::string& path, std::string_view bytes) {
   int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC,
                   0666);
-  if (fd < 0) ThrowIo(errno, path);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int err = errno;
-      ::close(fd);
-      ThrowIo(err, path);
-    }
-    done += static_cast<size_t>(n);
+  if (fd < 0) ThrowIoError(errno, path);
+  const int error = WriteAll(fd, bytes.data(), bytes.size());
+  if (error != 0) {
+    ::close(fd);
+    ThrowIoError(error, path);
   }
-  if (::close(fd) != 0) ThrowIo(errno, path);
+  if (::close(fd) != 0) ThrowIoError(errno, path);
 }
 
 void WriteFileAtomically(const std::string& path, std::string_view bytes) {

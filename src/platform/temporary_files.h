@@ -41,6 +41,10 @@ class TemporaryFile {
   // copy_file_range, or sendfile where the file systems refuse it). Throws IoError
   // naming it.
   void CopyFrom(const std::string& native_source, const std::string& display_source);
+  // Appends the content of a regular file open for reading, from its start to its end
+  // (copied by the system as above); the descriptor stays open. Throws IoError naming
+  // this file.
+  void CopyFrom(int source_fd);
   // Appends what another temporary file, not yet committed, holds so far (copied by the
   // system as above). Throws IoError naming this file.
   void CopyFrom(const TemporaryFile& other);

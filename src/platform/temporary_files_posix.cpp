@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/error.h"
 #include "platform/platform.h"
+#include "platform/posix_io.h"
 #include "platform/temporary_files.h"
 
 namespace kalvex::platform {
@@ -88,25 +88,6 @@ sigset_t CleanupSignals() {
   return set;
 }
 
-[[noreturn]] void ThrowIo(int code, const std::string& path) {
-  IoErrorInfo info = DescribeIoError(code, path);
-  throw IoError(info.code, info.message);
-}
-
-bool WriteAll(int fd, const char* data, size_t size, int* error) {
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = ::write(fd, data + done, size - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      *error = errno;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 void SetTemporaryFileTag(const std::string& tag) {
@@ -130,7 +111,7 @@ TemporaryFile::TemporaryFile(const std::string& native_target, const std::string
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock);
   fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd_ < 0) ThrowIo(errno, display_);
+  if (fd_ < 0) ThrowIoError(errno, display_);
   path_ = name;
   id_ = registry.next_id++;
   registry.entries.push_back({id_, path_, 0});
@@ -143,8 +124,8 @@ TemporaryFile::~TemporaryFile() {
 }
 
 void TemporaryFile::Write(std::string_view bytes) {
-  int error = 0;
-  if (!WriteAll(fd_, bytes.data(), bytes.size(), &error)) ThrowIo(error, display_);
+  const int error = WriteAll(fd_, bytes.data(), bytes.size());
+  if (error != 0) ThrowIoError(error, display_);
 }
 
 namespace {
@@ -173,27 +154,30 @@ int CopyDescriptor(int in, int out) {
 }  // namespace
 
 void TemporaryFile::CopyFrom(const std::string& native_source, const std::string& display_source) {
-  int in = OpenRegularFileForReading(native_source);
-  if (in < 0) ThrowIo(errno, display_source);
+  const ClosedOnExit in(OpenRegularFileForReading(native_source));
+  if (in.get() < 0) ThrowIoError(errno, display_source);
+  CopyFrom(in.get());
+}
+
+void TemporaryFile::CopyFrom(int source_fd) {
   // Until the end of the source, whatever size it had when opened.
-  const int error = CopyDescriptor(in, fd_);
-  ::close(in);
-  if (error != 0) ThrowIo(error, display_);
+  const int error = CopyDescriptor(source_fd, fd_);
+  if (error != 0) ThrowIoError(error, display_);
 }
 
 void TemporaryFile::CopyFrom(const TemporaryFile& other) {
   const int error = CopyDescriptor(other.fd_, fd_);
-  if (error != 0) ThrowIo(error, display_);
+  if (error != 0) ThrowIoError(error, display_);
 }
 
 void TemporaryFile::Commit(Flush flush) {
   int error = 0;
   if (flush == Flush::kToDisk && ::fsync(fd_) != 0) error = errno;
+  if (error == 0 && ::fchmod(fd_, 0644) != 0) error = errno;
   if (::close(fd_) != 0 && error == 0) error = errno;
   fd_ = -1;
-  if (error == 0 && ::chmod(path_.c_str(), 0644) != 0) error = errno;
   if (error == 0 && ::rename(path_.c_str(), target_.c_str()) != 0) error = errno;
-  if (error != 0) ThrowIo(error, display_);  // the destructor removes the file
+  if (error != 0) ThrowIoError(error, display_);  // the destructor removes the file
   committed_ = true;
 }
 

@@ -460,8 +460,16 @@ void TXMLCursor::SaveToFiles(const std::vector<std::string>& file_names) const {
       throw IoError(e.code(), prefix + kCrLf + e.what());
     }
   };
-  size_t failed = file_names.size();
-  std::exception_ptr failure;
+  // Puts the files prepared so far in place, in turn.
+  auto commit = [&] {
+    for (size_t at = 0; at < files.size(); ++at) {
+      try {
+        files[at]->Commit();
+      } catch (...) {
+        raise(at);
+      }
+    }
+  };
   for (size_t at = 0; at < file_names.size(); ++at) {
     const std::string& file_name = file_names[at];
     try {
@@ -489,25 +497,11 @@ void TXMLCursor::SaveToFiles(const std::vector<std::string>& file_names) const {
       }
       files.push_back(std::move(file));
     } catch (...) {
-      failed = at;
-      failure = std::current_exception();
-      break;
-    }
-  }
-  for (size_t at = 0; at < files.size(); ++at) {
-    try {
-      files[at]->Commit();
-    } catch (...) {
+      commit();
       raise(at);
     }
   }
-  if (failure) {
-    try {
-      std::rethrow_exception(failure);
-    } catch (...) {
-      raise(failed);
-    }
-  }
+  commit();
 }
 
 XMLDOMDocumentPtr TXMLCursor::Document() const { return document_; }

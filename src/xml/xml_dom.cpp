@@ -335,6 +335,9 @@ class SaveOutput {
   void RaiseSinkFailure() const {
     if (failure_) std::rethrow_exception(failure_);
   }
+  // Bytes of our own (a declaration) ahead of the library's; a failure of the sink
+  // comes out where the library's would.
+  void Put(std::string_view bytes) { Take(bytes); }
 
  private:
   static constexpr size_t kPieceSize = size_t{1} << 20;
@@ -883,13 +886,11 @@ std::string SerializeDocument(xmlDoc* doc, size_t expected_size) {
 
 namespace {
 
-// Writes the bytes EncodeDocument gives to `out`; the declaration, when it is written
-// as the parsed text wrote it, goes first through `head`.
-template <typename Head>
-void EncodeInto(SaveOutput& out, xmlDoc* doc, const std::string& written_declaration, Head head) {
+// Writes the bytes EncodeDocument gives to `out`.
+void EncodeInto(SaveOutput& out, xmlDoc* doc, const std::string& written_declaration) {
   const std::string encoding = S(doc->encoding);
   if (!HasDeclaration(doc) || encoding.empty()) {
-    head(DeclarationAndLineEnd(doc));
+    out.Put(DeclarationAndLineEnd(doc));
     SaveInto(out, "UTF-8", kSaveOptions | XML_SAVE_NO_DECL,
              [doc](xmlSaveCtxt* ctxt) { return xmlSaveDoc(ctxt, doc); });
     return;
@@ -905,27 +906,23 @@ void EncodeInto(SaveOutput& out, xmlDoc* doc, const std::string& written_declara
              [doc](xmlSaveCtxt* ctxt) { return xmlSaveDoc(ctxt, doc); });
     return;
   }
-  head(written_declaration + "\n");
+  out.Put(written_declaration + "\n");
   SaveInto(out, encoding.c_str(), kSaveOptions | XML_SAVE_NO_DECL,
            [doc](xmlSaveCtxt* ctxt) { return xmlSaveDoc(ctxt, doc); });
 }
 
 }  // namespace
 
-std::string EncodeDocument(xmlDoc* doc, const std::string& written_declaration,
-                           size_t expected_size) {
+std::string EncodeDocument(xmlDoc* doc, const std::string& written_declaration) {
   std::string bytes;
-  ReserveFor(bytes, expected_size);
   SaveOutput out(bytes);
-  EncodeInto(out, doc, written_declaration, [&](const std::string& head) { bytes.append(head); });
+  EncodeInto(out, doc, written_declaration);
   return bytes;
 }
 
 void EncodeDocumentTo(xmlDoc* doc, const std::string& written_declaration, const ByteSink& sink) {
   SaveOutput out(sink);
-  EncodeInto(out, doc, written_declaration, [&](const std::string& head) {
-    if (!head.empty()) sink(head);
-  });
+  EncodeInto(out, doc, written_declaration);
 }
 
 std::string LeadingDeclaration(std::string_view text) {

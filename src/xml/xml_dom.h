@@ -180,8 +180,7 @@ std::string SerializeDocument(xmlDoc* doc, size_t expected_size = 0);
 // The bytes of the document for a file, in its declared encoding (UTF-8 when none);
 // characters the encoding cannot hold are written as character references. A declaration
 // given in `written_declaration` heads the bytes as written (it names the same encoding).
-std::string EncodeDocument(xmlDoc* doc, const std::string& written_declaration = {},
-                           size_t expected_size = 0);
+std::string EncodeDocument(xmlDoc* doc, const std::string& written_declaration = {});
 // The same bytes handed to `sink` in pieces as they are made (about a mebibyte each),
 // so that the whole file never has to be in memory. An exception of the sink stops the
 // serialisation and comes out of this call.

@@ -46,13 +46,7 @@ std::vector<xmlNode*> XMLNodeList::LostNodes() const {
 
 void XMLNodeList::Refresh() const {
   if (fresh_ && seen_generation_ == document_->generation()) return;
-  if (Stale()) {
-    // Every node listed belonged to a tree that is gone.
-    selected_.clear();
-    selected_set_.clear();
-    nodes_.clear();
-    parent_ = nullptr;
-  } else if (parent_ != nullptr) {
+  if (parent_ != nullptr) {
     nodes_.clear();
     for (xmlNode* child = parent_->children; child != nullptr; child = child->next)
       nodes_.push_back(child);

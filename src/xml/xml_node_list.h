@@ -2,7 +2,8 @@
 // tree, so insertions and removals show at once) or the result of an XPath selection
 // (from which the nodes that have left the document drop out). Both are looked at again
 // only when the document's structure has changed since the last look. A list made
-// before the document's content was replaced by a load is stale: it holds no node.
+// before the document's content was replaced by a load is stale: its nodes are gone, and
+// its owner drops it (Stale()) before asking it anything.
 #pragma once
 
 #include <cstdint>
@@ -44,7 +45,7 @@ class XMLNodeList final {
 
   XMLDOMDocumentPtr document_;
   uint64_t epoch_;                          // the document's epoch when made
-  mutable xmlNode* parent_;                 // children list when set
+  xmlNode* parent_;                         // children list when set
   mutable std::vector<xmlNode*> selected_;  // selection: what is still in the document
   mutable std::unordered_set<xmlNode*> selected_set_;
   mutable size_t parked_seen_ = 0;

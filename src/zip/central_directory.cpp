@@ -124,13 +124,13 @@ uint32_t TEOCHInfo::DirectoryOffset() const { return Get32(&record[16]); }
 uint16_t TEOCHInfo::CommentLength() const { return Get16(&record[20]); }
 
 uint64_t TEOCHInfo::TotalEntries() const {
-  return zip64 && EntryCount() == kZip64Mark16 ? zip64_entry_count : EntryCount();
+  return zip64() && EntryCount() == kZip64Mark16 ? zip64_entry_count : EntryCount();
 }
 uint64_t TEOCHInfo::TotalDirectorySize() const {
-  return zip64 && DirectorySize() == kZip64Mark32 ? zip64_directory_size : DirectorySize();
+  return zip64() && DirectorySize() == kZip64Mark32 ? zip64_directory_size : DirectorySize();
 }
 uint64_t TEOCHInfo::TotalDirectoryOffset() const {
-  return zip64 && DirectoryOffset() == kZip64Mark32 ? zip64_directory_offset : DirectoryOffset();
+  return zip64() && DirectoryOffset() == kZip64Mark32 ? zip64_directory_offset : DirectoryOffset();
 }
 
 namespace {
@@ -153,7 +153,6 @@ void ReadZip64End(std::ifstream& f, int64_t position, TEOCHInfo& eoch) {
     if (at < 0 || at >= locator_at || !ReadAt(f, at, record, sizeof record) ||
         Get32(record) != kZip64EndSignature)
       continue;
-    eoch.zip64 = true;
     eoch.zip64_position = at;
     eoch.zip64_entry_count = Get64(record + 32);
     eoch.zip64_directory_size = Get64(record + 40);
@@ -191,7 +190,6 @@ void ReadCentralDirectory(const DirectoryReadOptions& options, TEOCHInfo& eoch,
     throw ZipException(zip_text::NotAValidZipFile(options.display_path));
   }
   eoch.position = position;
-  eoch.zip64 = false;
   eoch.zip64_position = -1;
   if (eoch.ThisDisk() > 1000 || eoch.DirectoryDisk() > 1000) {
     throw ZipException(zip_text::NotAValidZipFile(options.display_path));
@@ -218,7 +216,7 @@ void ReadCentralDirectory(const DirectoryReadOptions& options, TEOCHInfo& eoch,
   }
   const bool multi_disk = eoch.ThisDisk() != 0;
   // The directory ends where the (ZIP64) end record starts.
-  const int64_t directory_end = eoch.zip64 ? eoch.zip64_position : position;
+  const int64_t directory_end = eoch.zip64() ? eoch.zip64_position : position;
   const uint64_t size = eoch.TotalDirectorySize();
   int64_t start = multi_disk ? static_cast<int64_t>(std::min<uint64_t>(
                                    eoch.TotalDirectoryOffset(), static_cast<uint64_t>(INT64_MAX)))

@@ -64,8 +64,8 @@ struct TEOCHInfo {
   // ZIP64 end record (found through its locator, just before this record). Its values
   // stand in for the fields of this record that hold their "see ZIP64" mark (0xFFFF,
   // 0xFFFFFFFF).
-  bool zip64 = false;
-  int64_t zip64_position = -1;  // byte position of the ZIP64 end record
+  int64_t zip64_position = -1;  // byte position of the ZIP64 end record, -1 when none
+  bool zip64() const { return zip64_position >= 0; }
   uint64_t zip64_entry_count = 0;
   uint64_t zip64_directory_size = 0;
   uint64_t zip64_directory_offset = 0;

@@ -321,7 +321,7 @@ TEST(CentralDirectoryTest, Zip64EndRecordGivesTheCountsAndTheExtraFieldTheSizes)
     WriteFile(dir / "z.zip", archive);
     ReadResult r = Read(dir / "z.zip");
     ASSERT_EQ(r.contents.size(), 2u) << prefix;
-    EXPECT_TRUE(r.eoch.zip64);
+    EXPECT_TRUE(r.eoch.zip64());
     EXPECT_EQ(r.eoch.TotalEntries(), 2u);
     EXPECT_EQ(r.eoch.EntryCount(), 0xFFFF);
     EXPECT_EQ(r.eoch.TotalDirectoryOffset(), prefix.size());

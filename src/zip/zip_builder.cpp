@@ -15,6 +15,7 @@
 #include "platform/error.h"
 #include "platform/platform.h"
 #include "platform/temporary_files.h"
+#include "platform/unicode_case.h"
 #include "zip/file_selection.h"
 #include "zip/progress_mapper.h"
 #include "zip/zip_platform.h"
@@ -44,13 +45,6 @@ int32_t Clamp32(int64_t value) {
   if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
   if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
   return static_cast<int32_t>(value);
-}
-
-// An entry name as libzip's case-blind lookup compares it: ASCII letters in lower case.
-std::string FoldedName(std::string name) {
-  for (char& c : name)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return name;
 }
 
 std::string WithTrailingBackslash(const std::string& folder) {
@@ -163,14 +157,14 @@ zip_int64_t TZip::Run::Existing(zip_t* archive, const std::string& entry_name) {
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     for (zip_int64_t i = 0; i < count; ++i)
       if (const char* name = zip_get_name(archive, static_cast<zip_uint64_t>(i), 0))
-        names_->emplace(FoldedName(name), i);
+        names_->emplace(UpperCaseAscii(name), i);
   }
-  auto it = names_->find(FoldedName(entry_name));
+  auto it = names_->find(UpperCaseAscii(entry_name));
   return it == names_->end() ? -1 : it->second;
 }
 
 void TZip::Run::Added(const std::string& entry_name, zip_int64_t index) {
-  if (names_) names_->emplace(FoldedName(entry_name), index);
+  if (names_) names_->emplace(UpperCaseAscii(entry_name), index);
 }
 
 bool TZip::Run::Skip(const SelectedFile& file, zip_int64_t existing, zip_t* archive) {
@@ -318,7 +312,8 @@ int32_t TZip::Run::Execute() {
   int open_flags = ZIP_CREATE;
   try {
     work.emplace(native, zip_.zip_file_name_);
-    if (platform::RegularFileExists(zip_.zip_file_name_))
+    std::error_code no_file;
+    if (std::filesystem::is_regular_file(native, no_file))
       work->CopyFrom(native, zip_.zip_file_name_);
     else
       open_flags |= ZIP_TRUNCATE;  // no archive yet: the empty copy starts a new one

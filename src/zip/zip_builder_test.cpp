@@ -692,7 +692,7 @@ TEST_F(ZipTest, AnArchiveOfMoreEntriesThanAClassicOneCountsIsReadAndAddedTo) {
   TZip zip(ui_);
   zip.SetZipFileName(archive_);
   ASSERT_EQ(zip.Count(), kFiles);
-  ASSERT_TRUE(zip.EndOfDirectory().zip64);
+  ASSERT_TRUE(zip.EndOfDirectory().zip64());
   EXPECT_EQ(zip.EndOfDirectory().EntryCount(), 0xFFFF);
   EXPECT_EQ(zip.EndOfDirectory().TotalEntries(), static_cast<uint64_t>(kFiles));
   const std::vector<std::string> listed = ContentNames(zip);
@@ -702,7 +702,7 @@ TEST_F(ZipTest, AnArchiveOfMoreEntriesThanAClassicOneCountsIsReadAndAddedTo) {
   zip.FilesToAdd().push_back(dir_ / "4455667788.csv");
   EXPECT_EQ(zip.Add(), 1);
   ASSERT_EQ(zip.Count(), kFiles + 1);
-  EXPECT_TRUE(zip.EndOfDirectory().zip64);
+  EXPECT_TRUE(zip.EndOfDirectory().zip64());
   EXPECT_EQ(zip.Contents().back().file_name, "4455667788.csv");
   EXPECT_EQ(zip.Contents().front().file_name, listed.front());
   ExpectArchiveTestsOk(archive_);
