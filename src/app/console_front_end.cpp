@@ -1,5 +1,6 @@
 #include "app/console_front_end.h"
 
+#include "app/run_reporter.h"
 #include "runcontrol/run_driver.h"
 
 namespace kalvex {
@@ -81,28 +82,21 @@ void ConsoleFrontEnd::MemoLineAdded(const std::string& line) {
 int ConsoleFrontEnd::Run(Application& app, const std::vector<std::string>& portal_args) {
   app.Window().SetFrontEnd(this);
   app.Window().SetObserver(this);
-  int code = 0;
+  RunReporter reporter(app, report_path_, err_);
   try {
     app.Driver().FormCreate(portal_args);
-    if (portal_args.size() != 1) {
-      std::fprintf(err_, "Usage : kalvex [--console] PORTAL\n");
-      code = 2;
-    } else if (app.State().selected_portal.empty()) {
-      std::string known;
-      for (const auto& c : PortalCodes()) known += (known.empty() ? "" : ", ") + c;
-      std::fprintf(err_, "Portail inconnu : %s (portails reconnus : %s)\n", portal_args[0].c_str(),
-                   known.c_str());
-      code = 2;
-    } else {
-      // A scheduler must tell a run whose portal file did not reach the portal.
-      code = !app.Window().AutoClose() ? 1 : app.State().portal_upload_failed ? 3 : 0;
-    }
   } catch (const std::exception& e) {
     ShowMessage(e.what());
-    code = 1;
+  }
+  if (portal_args.size() != 1) {
+    const char* usage = "Usage : kalvex [--console] [--report FICHIER] PORTAL";
+    std::fprintf(err_, "%s\n", usage);
+    reporter.SyntaxError(usage);
+  } else if (reporter.ExitCode() == kExitSyntax) {
+    std::fprintf(err_, "%s\n", reporter.Message().c_str());
   }
   app.Window().SetObserver(nullptr);
-  return code;
+  return reporter.ExitCode();
 }
 
 }  // namespace kalvex

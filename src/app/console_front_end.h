@@ -24,9 +24,12 @@ class ConsoleFrontEnd : public FrontEnd, public WindowObserver {
   void MemoLineAdded(const std::string& line) override;
   void MemoCleared() override {}
 
-  // Runs one export from the command line. Exit code: 0 when the run ended normally
-  // (auto-close flag set), 3 when it ended normally but its portal upload failed, 1 when
-  // an error ended it, 2 for a syntax error or an unrecognised portal.
+  // The run report's file (native path); none unless set.
+  void SetReportPath(std::string path) { report_path_ = std::move(path); }
+
+  // Runs one export from the command line and gives its exit code (see run_reporter.h):
+  // 0 normal end, 1 error, 2 syntax or unknown portal, 3 upload failed, 4 stock below
+  // [Options] MinVehicules, 5 normal end but the report could not be written.
   int Run(Application& app, const std::vector<std::string>& portal_args);
 
  private:
@@ -34,6 +37,7 @@ class ConsoleFrontEnd : public FrontEnd, public WindowObserver {
   std::FILE* err_;
   bool err_is_terminal_;
   bool label_line_open_ = false;
+  std::string report_path_;
 };
 
 }  // namespace kalvex

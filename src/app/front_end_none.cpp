@@ -5,6 +5,8 @@ namespace kalvex {
 
 bool WindowAvailable() { return false; }
 
-int RunWindowFrontEnd(int, char**, const std::vector<std::string>&) { return 2; }
+int RunWindowFrontEnd(int, char**, const std::vector<std::string>&, const std::string&) {
+  return 2;
+}
 
 }  // namespace kalvex

@@ -10,11 +10,13 @@ namespace kalvex {
 
 bool WindowAvailable() { return DisplayAvailable(); }
 
-int RunWindowFrontEnd(int argc, char** argv, const std::vector<std::string>& portal_args) {
+int RunWindowFrontEnd(int argc, char** argv, const std::vector<std::string>& portal_args,
+                      const std::string& report_path) {
   QApplication qt(argc, argv);
   QApplication::setApplicationName("Kalvex");
   Application app;
   QtFrontEnd front_end(app);
+  front_end.SetReportPath(report_path);
   return front_end.Run(portal_args);
 }
 

@@ -75,7 +75,7 @@ TEST(KalvexExecutableTest, SyntaxErrorAndOptions) {
   }
   r = RunKalvex(dir, "--help");
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_NE(r.out.find("Usage : kalvex [--console] PORTAL"), std::string::npos);
+  EXPECT_NE(r.out.find("Usage : kalvex [--console] [--report FICHIER] PORTAL"), std::string::npos);
 }
 
 TEST(KalvexExecutableTest, MissingIniIsLoggedWithoutPortal) {

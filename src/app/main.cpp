@@ -1,4 +1,4 @@
-// kalvex [--console] PORTAL: publishes the dealer's stock to one portal.
+// kalvex [--console] [--report FILE] PORTAL: publishes the dealer's stock to one portal.
 #include <unistd.h>
 
 #include <clocale>
@@ -17,18 +17,21 @@ namespace {
 
 void PrintHelp() {
   std::printf(
-      "Usage : kalvex [--console] PORTAL\n"
+      "Usage : kalvex [--console] [--report FICHIER] PORTAL\n"
       "Publie le stock de véhicules d'occasion sur un portail d'annonces.\n"
       "PORTAL : ParuVendu, AutoScout24, SitAutoPro, TopAnnonces, LeBonCoin ou InfoPress\n"
       "         (casse indifférente).\n"
       "  --console   sans fenêtre : le journal s'affiche sur la sortie standard\n"
+      "  --report FICHIER  à la fin de l'export, écrit son rapport d'exécution (JSON)\n"
+      "              dans FICHIER, que l'export se termine bien ou non\n"
       "  --list-portals  les portails que ce programme sait exporter, un par ligne\n"
       "  --help      cette aide\n"
       "  --version   la version du programme\n"
-      "Codes de sortie (console) : 0 export terminé, 1 erreur (dont Windir non défini ou\n"
+      "Codes de sortie : 0 export terminé, 1 erreur (dont Windir non défini ou\n"
       "  export du même portail déjà en cours), 2 syntaxe ou portail inconnu, 3 export terminé\n"
-      "  mais fichier non transmis au portail, 128 + n arrêt par le signal n (fichiers\n"
-      "  temporaires supprimés).\n");
+      "  mais fichier non transmis au portail, 4 stock inférieur au minimum [Options]\n"
+      "  MinVehicules (rien n'est écrit ni envoyé), 5 export terminé mais rapport non écrit,\n"
+      "  128 + n arrêt par le signal n (fichiers temporaires supprimés).\n");
 }
 
 }  // namespace
@@ -38,6 +41,7 @@ int main(int argc, char** argv) {
   kalvex::platform::InstallSignalCleanup();
   std::setlocale(LC_ALL, "");
   bool console = false;
+  std::string report_path;
   std::vector<std::string> portal_args;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0) {
@@ -58,13 +62,27 @@ int main(int argc, char** argv) {
       console = true;
       continue;
     }
+    if (std::strcmp(argv[i], "--report") == 0 || std::strncmp(argv[i], "--report=", 9) == 0) {
+      const bool joined = argv[i][8] == '=';
+      if (!joined && i + 1 >= argc) {
+        std::fprintf(stderr, "Option --report : le nom du fichier du rapport manque\n");
+        return 2;
+      }
+      report_path = joined ? argv[i] + 9 : argv[++i];
+      if (report_path.empty()) {
+        std::fprintf(stderr, "Option --report : le nom du fichier du rapport est vide\n");
+        return 2;
+      }
+      continue;
+    }
     if (std::strncmp(argv[i], "--", 2) == 0) continue;  // options never name the portal
     portal_args.emplace_back(argv[i]);
   }
   if (!console && kalvex::WindowAvailable())
-    return kalvex::RunWindowFrontEnd(argc, argv, portal_args);
+    return kalvex::RunWindowFrontEnd(argc, argv, portal_args, report_path);
 
   kalvex::Application app;
   kalvex::ConsoleFrontEnd front_end(stdout, stderr, ::isatty(STDERR_FILENO) != 0);
+  front_end.SetReportPath(report_path);
   return front_end.Run(app, portal_args);
 }

@@ -153,9 +153,11 @@ void ExportAutoScout24(ExportRun& run) {
   run.ReadServerSettings();
   state.staging_folder = run.SettingFolderToEmpty(config::PortalKey::kPathTemp);
   state.customer_id = CustomerId(run, state.staging_folder);
+  // Loaded first: a document that cannot be read, or a stock below the minimum, leaves
+  // the staging folder of the last delivery as it was.
+  XMLCursorPtr document = run.LoadDocument();
   DeleteFolderTree(state.staging_folder);
 
-  XMLCursorPtr document = run.LoadDocument();
   const PhotoLinkIndex links(*document);
   PhotoService& photos = run.Photos();
   std::string text;
@@ -177,6 +179,7 @@ void ExportAutoScout24(ExportRun& run) {
   platform::ForceDirectories(state.staging_folder);
   platform::WriteFileAtomically(ExportRun::Shown(vehicle_file),
                                 FromUtf8Transliterating(text, "windows-1252"));
+  run.NoteOutputFile(vehicle_file);
   run.Save(*document, {run.WorkingPath(run.Stamp("yyyymmddhhnn") + ".xml")});
 
   state.archive_path = run.WorkingPath(state.customer_id + ".zip");

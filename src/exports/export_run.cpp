@@ -9,6 +9,7 @@
 #include "platform/error.h"
 #include "platform/platform.h"
 #include "runcontrol/run_folders.h"
+#include "runcontrol/stock_guard.h"
 #include "zip/zip_builder.h"
 
 namespace kalvex {
@@ -111,9 +112,14 @@ std::string ExportRun::DocumentPath() const {
 }
 
 XMLCursorPtr ExportRun::LoadDocument() {
+  const std::string shown = Shown(DocumentPath());
+  state().report.document = shown;
   XMLCursorPtr document = CreateXMLCursor();
   document->Load(DocumentPath());
   state().ResetCounters();
+  state().report.counters_known = true;
+  if (state().min_vehicles > 0)
+    CheckStock(shown, document->Select(kVehiclesXPath)->Count(), state().min_vehicles);
   return document;
 }
 
@@ -179,6 +185,11 @@ void ExportRun::ReloadResult(IXMLCursor& document, const std::string& text,
 void ExportRun::Save(IXMLCursor& document, std::initializer_list<std::string> paths) {
   // The same document under every name: serialised once.
   document.SaveToFiles(std::vector<std::string>(paths));
+  for (const std::string& path : paths) NoteOutputFile(path);
+}
+
+void ExportRun::NoteOutputFile(const std::string& path) {
+  state().report.NoteOutputFile(Shown(path));
 }
 
 void ExportRun::RewriteAndSave(IXMLCursor& document, const std::string& kept_path,
@@ -207,6 +218,7 @@ void ExportRun::BuildArchive(const std::string& archive_path, const std::string&
   if (zip.Add() <= 0)
     throw Error("Archive " + Shown(archive_path) + " non créée : " + Shown(file_spec) +
                 " n'a pas pu y être ajouté");
+  NoteOutputFile(archive_path);
   context_.window.AddMemoLine("Fichier " + Shown(archive_path) + " créé");
 }
 
@@ -224,6 +236,10 @@ void ExportRun::LogUpdateSummary() {
 std::string ExportRun::SendExportFile(const std::string& path, const std::string& log_suffix) {
   std::string result = FtpTransfer::kConnectionFailed;
   if (context_.ftp) context_.ftp->SendExportFile(path, result);
+  RunReport& report = state().report;
+  report.upload_attempted = true;
+  report.upload_result = result;
+  report.remote_name = LocalFileName(path);
   WriteLog(result + "Fichier VO actualisé transmis sur site FTP : " + log_suffix);
   return result;
 }

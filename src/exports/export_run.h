@@ -85,7 +85,9 @@ class ExportRun {
   // check from the portal's TestFTPPixtrove (on for any text but "0").
   void ReadServerSettings();
   // Loads the working folder's vehicle data document and sets the vehicle, photo and
-  // update counters to 0.
+  // update counters to 0. With [Options] MinVehicules set, a document holding fewer
+  // vehicle records ends the run here (StockBelowMinimum), before anything is written
+  // or sent. The run report gets the document's path and, once loaded, the counters.
   XMLCursorPtr LoadDocument();
   std::string DocumentPath() const;
 
@@ -114,8 +116,11 @@ class ExportRun {
   // Logs "Result : " + text and after_line, parses the text into the document and logs
   // "Avant Enregistrement".
   void ReloadResult(IXMLCursor& document, const std::string& text, std::string_view after_line);
-  // Saves the document under each path, in order, serialised once (SaveToFiles).
+  // Saves the document under each path, in order, serialised once (SaveToFiles); each
+  // path goes into the run report's output files.
   void Save(IXMLCursor& document, std::initializer_list<std::string> paths);
+  // A file the exporter wrote itself, for the run report's output files.
+  void NoteOutputFile(const std::string& path);
   // The save and rewrite sequence of the XML portal files: saves the document under
   // kept_path, removes the link record sets, parses its text back and saves it under
   // kept_path again; then each of kept_stages rewrites the text, which is parsed into the
@@ -129,7 +134,8 @@ class ExportRun {
   // The archive step: deletes a file at archive_path, creates the archive holding what
   // the file specification names (a full path, wildcards allowed) and adds "Fichier " +
   // archive path + " créé" to the memo. An archive that ends up not written (the user
-  // cancelled, nothing matched) ends the run with an Error.
+  // cancelled, nothing matched) ends the run with an Error. The archive goes into the run
+  // report's output files.
   void BuildArchive(const std::string& archive_path, const std::string& file_spec);
   // The XML portals' archive: restarts the run log first when no photo was sent, builds
   // the archive of the result file, then restarts the run log.
@@ -140,7 +146,8 @@ class ExportRun {
   // "Nb Images Mises à jour : " + update counter + " photos --- " when photos were sent.
   void LogUpdateSummary();
   // Sends the file to the portal drop and logs the result text followed by
-  // "Fichier VO actualisé transmis sur site FTP : " + log_suffix. Gives the result text.
+  // "Fichier VO actualisé transmis sur site FTP : " + log_suffix. Gives the result text,
+  // which the run report keeps with the file's remote name.
   std::string SendExportFile(const std::string& path, const std::string& log_suffix);
   // log_suffix of the archive portals: archive file name + " - " + vehicle counter + " VO".
   std::string ArchiveSuffix(const std::string& archive_path) const;

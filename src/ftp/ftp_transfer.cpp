@@ -86,11 +86,13 @@ bool FtpTransfer::ConnectOnDemand(FtpSession& session, WindowField folder_field,
                                   const std::string& label1_text) {
   if (session.Connected()) return true;
   window_.SetText(WindowField::kLabel1, label1_text);
+  NoteServer(session, false);
   try {
     session.Connect();
   } catch (const Error&) {
     return false;
   }
+  NoteServer(session, true);
   const std::string folder = window_.Text(folder_field);
   if (folder.empty()) return true;
   try {
@@ -100,6 +102,16 @@ bool FtpTransfer::ConnectOnDemand(FtpSession& session, WindowField folder_field,
     return false;
   }
   return true;
+}
+
+void FtpTransfer::NoteServer(const FtpSession& session, bool connected) {
+  const bool images = &session == &id_ftp1_;
+  const FtpEndpoint endpoint = ParseFtpHost(
+      window_.Text(images ? WindowField::kParamServeurPixtrove : WindowField::kParamServeur));
+  state_.report.NoteServer(
+      {images ? "images" : "portail", endpoint.host, endpoint.port,
+       window_.Text(images ? WindowField::kParamUserPixtrove : WindowField::kParamUser),
+       connected});
 }
 
 bool FtpTransfer::ImageOnServer(const std::string& name) {

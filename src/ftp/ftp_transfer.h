@@ -9,7 +9,8 @@
 // the process: checks answer "not on the server" and uploads give up at once.
 //
 // Status texts of both sessions go to the memo (IdFTP1Status, IdFTP2Status). Time-outs
-// of both sessions are those of FtpTimeouts unless set with SetTimeouts.
+// of both sessions are those of FtpTimeouts unless set with SetTimeouts. Each server a
+// session tries to reach goes into the run state's run report.
 #pragma once
 
 #include <cstdint>
@@ -92,6 +93,9 @@ class FtpTransfer {
   // folder leaves the session connected in its login folder and also gives false.
   bool ConnectOnDemand(FtpSession& session, WindowField folder_field,
                        const std::string& label1_text);
+  // The run report's entry of the session's server: role, host, port and login name
+  // (never the password), and whether the login worked.
+  void NoteServer(const FtpSession& session, bool connected);
   // Stores the file on the portal drop under its final name through the temporary
   // name; false when it could not be delivered.
   bool Deliver(const std::string& native_path, const std::string& remote_name);

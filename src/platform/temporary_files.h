@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -82,6 +83,12 @@ class RemovedOnSignal {
 // the making and ends the process with exit code 128 + the signal number. To be called
 // first thing in main, before any other thread exists. Once per process.
 void InstallSignalCleanup();
+
+// An action for the signal thread to run when a stop signal comes, before the files in
+// the making are removed and the process ends (nullptr: none). The action runs with the
+// signal number while the other threads go on; setting a new action waits until a
+// running one is over.
+void SetSignalAction(std::function<void(int signal_number)> action);
 
 // Removes the files of the folder whose names hold TemporaryFileMarker(); gives how
 // many went. A missing folder removes nothing.

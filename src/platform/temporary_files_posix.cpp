@@ -69,7 +69,20 @@ void RemoveDerived(const std::string& path, size_t extra) {
   ::closedir(dir);
 }
 
+struct SignalAction {
+  std::mutex lock;
+  std::function<void(int)> action;
+};
+
+SignalAction& TheSignalAction() {
+  static SignalAction* action = new SignalAction();  // lives on while the process ends
+  return *action;
+}
+
 [[noreturn]] void EndOnSignal(int signal_number) {
+  SignalAction& action = TheSignalAction();
+  action.lock.lock();  // never released: the action is not replaced while it runs
+  if (action.action) action.action(signal_number);
   Registry& registry = TheRegistry();
   registry.lock.lock();  // never released: nothing new is listed from here on
   for (const Registry::Entry& entry : registry.entries) {
@@ -185,6 +198,12 @@ RemovedOnSignal::RemovedOnSignal(const std::string& native_path, size_t extra_ch
     : id_(AddEntry(native_path, extra_characters)) {}
 
 RemovedOnSignal::~RemovedOnSignal() { DropEntry(id_); }
+
+void SetSignalAction(std::function<void(int signal_number)> action) {
+  SignalAction& signal_action = TheSignalAction();
+  std::lock_guard<std::mutex> guard(signal_action.lock);
+  signal_action.action = std::move(action);
+}
 
 void InstallSignalCleanup() {
   sigset_t set = CleanupSignals();

@@ -29,6 +29,8 @@ struct Key {
 // [Options], read by the run driver.
 inline constexpr Key kPathImages{"Options", "PathImages", "c:\\projects\\relmo\\images"};
 inline constexpr Key kURLImages{"Options", "URLImages", "http://127.0.0.1/pixtrove"};
+// Fewest vehicles a run may publish; "0": no minimum (see stock_guard.h).
+inline constexpr Key kMinVehicules{"Options", "MinVehicules", "0"};
 
 // [Pixtrove]: the image server.
 inline constexpr Key kPixtroveServeurFTP{"Pixtrove", "ServeurFTP", kPresetHost};

@@ -9,6 +9,7 @@
 #include "platform/unicode_case.h"
 #include "runcontrol/config_keys.h"
 #include "runcontrol/run_folders.h"
+#include "runcontrol/stock_guard.h"
 
 namespace kalvex {
 
@@ -48,10 +49,24 @@ void RunDriver::LockPortal(const std::string& code) {
 }
 
 void RunDriver::RunExport(const std::string& option) {
+  ctx_.state.report = RunReport{};
+  ctx_.state.report.option = option;
+  if (observer_) observer_->RunStarted(option);
+  try {
+    Run(option);
+  } catch (...) {
+    if (observer_) observer_->RunEnded(std::current_exception());
+    throw;
+  }
+  if (observer_) observer_->RunEnded(nullptr);
+}
+
+void RunDriver::Run(const std::string& option) {
   RunState& state = ctx_.state;
   const std::string code = UpperCaseAscii(option);
   state.selected_portal.clear();
   state.portal_upload_failed = false;
+  state.min_vehicles = 0;
 
   const auto& codes = PortalCodes();
   const bool recognised = std::find(codes.begin(), codes.end(), code) != codes.end();
@@ -79,7 +94,11 @@ void RunDriver::RunExport(const std::string& option) {
   state.photo_folder = config::Read(*state.config, config::kPathImages);
   state.image_base_url = config::Read(*state.config, config::kURLImages);
 
-  if (recognised) state.selected_portal = code;
+  if (recognised) {
+    state.report.portal = code;
+    state.min_vehicles = ReadMinimumVehicles(*state.config);
+    state.selected_portal = code;
+  }
 
   ctx_.window.SetManualStartVisible(state.selected_portal.empty());
   ctx_.window.SetText(WindowField::kCaption, "Export des données pour " + code);

@@ -9,9 +9,12 @@
 // an Error, the log and the portal files untouched (other portals run side by side).
 // The lock held, the temporary files a killed run of that portal left in the working
 // folder are removed (one memo line says how many). A configuration file that is not
-// text is reported by one memo line and read as empty.
+// text is reported by one memo line and read as empty. For a recognised portal, an
+// [Options] MinVehicules that is not a whole number ends the run (Error) before the log
+// is restarted.
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -24,6 +27,15 @@
 namespace kalvex {
 
 using Exporter = std::function<void(RunContext&)>;
+
+// Told when each run (each RunExport) starts and ends, whatever its end: the error that
+// ends it is handed over before it goes on to the caller.
+class RunObserver {
+ public:
+  virtual ~RunObserver() = default;
+  virtual void RunStarted(const std::string& option) = 0;
+  virtual void RunEnded(std::exception_ptr error) = 0;
+};
 
 // The six portal codes, in dispatch order.
 const std::vector<std::string>& PortalCodes();
@@ -44,15 +56,20 @@ class RunDriver {
   void FormCreate(const std::vector<std::string>& args);
   // "Démarrer": runs the export named by the combo text when it is not empty.
   void Button1Click();
+  // Resets the run report, runs the export and tells the observer (when set) how it ended.
   void RunExport(const std::string& option);
 
+  void SetObserver(RunObserver* observer) { observer_ = observer; }
+
  private:
+  void Run(const std::string& option);
   void LockPortal(const std::string& code);
 
   RunContext& ctx_;
   std::map<std::string, Exporter> exporters_;
   std::string ini_folder_;
   std::map<std::string, std::unique_ptr<platform::FileLock>> locks_;
+  RunObserver* observer_ = nullptr;
 };
 
 }  // namespace kalvex

@@ -228,5 +228,45 @@ TEST_F(RunDriverTest, ExporterErrorsReachTheCaller) {
   EXPECT_FALSE(window_.AutoClose());
 }
 
+// Each run starts a fresh report and tells the observer how it ended.
+TEST_F(RunDriverTest, TheObserverHearsEveryRunEndWithItsError) {
+  struct Recorder : RunObserver {
+    void RunStarted(const std::string& option) override { events.push_back("start " + option); }
+    void RunEnded(std::exception_ptr error) override {
+      try {
+        if (error) std::rethrow_exception(error);
+        events.push_back("end");
+      } catch (const Error& e) {
+        events.push_back(std::string("error ") + e.what());
+      }
+    }
+    std::vector<std::string> events;
+  } recorder;
+  driver_.SetObserver(&recorder);
+  WriteIni("[Options]\r\nMinVehicules=12\r\n");
+  state_.report.NoteOutputFile("/left/by/an/earlier/run");
+  driver_.RunExport("paruvendu");
+  EXPECT_EQ(state_.min_vehicles, 12);
+  EXPECT_EQ(state_.report.portal, "PARUVENDU");
+  EXPECT_TRUE(state_.report.output_paths.empty());
+  driver_.SetExporter("SITAUTOPRO", [](RunContext&) { throw Error("boom"); });
+  EXPECT_THROW(driver_.RunExport("SitAutoPro"), Error);
+  // A MinVehicules that is not a number ends a portal run before its log is restarted;
+  // an unknown portal does not read it.
+  WriteIni("[Options]\r\nMinVehicules=douze\r\n");
+  EXPECT_THROW(driver_.RunExport("LeBonCoin"), Error);
+  EXPECT_FALSE(PathExists(LogFile("LEBONCOIN")));
+  driver_.RunExport("Foo");
+  EXPECT_EQ(recorder.events,
+            (std::vector<std::string>{
+                "start paruvendu", "end", "start SitAutoPro", "error boom", "start LeBonCoin",
+                "error Valeur refusée dans Kalvex.ini, [Options] MinVehicules=douze : un nombre "
+                "entier de véhicules est attendu (0 ou clé absente : pas de minimum). Rien n'a "
+                "été écrit ni envoyé.",
+                "start Foo", "end"}));
+  EXPECT_EQ(ran_, (std::vector<std::string>{"PARUVENDU"}));
+  driver_.SetObserver(nullptr);
+}
+
 }  // namespace
 }  // namespace kalvex

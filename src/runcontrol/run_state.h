@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "runcontrol/ini_file.h"
+#include "runcontrol/run_report.h"
 
 namespace kalvex {
 
@@ -33,6 +34,10 @@ struct RunState {
   int32_t last_shown_percentage = 0;  // never reset
   // Set when a portal upload of the run failed (SendExportFile); reset by the driver.
   bool portal_upload_failed = false;
+  // [Options] MinVehicules of the run (0: no minimum); read by the driver.
+  int32_t min_vehicles = 0;
+  // What the run did, for the run report; reset by the driver at every run.
+  RunReport report;
 
   const IniFile& Config() const;
   void ResetCounters() { photo_counter = update_counter = vehicle_counter = 0; }

@@ -56,7 +56,8 @@ RunResult EndToEndTest::RunKalvex(const std::string& ini, const std::string& por
 }
 
 pid_t EndToEndTest::Launch(const std::string& ini, const std::string& portal,
-                           const std::string& tag, const char* windir) {
+                           const std::string& tag, const char* windir,
+                           const std::vector<std::string>& options) {
   const std::string exe = Install(dir_.path(), ini);
   const std::string out = dir_.path() + "/out-" + tag;
   const std::string err = dir_.path() + "/err-" + tag;
@@ -76,7 +77,11 @@ pid_t EndToEndTest::Launch(const std::string& ini, const std::string& portal,
     ::dup2(in_fd, 0);
     ::dup2(out_fd, 1);
     ::dup2(err_fd, 2);
-    ::execl(exe.c_str(), exe.c_str(), "--console", portal.c_str(), static_cast<char*>(nullptr));
+    std::vector<const char*> argv = {exe.c_str(), "--console"};
+    for (const std::string& option : options) argv.push_back(option.c_str());
+    argv.push_back(portal.c_str());
+    argv.push_back(nullptr);
+    ::execv(exe.c_str(), const_cast<char* const*>(argv.data()));
     ::_exit(127);
   }
   return pid;

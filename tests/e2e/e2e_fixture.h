@@ -40,10 +40,11 @@ class EndToEndTest : public ::testing::Test {
                       const std::string& environment = "");
 
   // Starts the executable the same way without waiting for it (Windir unset when
-  // windir is nullptr); its output goes to dir/out-<tag> and dir/err-<tag>. A copy
-  // already running is started again rather than overwritten.
+  // windir is nullptr), with `options` before the portal; its output goes to
+  // dir/out-<tag> and dir/err-<tag>. A copy already running is started again rather
+  // than overwritten.
   pid_t Launch(const std::string& ini, const std::string& portal, const std::string& tag,
-               const char* windir);
+               const char* windir, const std::vector<std::string>& options = {});
   // Waits for a started run to end.
   RunResult Wait(pid_t pid, const std::string& tag);
 

@@ -6,15 +6,18 @@
 
 #include "app/qt/form1.h"
 #include "app/qt/progress_form.h"
+#include "app/run_reporter.h"
 
 namespace kalvex {
 
 QtFrontEnd::QtFrontEnd(Application& app) : app_(app) {
   app_.Window().SetFrontEnd(this);
   form_ = std::make_unique<TForm1>(app_);
+  reporter_ = std::make_unique<RunReporter>(app_, "", stderr);
 }
 
 QtFrontEnd::~QtFrontEnd() {
+  reporter_.reset();
   form_.reset();
   // The model may outlive this front end: leave it one that shows nothing.
   static NullFrontEnd detached;
@@ -27,10 +30,15 @@ void QtFrontEnd::Start(const std::vector<std::string>& portal_args) {
   form_->show();
 }
 
+void QtFrontEnd::SetReportPath(const std::string& path) {
+  reporter_.reset();
+  reporter_ = std::make_unique<RunReporter>(app_, path, stderr);
+}
+
 int QtFrontEnd::Run(const std::vector<std::string>& portal_args) {
   Start(portal_args);
   QApplication::exec();
-  return 0;
+  return reporter_->Ran() ? reporter_->ExitCode() : kExitOk;
 }
 
 void QtFrontEnd::ProcessPendingEvents() { QCoreApplication::processEvents(); }

@@ -12,6 +12,7 @@
 
 namespace kalvex {
 
+class RunReporter;
 class TForm1;
 
 class QtFrontEnd : public FrontEnd {
@@ -26,8 +27,13 @@ class QtFrontEnd : public FrontEnd {
 
   // The creation handler with the portal arguments, then the window is shown.
   void Start(const std::vector<std::string>& portal_args);
-  // Start, then the event loop until the window is closed. Exit code 0.
+  // Start, then the event loop until the window is closed. Gives the exit code of the
+  // last run (see run_reporter.h), 0 when no run was started.
   int Run(const std::vector<std::string>& portal_args);
+
+  // The run report's file (native path), written at the end of each run, before an
+  // error's message box; none unless set. To be set before Start.
+  void SetReportPath(const std::string& path);
 
   // FrontEnd
   void ProcessPendingEvents() override;
@@ -40,6 +46,7 @@ class QtFrontEnd : public FrontEnd {
  private:
   Application& app_;
   std::unique_ptr<TForm1> form_;
+  std::unique_ptr<RunReporter> reporter_;
   bool form_created_ = false;  // the window counts as main window once created
 };
 

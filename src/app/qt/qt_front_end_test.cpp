@@ -6,6 +6,7 @@
 
 #include "app/qt/form1.h"
 #include "app/qt/qt_test_support.h"
+#include "platform/error.h"
 #include "test_support.h"
 
 namespace kalvex {
@@ -39,6 +40,39 @@ TEST(QtFrontEndTest, RunShowsTheWindowAndEndsWithCodeZeroWhenItCloses) {
   EXPECT_TRUE(shown);
   EXPECT_EQ(ui.close_requests, 1);
   EXPECT_FALSE(ui.Form().isVisible());
+}
+
+// The window reports a run when it ends, before the error's message box, and ends the
+// process with that run's exit code.
+TEST(QtFrontEndTest, ARunIsReportedBeforeItsMessageBoxAndGivesTheExitCode) {
+  WithQApplication qt;
+  TempDir dir;
+  ScopedEnv windir("Windir", dir.path().c_str());
+  WriteFile(dir / "Kalvex.ini", "");
+  Application app;
+  struct CheckingFrontEnd : testing::RecordingFrontEnd {
+    using RecordingFrontEnd::RecordingFrontEnd;
+    void ShowMessage(const std::string& text) override {
+      report_at_message = testing::ReadFile(report);
+      RecordingFrontEnd::ShowMessage(text);
+    }
+    std::string report;
+    std::string report_at_message;
+  } ui(app);
+  ui.report = dir / "rapport.json";
+  ui.SetReportPath(ui.report);
+  app.Driver().SetIniFolder(dir.path() + "/");
+  app.Driver().SetExporter("PARUVENDU", [](RunContext&) { throw Error("panne \"disque\""); });
+
+  QTimer::singleShot(0, [&] { ui.Form().close(); });
+  QApplication::setQuitOnLastWindowClosed(true);
+  const int code = ui.Run({"ParuVendu"});
+  QApplication::setQuitOnLastWindowClosed(false);
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"panne \"disque\""});
+  EXPECT_NE(ui.report_at_message.find("\"code_sortie\": 1,"), std::string::npos)
+      << ui.report_at_message;
+  EXPECT_NE(ui.report_at_message.find("\"erreur\": \"panne \\\"disque\\\"\","), std::string::npos);
 }
 
 TEST(QtFrontEndTest, ModelOutlivesTheFrontEnd) {

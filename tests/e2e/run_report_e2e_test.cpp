@@ -1,0 +1,336 @@
+// The run report (--report FILE) and the empty-stock guard ([Options] MinVehicules) end
+// to end: the built executable on each portal's sample document against loopback FTP
+// servers; each report is read back with python3's json module and its files are
+// checked against sha256sum.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "e2e_fixture.h"
+
+namespace kalvex {
+namespace {
+
+using testing::CommandOutput;
+using ::testing::ElementsAre;
+using testing::FtpServerOptions;
+using testing::FtpTestServer;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+using testing::ReadFile;
+using testing::RunResult;
+using testing::ShellQuoted;
+using testing::WriteFile;
+
+// A report read back by python3: every value under its path of keys ("fichiers.0.taille"),
+// strings as they are (line breaks as \r and \n), anything else as JSON writes it.
+// A file that is not JSON gives the single entry "erreur_json".
+using Report = std::map<std::string, std::string>;
+
+Report ReadReport(const std::string& file) {
+  const std::string script =
+      "import json,sys\n"
+      "try:\n"
+      "  d = json.load(open(sys.argv[1], encoding=\"utf-8\"))\n"
+      "except Exception as e:\n"
+      "  print(\"erreur_json=\" + str(e)); sys.exit(0)\n"
+      "def walk(p, v):\n"
+      "  if isinstance(v, dict):\n"
+      "    for k, x in v.items(): walk(p + [k], x)\n"
+      "  elif isinstance(v, list):\n"
+      "    print(\".\".join(p + [\"#\"]) + \"=\" + str(len(v)))\n"
+      "    for i, x in enumerate(v): walk(p + [str(i)], x)\n"
+      "  else:\n"
+      "    t = v if isinstance(v, str) else json.dumps(v)\n"
+      "    print(\".\".join(p) + \"=\" + t.replace(\"\\r\", \"\\\\r\").replace(\"\\n\", "
+      "\"\\\\n\"))\n"
+      "walk([], d)\n";
+  Report report;
+  std::istringstream lines(
+      CommandOutput("python3 -c " + ShellQuoted(script) + " " + ShellQuoted(file)));
+  for (std::string line; std::getline(lines, line);) {
+    const size_t equals = line.find('=');
+    report[line.substr(0, equals)] = line.substr(equals + 1);
+  }
+  return report;
+}
+
+std::string Sha256Sum(const std::string& file) {
+  return CommandOutput("sha256sum " + ShellQuoted(file)).substr(0, 64);
+}
+
+bool IsIsoTime(const std::string& text) {
+  return std::regex_match(text, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)"));
+}
+
+struct PortalCase {
+  const char* code;
+  const char* name;
+  bool uploads;  // TopAnnonces keeps its archive
+};
+
+class RunReportEndToEndTest : public testing::EndToEndTest {
+ protected:
+  static constexpr const char* kDropUser = "depot";
+  static constexpr const char* kDropPassword = "Dr0p-R3port";
+
+  std::string ReportPath() const { return dir_.path() + "/rapport/kalvex.json"; }
+  std::string DocumentName(const PortalCase& portal) const {
+    return "ExpDatas" + std::string(portal.name) + ".xml";
+  }
+  void CopySampleDocument(const PortalCase& portal) {
+    WriteFile(WorkingFolder() + "/" + DocumentName(portal),
+              ReadFile(testing::SourceDir() + "/tests/data/" + DocumentName(portal)));
+  }
+  // The portal's run with the image-server check on and the report asked for.
+  RunResult Run(const PortalCase& portal, const FtpTestServer& images, const std::string& drop,
+                const std::string& options = "") {
+    ::mkdir((dir_.path() + "/rapport").c_str(), 0755);
+    std::string ini =
+        Ini(images, portal.code, drop, kDropUser, kDropPassword, "TestFTPPixtrove=1\r\n");
+    ini.insert(ini.find("[Pixtrove]"), options);
+    return RunKalvex(ini, "--report " + ShellQuoted(ReportPath()) + " " + portal.name);
+  }
+};
+
+class EveryPortalTest : public RunReportEndToEndTest,
+                        public ::testing::WithParamInterface<PortalCase> {};
+
+INSTANTIATE_TEST_SUITE_P(Portals, EveryPortalTest,
+                         ::testing::Values(PortalCase{"PARUVENDU", "ParuVendu", true},
+                                           PortalCase{"AUTOSCOUT24", "AutoScout24", true},
+                                           PortalCase{"SITAUTOPRO", "SitAutoPro", true},
+                                           PortalCase{"TOPANNONCES", "TopAnnonces", false},
+                                           PortalCase{"LEBONCOIN", "LeBonCoin", true},
+                                           PortalCase{"INFOPRESS", "InfoPress", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(EveryPortalTest, ANormalRunReportsItsCountersFilesUploadAndServers) {
+  const PortalCase& portal = GetParam();
+  FtpTestServer images(ImageServerOptions());
+  FtpTestServer drop(DropOptions(kDropUser, kDropPassword));
+  CopySampleDocument(portal);
+  const std::string document = ReadFile(WorkingFolder() + "/" + DocumentName(portal));
+  // Every photo the links name is here and missing on the image server.
+  const std::regex image("<NomImage>([^<]+)</NomImage>");
+  for (std::sregex_iterator it(document.begin(), document.end(), image), end; it != end; ++it) {
+    WritePhoto(Photos(), (*it)[1].str() + ".jpg");
+    WritePhoto(Photos(), (*it)[1].str() + "m.jpg");
+  }
+  const RunResult run = Run(portal, images, drop.HostField(), "MinVehicules=1\r\n");
+  ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+
+  Report r = ReadReport(ReportPath());
+  EXPECT_EQ(r["portail"], portal.code);
+  EXPECT_EQ(r["option"], portal.name);
+  EXPECT_TRUE(IsIsoTime(r["debut"])) << r["debut"];
+  EXPECT_TRUE(IsIsoTime(r["fin"])) << r["fin"];
+  EXPECT_LE(r["debut"], r["fin"]);
+  EXPECT_EQ(r["code_sortie"], "0");
+  EXPECT_EQ(r["erreur"], "null");
+  EXPECT_EQ(r["document"], WorkingFolder() + "/" + DocumentName(portal));
+  auto count = [&document](const std::string& tag) {
+    size_t n = 0;
+    for (size_t at = document.find(tag); at != std::string::npos; at = document.find(tag, at + 1))
+      ++n;
+    return std::to_string(n);
+  };
+  EXPECT_EQ(r["compteurs.vehicules"], count("</DataVO>"));
+  EXPECT_EQ(r["compteurs.photos"], count("</LiensImages>"));
+  EXPECT_EQ(r["compteurs.photos_mises_a_jour"],
+            std::to_string(2 * std::stoi(count("</LiensImages>"))));
+
+  // Every file of the working folder but the document is listed, with its real size
+  // and digest; AutoScout24 lists its vehicle file from the staging folder too.
+  std::set<std::string> listed;
+  const int files = std::stoi(r["fichiers.#"]);
+  for (int i = 0; i < files; ++i) {
+    const std::string key = "fichiers." + std::to_string(i) + ".";
+    const std::string path = r[key + "chemin"];
+    EXPECT_EQ(r[key + "taille"], std::to_string(ReadFile(path).size())) << path;
+    EXPECT_EQ(r[key + "sha256"], Sha256Sum(path)) << path;
+    listed.insert(path);
+  }
+  std::set<std::string> written;
+  for (const std::string& name : Names(WorkingFolder()))
+    if (name != DocumentName(portal)) written.insert(WorkingFolder() + "/" + name);
+  if (std::string(portal.code) == "AUTOSCOUT24")
+    written.insert(Windir() + "/TEMP/AS24/0000000000.csv");
+  EXPECT_EQ(listed, written);
+
+  if (portal.uploads) {
+    EXPECT_EQ(r["transfert.resultat"], "Transfert FTP OK : ");
+    ASSERT_EQ(Names(drop.Home()).size(), 1u);
+    EXPECT_EQ(r["transfert.nom_distant"], Names(drop.Home())[0]);
+    EXPECT_TRUE(listed.count(WorkingFolder() + "/" + r["transfert.nom_distant"]));
+  } else {
+    EXPECT_EQ(r["transfert"], "null");
+  }
+  EXPECT_EQ(r["serveurs.#"], portal.uploads ? "2" : "1");
+  EXPECT_EQ(r["serveurs.0.role"], "images");
+  EXPECT_EQ(r["serveurs.0.hote"], "127.0.0.1");
+  EXPECT_EQ(r["serveurs.0.port"], std::to_string(images.port()));
+  EXPECT_EQ(r["serveurs.0.utilisateur"], images.options().user);
+  EXPECT_EQ(r["serveurs.0.connecte"], "true");
+  if (portal.uploads) {
+    EXPECT_EQ(r["serveurs.1.role"], "portail");
+    EXPECT_EQ(r["serveurs.1.port"], std::to_string(drop.port()));
+    EXPECT_EQ(r["serveurs.1.utilisateur"], kDropUser);
+    EXPECT_EQ(r["serveurs.1.connecte"], "true");
+  }
+  const std::string text = ReadFile(ReportPath());
+  EXPECT_THAT(text, Not(HasSubstr(kDropPassword)));
+  EXPECT_THAT(text, Not(HasSubstr(images.options().password)));
+  EXPECT_THAT(Names(dir_.path() + "/rapport"), ElementsAre("kalvex.json"));
+}
+
+TEST_P(EveryPortalTest, AStockBelowMinVehiculesEndsWithCode4BeforeAnythingIsWrittenOrSent) {
+  const PortalCase& portal = GetParam();
+  FtpTestServer images(ImageServerOptions());
+  FtpTestServer drop(DropOptions(kDropUser, kDropPassword));
+  // The sample document with its vehicles gone: links, labels and photos stay.
+  std::string document = ReadFile(testing::SourceDir() + "/tests/data/" + DocumentName(portal));
+  const size_t first = document.find("<DataVO>");
+  const size_t end = document.rfind("</DataVO>");
+  ASSERT_NE(first, std::string::npos);
+  document.erase(first, end + 9 - first);
+  WriteFile(WorkingFolder() + "/" + DocumentName(portal), document);
+  for (const char* photo : {"photo.jpg", "photom.jpg"}) WritePhoto(Photos(), photo);
+
+  const RunResult run = Run(portal, images, drop.HostField(), "MinVehicules=1\r\n");
+  EXPECT_EQ(run.exit_code, 4) << run.out << run.err;
+  EXPECT_THAT(run.err, HasSubstr("Stock insuffisant : le document " + WorkingFolder() + "/" +
+                                 DocumentName(portal) +
+                                 " contient 0 véhicule(s), moins que le "
+                                 "minimum de 1 fixé par [Options] MinVehicules"));
+  EXPECT_THAT(Names(WorkingFolder()), ElementsAre(DocumentName(portal)));
+  EXPECT_FALSE(testing::PathExists(Windir() + "/TEMP/AS24"));
+  EXPECT_THAT(images.Commands(), IsEmpty());
+  EXPECT_THAT(drop.Commands(), IsEmpty());
+
+  Report r = ReadReport(ReportPath());
+  EXPECT_EQ(r["code_sortie"], "4");
+  EXPECT_THAT(r["erreur"], HasSubstr("Stock insuffisant"));
+  EXPECT_EQ(r["compteurs.vehicules"], "0");
+  EXPECT_EQ(r["fichiers.#"], "0");
+  EXPECT_EQ(r["transfert"], "null");
+  EXPECT_EQ(r["serveurs.#"], "0");
+}
+
+const PortalCase kParuVendu{"PARUVENDU", "ParuVendu", true};
+
+TEST_F(RunReportEndToEndTest, AFailedUploadReportsItsResultTextWithCode3) {
+  FtpServerOptions refusing = DropOptions(kDropUser, kDropPassword);
+  refusing.refuse_stor = true;
+  FtpTestServer images(ImageServerOptions());
+  FtpTestServer drop(refusing);
+  CopySampleDocument(kParuVendu);
+  const RunResult run = Run(kParuVendu, images, drop.HostField());
+  EXPECT_EQ(run.exit_code, 3) << run.out << run.err;
+
+  Report r = ReadReport(ReportPath());
+  EXPECT_EQ(r["code_sortie"], "3");
+  EXPECT_EQ(r["erreur"],
+            "Fichier non transmis au portail : Transfert FTP : Erreur lors du transfert.");
+  EXPECT_EQ(r["transfert.resultat"], "Transfert FTP : Erreur lors du transfert. ");
+  EXPECT_THAT(r["transfert.nom_distant"], ::testing::MatchesRegex("FerlaneDatasVO-[0-9]{8}\\.xml"));
+  EXPECT_EQ(r["serveurs.1.role"], "portail");
+  EXPECT_EQ(r["serveurs.1.connecte"], "true");
+  EXPECT_EQ(r["fichiers.#"], "2");
+}
+
+TEST_F(RunReportEndToEndTest, AMissingDocumentReportsTheErrorWithCode1) {
+  FtpTestServer images(ImageServerOptions());
+  const RunResult run = Run(kParuVendu, images, images.HostField());
+  EXPECT_EQ(run.exit_code, 1) << run.out << run.err;
+
+  Report r = ReadReport(ReportPath());
+  EXPECT_EQ(r["code_sortie"], "1");
+  EXPECT_EQ(r["portail"], "PARUVENDU");
+  EXPECT_THAT(r["erreur"], HasSubstr("ExpDatasParuVendu.xml"));
+  EXPECT_THAT(run.err, HasSubstr(r["erreur"].substr(0, 20)));
+  EXPECT_EQ(r["document"], WorkingFolder() + "/ExpDatasParuVendu.xml");
+  EXPECT_EQ(r["compteurs"], "null");
+  EXPECT_EQ(r["fichiers.#"], "0");
+  EXPECT_EQ(r["transfert"], "null");
+  EXPECT_EQ(r["serveurs.#"], "0");
+}
+
+TEST_F(RunReportEndToEndTest, RefusedStartsAreReportedToo) {
+  FtpTestServer images(ImageServerOptions());
+  CopySampleDocument(kParuVendu);
+  struct Case {
+    std::string options;
+    std::string portal;
+    int code;
+    std::string error;
+  };
+  const Case cases[] = {
+      {"", "Foo", 2, "Portail inconnu : Foo (portails reconnus : PARUVENDU, "},
+      {"MinVehicules=beaucoup\r\n", "ParuVendu", 1,
+       "Valeur refusée dans Kalvex.ini, [Options] MinVehicules=beaucoup : "},
+  };
+  for (const Case& c : cases) {
+    const RunResult run = Run({"", c.portal.c_str(), false}, images, images.HostField(), c.options);
+    EXPECT_EQ(run.exit_code, c.code) << run.err;
+    EXPECT_THAT(run.err, HasSubstr(c.error));
+    Report r = ReadReport(ReportPath());
+    EXPECT_EQ(r["code_sortie"], std::to_string(c.code));
+    EXPECT_THAT(r["erreur"], ::testing::StartsWith(c.error));
+  }
+  EXPECT_THAT(Names(WorkingFolder()), ElementsAre("ExpDatasParuVendu.xml"));
+}
+
+TEST_F(RunReportEndToEndTest, AReportThatCannotBeWrittenIsSaidAndFailsOnlyARunThatSucceeded) {
+  FtpTestServer images(ImageServerOptions());
+  const std::string unwritable = dir_.path() + "/absent/kalvex.json";
+  const std::string ini =
+      Ini(images, "TOPANNONCES", images.HostField(), kDropUser, kDropPassword, "");
+  const std::string message = "Rapport d'exécution non écrit dans " + unwritable + " : ";
+  // No document: the run's own failure keeps its code.
+  RunResult run = RunKalvex(ini, "--report " + ShellQuoted(unwritable) + " TopAnnonces");
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_THAT(run.err, HasSubstr(message));
+  CopySampleDocument({"TOPANNONCES", "TopAnnonces", false});
+  run = RunKalvex(ini, "--report " + ShellQuoted(unwritable) + " TopAnnonces");
+  EXPECT_EQ(run.exit_code, 5) << run.err;
+  EXPECT_THAT(run.err, HasSubstr(message));
+}
+
+TEST_F(RunReportEndToEndTest, AStopSignalDuringTheRunLeavesAShortReport) {
+  testing::SilentServer drop;  // the upload waits for a greeting that never comes
+  FtpTestServer images(ImageServerOptions());
+  CopySampleDocument(kParuVendu);
+  ::mkdir((dir_.path() + "/rapport").c_str(), 0755);
+  const std::string ini = Ini(images, "PARUVENDU", "127.0.0.1:" + std::to_string(drop.port()),
+                              kDropUser, kDropPassword, "");
+  const std::string windir = Windir();
+  const pid_t pid = Launch(ini, "ParuVendu", "signal", windir.c_str(), {"--report", ReportPath()});
+  for (int i = 0; i < 600 && drop.Connections() == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_EQ(drop.Connections(), 1);
+  ::kill(pid, SIGTERM);
+  const RunResult run = Wait(pid, "signal");
+  EXPECT_EQ(run.exit_code, 128 + SIGTERM);
+
+  Report r = ReadReport(ReportPath());
+  EXPECT_EQ(r["code_sortie"], std::to_string(128 + SIGTERM));
+  EXPECT_EQ(r["portail"], "PARUVENDU");
+  EXPECT_TRUE(IsIsoTime(r["debut"]) && IsIsoTime(r["fin"]));
+  EXPECT_THAT(r["erreur"], HasSubstr("signal " + std::to_string(SIGTERM)));
+  EXPECT_EQ(r["compteurs"], "null");
+  EXPECT_THAT(Names(dir_.path() + "/rapport"), ElementsAre("kalvex.json"));
+}
+
+}  // namespace
+}  // namespace kalvex
