@@ -15,11 +15,12 @@ set(KALVEX_DOC_DIR share/doc/kalvex)
 
 configure_file(${PROJECT_SOURCE_DIR}/packaging/kalvex@.service.in
                ${PROJECT_BINARY_DIR}/packaging/kalvex@.service @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/docs/kalvex.1.in ${PROJECT_BINARY_DIR}/kalvex.1 @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/kalvex.cron.in
                ${PROJECT_BINARY_DIR}/packaging/kalvex.cron @ONLY)
 
 install(TARGETS kalvex RUNTIME DESTINATION bin)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/kalvex.1 DESTINATION share/man/man1)
+install(FILES ${PROJECT_BINARY_DIR}/kalvex.1 DESTINATION share/man/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md
               ${PROJECT_BINARY_DIR}/Kalvex.ini.example
               ${PROJECT_BINARY_DIR}/packaging/kalvex@.service
@@ -47,6 +48,9 @@ set(CPACK_PACKAGE_DESCRIPTION
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+if(CMAKE_BUILD_TYPE STREQUAL "Release")
+  set(CPACK_STRIP_FILES ON)  # keeps the version block: it is a section of the program
+endif()
 # The dependencies are those of the libraries the executable links, as dpkg-shlibdeps
 # finds them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

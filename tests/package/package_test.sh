@@ -49,6 +49,7 @@ MANWIDTH=80 man --warnings -l "$TOP/share/man/man1/kalvex.1" >"$T/man.txt" 2>"$T
   fail "man -l"
 [ ! -s "$T/man.err" ] || { cat "$T/man.err"; fail "avertissements de man"; }
 grep -q "CODE DE RETOUR" "$T/man.txt" || fail "page de manuel sans codes de retour"
+grep -q "Kalvex $VERSION" "$T/man.txt" || fail "page de manuel d'une autre version"
 
 # A loopback portal drop.
 mkdir -p "$T/drop" "$T/photos" "$T/windows/TEMP/Kalvex"
