@@ -41,8 +41,9 @@ inline constexpr Key kPixtrovePathFTP{"Pixtrove", "PathFTP", "www/pixtrove"};
 
 // Every key of [Options] and [Pixtrove], in the order of the file. A key added above
 // joins this list too (a test compares it with the declarations of this header).
-inline constexpr Key kGlobalKeys[] = {kPathImages,   kURLImages,        kPixtroveServeurFTP,
-                                      kPixtroveUser, kPixtrovePassWord, kPixtrovePathFTP};
+inline constexpr Key kGlobalKeys[] = {kPathImages,         kURLImages,    kMinVehicules,
+                                      kPixtroveServeurFTP, kPixtroveUser, kPixtrovePassWord,
+                                      kPixtrovePathFTP};
 
 // Keys of a portal section ([PARUVENDU], [AUTOSCOUT24], ...), by key name.
 enum class PortalKey {

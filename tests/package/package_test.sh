@@ -38,7 +38,7 @@ for f in "$KALVEX" "$DOC/Kalvex.ini.example" "$DOC/README.md" "$DOC/kalvex@.serv
   "$DOC/kalvex@.timer" "$DOC/kalvex.cron" "$TOP/share/man/man1/kalvex.1"; do
   [ -s "$f" ] || fail "absent du paquet : ${f#"$ROOT"}"
 done
-grep -qx "ExecStart=$PREFIX/bin/kalvex --console %i" "$DOC/kalvex@.service" ||
+grep -q "^ExecStart=$PREFIX/bin/kalvex --console .*%i$" "$DOC/kalvex@.service" ||
   fail "kalvex@.service ne lance pas $PREFIX/bin/kalvex"
 
 [ "$(env -u DISPLAY -u WAYLAND_DISPLAY "$KALVEX" --version)" = "kalvex $VERSION" ] ||
