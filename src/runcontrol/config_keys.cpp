@@ -28,6 +28,29 @@ const char* PortalKeyName(PortalKey key) {
   return "";
 }
 
+std::vector<PortalKey> PortalKeys() {
+  std::vector<PortalKey> keys;
+  // PortalKeyName names every enumerator and gives "" past the last one.
+  for (int i = 0; *PortalKeyName(static_cast<PortalKey>(i)) != '\0'; ++i)
+    keys.push_back(static_cast<PortalKey>(i));
+  return keys;
+}
+
+const char* PortalKeyOwner(PortalKey key) {
+  switch (key) {
+    case PortalKey::kFlgInfoEquip:
+      return "PARUVENDU";
+    case PortalKey::kPathTemp:
+    case PortalKey::kIdClient:
+      return "AUTOSCOUT24";
+    case PortalKey::kFileResult:
+    case PortalKey::kFileResultZip:
+      return "SITAUTOPRO";
+    default:
+      return nullptr;
+  }
+}
+
 std::string PortalDefault(const std::string& portal, PortalKey key) {
   switch (key) {
     case PortalKey::kServeurFTP:

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "runcontrol/ini_file.h"
 
@@ -38,6 +39,12 @@ inline constexpr Key kPixtroveUser{"Pixtrove", "User", kPresetImageUser};
 inline constexpr Key kPixtrovePassWord{"Pixtrove", "PassWord", kPresetImagePassword};
 inline constexpr Key kPixtrovePathFTP{"Pixtrove", "PathFTP", "www/pixtrove"};
 
+// Every key of [Options] and [Pixtrove], in the order of the file. A key added above
+// joins this list too (a test compares it with the declarations of this header).
+inline constexpr Key kGlobalKeys[] = {kPathImages,         kURLImages,    kMinVehicules,
+                                      kPixtroveServeurFTP, kPixtroveUser, kPixtrovePassWord,
+                                      kPixtrovePathFTP};
+
 // Keys of a portal section ([PARUVENDU], [AUTOSCOUT24], ...), by key name.
 enum class PortalKey {
   kServeurFTP,
@@ -53,6 +60,12 @@ enum class PortalKey {
 };
 
 const char* PortalKeyName(PortalKey key);
+// Every portal-section key, in the order of the enumeration (which counts from 0 with
+// no gaps).
+std::vector<PortalKey> PortalKeys();
+// The portal whose section alone holds the key (upper case), or nullptr for a key of
+// every portal section.
+const char* PortalKeyOwner(PortalKey key);
 // Default of a portal-section key for a portal code (upper case).
 std::string PortalDefault(const std::string& portal, PortalKey key);
 
