@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <ostream>
 
 #include "ftp/ftp_test_harness.h"
 #include "test_certificates.h"
@@ -68,6 +69,8 @@ struct TransferCase {
   ServerCertificate certificate;
   bool trust_test_ca;
 };
+
+void PrintTo(const TransferCase& c, std::ostream* out) { *out << c.name; }
 
 class SecureTransferTest : public ::testing::TestWithParam<TransferCase> {};
 
@@ -174,6 +177,8 @@ struct RefusalCase {
   bool trust_test_ca;
   const char* reason;  // after "FTP IdFTP2 (host:port) : "
 };
+
+void PrintTo(const RefusalCase& c, std::ostream* out) { *out << c.name; }
 
 class TlsRefusalTest : public ::testing::TestWithParam<RefusalCase> {};
 
