@@ -45,9 +45,9 @@ inline constexpr Key kPixtroveTLS{"Pixtrove", "TLS", "0"};
 
 // Every key of [Options] and [Pixtrove], in the order of the file. A key added above
 // joins this list too (a test compares it with the declarations of this header).
-inline constexpr Key kGlobalKeys[] = {kPathImages,         kURLImages,    kMinVehicules,
-                                      kPixtroveServeurFTP, kPixtroveUser, kPixtrovePassWord,
-                                      kPixtrovePathFTP};
+inline constexpr Key kGlobalKeys[] = {kPathImages,         kURLImages,      kMinVehicules,
+                                      kPixtroveServeurFTP, kPixtroveUser,   kPixtrovePassWord,
+                                      kPixtrovePathFTP,    kPixtrovePassif, kPixtroveTLS};
 
 // Keys of a portal section ([PARUVENDU], [AUTOSCOUT24], ...), by key name.
 enum class PortalKey {
