@@ -1,6 +1,7 @@
 #include "exports/export_run.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "exports/vehicle_index.h"
@@ -105,6 +106,29 @@ void ExportRun::ReadServerSettings() {
   window.SetText(WindowField::kParamPassword, Setting(PortalKey::kPassWord));
   window.SetText(WindowField::kParamRepert, Setting(PortalKey::kPathFTP));
   state().image_server_check = IniFile::IsOn(Setting(PortalKey::kTestFTPPixtrove));
+
+  // Passive mode and TLS of each server, read (and a wrong TLS value refused) before any
+  // connection; a CA file given to the sessions is kept.
+  auto security = [](const FtpSession* session, const std::string& section,
+                     const std::string& passive, const std::string& tls) {
+    FtpSecurity result = session != nullptr ? session->Security() : FtpSecurity{};
+    result.passive = IniFile::IsOn(passive);
+    const std::optional<TlsMode> mode = TlsModeFromSetting(tls);
+    if (!mode) throw Error(InvalidTlsSettingMessage(section, tls));
+    result.tls = *mode;
+    return result;
+  };
+  FtpTransfer* ftp = context_.ftp;
+  const FtpSecurity image_server =
+      security(ftp ? &ftp->IdFTP1() : nullptr, config::kPixtroveTLS.section,
+               config::Read(ini, config::kPixtrovePassif), config::Read(ini, config::kPixtroveTLS));
+  const FtpSecurity portal_drop =
+      security(ftp ? &ftp->IdFTP2() : nullptr, std::string(portal_.code),
+               Setting(PortalKey::kPassif), Setting(PortalKey::kTLS));
+  if (ftp) {
+    ftp->IdFTP1().SetSecurity(image_server);
+    ftp->IdFTP2().SetSecurity(portal_drop);
+  }
 }
 
 std::string ExportRun::DocumentPath() const {

@@ -82,7 +82,10 @@ class ExportRun {
   void CreateWorkingFolder();
   // [Pixtrove] ServeurFTP, User, PassWord, PathFTP into the image-server fields, the same
   // four keys of the portal section into the portal-drop fields, then the image-server
-  // check from the portal's TestFTPPixtrove (on for any text but "0").
+  // check from the portal's TestFTPPixtrove (on for any text but "0"); last, Passif and
+  // TLS of both sections into the security of the image-server and portal-drop sessions.
+  // A TLS value other than "0", "1" or "2" ends the run with an Error naming the section
+  // and the value, before any connection.
   void ReadServerSettings();
   // Loads the working folder's vehicle data document and sets the vehicle, photo and
   // update counters to 0. With [Options] MinVehicules set, a document holding fewer

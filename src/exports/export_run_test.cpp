@@ -88,6 +88,39 @@ TEST_F(ExportRunTest, ServerSettingsDefaultsAndCheckSwitch) {
   EXPECT_FALSE(state_.image_server_check);  // key absent: default "0"
 }
 
+TEST_F(ExportRunTest, PassifAndTlsOfEachSectionGoToItsSession) {
+  FtpTransfer ftp(state_, window_, log_);
+  context_.ftp = &ftp;
+  ftp.IdFTP1().SetSecurity({false, TlsMode::kOff, "/tests/ca.pem"});
+  UseIni("[Pixtrove]\nPassif=1\nTLS=2\n[paruvendu]\nTLS=1\n");
+  run_.ReadServerSettings();
+  // A CA file given to a session stays.
+  EXPECT_EQ(ftp.IdFTP1().Security(), (FtpSecurity{true, TlsMode::kUnverified, "/tests/ca.pem"}));
+  EXPECT_EQ(ftp.IdFTP2().Security(), (FtpSecurity{false, TlsMode::kVerified, ""}));
+  UseIni("[PARUVENDU]\nPassif=oui\n");  // Passif is a switch; both keys default to "0"
+  run_.ReadServerSettings();
+  EXPECT_EQ(ftp.IdFTP1().Security(), (FtpSecurity{false, TlsMode::kOff, "/tests/ca.pem"}));
+  EXPECT_EQ(ftp.IdFTP2().Security(), (FtpSecurity{true, TlsMode::kOff, ""}));
+
+  // A TLS value that names no mode ends the run before any session changes.
+  for (const auto& [ini, message] : std::initializer_list<std::pair<const char*, const char*>>{
+           {"[PARUVENDU]\nTLS=oui\n", "[PARUVENDU] TLS=oui"},
+           {"[Pixtrove]\nTLS=\n[PARUVENDU]\nTLS=2\n", "[Pixtrove] TLS="}}) {
+    UseIni(ini);
+    try {
+      run_.ReadServerSettings();
+      ADD_FAILURE() << ini;
+    } catch (const Error& error) {
+      EXPECT_EQ(error.what(), "Valeur refusée dans Kalvex.ini, " + std::string(message) +
+                                  " : les valeurs possibles sont 0 (FTP sans chiffrement), 1 "
+                                  "(TLS, certificat du serveur vérifié) et 2 (TLS, certificat "
+                                  "du serveur non vérifié)");
+    }
+    EXPECT_EQ(ftp.IdFTP2().Security(), (FtpSecurity{true, TlsMode::kOff, ""}));
+  }
+  context_.ftp = nullptr;
+}
+
 TEST_F(ExportRunTest, PhotoLoopFillsFirstFreeSlotsAndSyncsEveryLink) {
   state_.image_base_url = "http://127.0.0.1/img";
   XMLCursorPtr doc = LoadDocument(

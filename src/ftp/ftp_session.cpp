@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <optional>
 #include <utility>
 
 #include "ftp/ftp_socket.h"
@@ -98,6 +99,32 @@ bool ConnectionError(CURLcode rc) {
   }
 }
 
+// What went wrong when TLS could not be set up, in the words of the memo; empty for
+// every other failure.
+std::string TlsFailure(CURLcode rc, const std::string& host) {
+  switch (rc) {
+    case CURLE_PEER_FAILED_VERIFICATION:
+      return "le certificat du serveur " + host + " n'a pas pu être vérifié";
+    case CURLE_USE_SSL_FAILED:
+      return "le serveur " + host + " refuse le chiffrement TLS (AUTH TLS)";
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_CLIENTCERT:
+      return "la négociation TLS avec le serveur " + host + " a échoué";
+    default:
+      return "";
+  }
+}
+
 size_t DiscardOrKeep(char* data, size_t size, size_t count, void* user) {
   if (user != nullptr) static_cast<std::string*>(user)->append(data, size * count);
   return size * count;
@@ -113,6 +140,13 @@ struct MultiDeleter {
 };
 
 }  // namespace
+
+bool FtpSession::ActiveModeKeepsTls() {
+  // libcurl 7.87.0 up to 8.0.0 accept the server's active data connection without
+  // starting TLS on it, whatever PROT P promised: the data would go in clear.
+  const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
+  return info == nullptr || info->version_num < 0x075700 || info->version_num >= 0x080000;
+}
 
 // The easy handle runs inside a multi handle of its own, so that the session waits for
 // the network in slices of kEventInterval and lets window events run in between. The
@@ -133,9 +167,14 @@ struct FtpSession::Curl {
   std::unique_ptr<CURL, EasyDeleter> easy;
   bool attached = false;
   char error_buffer[CURL_ERROR_SIZE] = {};
+  // The handle's own certificate store (CURLINFO_CAINFO when created): trusted again
+  // whenever the session's security names no CA file.
+  std::optional<std::string> default_ca_file;
   // Per-perform state, filled by the callbacks.
   Command command = Command::kNone;
   bool tried_connect = false;
+  bool sent_auth = false;   // AUTH went out: a new control connection asked for TLS
+  bool sent_login = false;  // a USER command went out
 };
 
 FtpEndpoint ParseFtpHost(const std::string& field) {
@@ -248,7 +287,10 @@ void FtpSession::OnDebug(int type, const char* data, size_t size) {
   if (line.empty()) return;
   switch (type) {
     case CURLINFO_TEXT:
-      if (StartsWith(line, "Trying ")) {
+      if (awaiting_tls_ && StartsWith(line, "SSL connection using ")) {
+        awaiting_tls_ = false;
+        Status("TLS négocié : " + line.substr(21) + ".");
+      } else if (StartsWith(line, "Trying ")) {
         curl_->tried_connect = true;
         std::string address = line.substr(7);  // "127.0.0.1:21..."
         while (!address.empty() && address.back() == '.') address.pop_back();
@@ -262,6 +304,7 @@ void FtpSession::OnDebug(int type, const char* data, size_t size) {
     case CURLINFO_HEADER_OUT:
       // Commands: the password line is never looked at beyond its first word.
       if (StartsWith(line, "PASS")) break;
+      OnSecurityCommand(line);
       if (StartsWith(line, "USER "))
         Status("Logging in as " + line.substr(5) + ".");
       else if (StartsWith(line, "CWD "))
@@ -295,6 +338,26 @@ void FtpSession::OnDebug(int type, const char* data, size_t size) {
     }
     default:
       break;
+  }
+}
+
+void FtpSession::OnSecurityCommand(const std::string& command) {
+  if (StartsWith(command, "USER ")) {
+    curl_->sent_login = true;
+    if (awaiting_tls_) {
+      // The login only goes out once the handshake is over, whatever the TLS library
+      // said of it.
+      awaiting_tls_ = false;
+      Status("TLS négocié.");
+    }
+  } else if (StartsWith(command, "AUTH ")) {
+    curl_->sent_auth = true;
+    awaiting_tls_ = true;
+    Status("Négociation TLS (" + command + ").");
+  } else if (command == "PROT P") {
+    Status("Connexions de données chiffrées (PROT P).");
+  } else if (command == "EPSV" || command == "PASV") {
+    Status("Connexion de données en mode passif (" + command + ").");
   }
 }
 
@@ -357,6 +420,12 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
     curl_->easy.reset(curl_easy_init());
     if (!curl_->multi || !curl_->easy)
       throw FtpError(FtpError::Stage::kConnect, "FTP : libcurl could not start");
+    char* ca_file = nullptr;
+    if (CURLcode rc = curl_easy_getinfo(curl_->easy.get(), CURLINFO_CAINFO, &ca_file);
+        rc != CURLE_OK)
+      throw FtpError(FtpError::Stage::kConnect,
+                     std::string("FTP : libcurl : ") + curl_easy_strerror(rc));
+    if (ca_file != nullptr) curl_->default_ca_file = ca_file;
   }
   CURL* easy = curl_->easy.get();
   CURLM* multi = curl_->multi.get();
@@ -376,7 +445,28 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
   // Straight to the server: no proxy, whatever ftp_proxy or all_proxy may say, so the
   // credentials never go anywhere else.
   SetOption(easy, CURLOPT_PROXY, "");
-  SetOption(easy, CURLOPT_FTPPORT, "-");  // active mode, from the control connection's address
+  const bool tls = security_.tls != TlsMode::kOff;
+  if (security_.passive || (tls && !ActiveModeKeepsTls())) {
+    // EPSV, then PASV when the server does not know EPSV; the data connection goes to
+    // the control connection's address, whatever address a PASV reply names.
+    SetOption(easy, CURLOPT_FTPPORT, static_cast<const char*>(nullptr));
+    SetOption(easy, CURLOPT_FTP_USE_EPSV, 1L);
+    SetOption(easy, CURLOPT_FTP_SKIP_PASV_IP, 1L);
+  } else {
+    SetOption(easy, CURLOPT_FTPPORT, "-");  // active mode, from the control connection's address
+  }
+  // TLS: AUTH TLS before the login, control and data encrypted or nothing, and the
+  // control connection never turned back to clear text (no CCC).
+  const bool verify = security_.tls != TlsMode::kUnverified;
+  SetOption(easy, CURLOPT_USE_SSL, static_cast<long>(tls ? CURLUSESSL_ALL : CURLUSESSL_NONE));
+  SetOption(easy, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
+  SetOption(easy, CURLOPT_FTP_SSL_CCC, static_cast<long>(CURLFTPSSL_CCC_NONE));
+  SetOption(easy, CURLOPT_SSL_VERIFYPEER, verify ? 1L : 0L);
+  SetOption(easy, CURLOPT_SSL_VERIFYHOST, verify ? 2L : 0L);
+  const char* ca_file = !security_.ca_file.empty() ? security_.ca_file.c_str()
+                        : curl_->default_ca_file   ? curl_->default_ca_file->c_str()
+                                                   : nullptr;
+  SetOption(easy, CURLOPT_CAINFO, ca_file);
   SetOption(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
   SetOption(easy, CURLOPT_FTP_CREATE_MISSING_DIRS, static_cast<long>(CURLFTP_CREATE_DIR_NONE));
   SetOption(easy, CURLOPT_APPEND, 0L);
@@ -415,6 +505,9 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
 
   curl_->command = command;
   curl_->tried_connect = false;
+  curl_->sent_auth = false;
+  curl_->sent_login = false;
+  awaiting_tls_ = false;
   curl_->error_buffer[0] = '\0';
   logged_in_now_ = false;
   last_reply_.clear();
@@ -448,9 +541,19 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
   std::string reason = curl_easy_strerror(rc);
   if (failed == FtpError::Stage::kConnect && curl_->error_buffer[0] != '\0')
     reason = Trim(curl_->error_buffer);  // names the address and the system's reason
+  // TLS could not be set up: said plainly, and when it failed on a new control
+  // connection, that the login never went out.
+  std::string tls_end;
+  if (const std::string tls_failure = TlsFailure(rc, endpoint_.host); !tls_failure.empty()) {
+    const std::string detail = Trim(curl_->error_buffer);
+    reason = detail.empty() ? tls_failure : tls_failure + " (" + detail + ")";
+    if (curl_->sent_auth && !curl_->sent_login)
+      tls_end = " ; connexion abandonnée, identifiant et mot de passe non envoyés";
+  }
   std::string message = "FTP " + name_ + " (" + endpoint_.host + ":" +
                         std::to_string(endpoint_.port) + ") : " + reason;
   if (!last_reply_.empty() && ReplyCode(last_reply_) >= 400) message += " - " + last_reply_;
+  message += tls_end;
   message = HidePassword(message);
   Status("Error: " + message);
   if (failed == FtpError::Stage::kConnect || failed == FtpError::Stage::kLogin) MarkDisconnected();
@@ -470,6 +573,21 @@ void FtpSession::Connect() {
   if (unreachable_ == EndpointKey(endpoint_))
     throw FtpError(FtpError::Stage::kConnect, "FTP " + name_ + " (" + unreachable_ +
                                                   ") : server unreachable, not tried again");
+  if (security_.tls == TlsMode::kUnverified && !warned_unverified_) {
+    warned_unverified_ = true;
+    Status("Attention : le certificat du serveur " + EndpointKey(endpoint_) +
+           " n'est pas vérifié pour cette session (" + name_ +
+           ", TLS=2) : la connexion est chiffrée, mais rien ne garantit que ce soit le bon "
+           "serveur.");
+  }
+  if (security_.tls != TlsMode::kOff && !security_.passive && !ActiveModeKeepsTls() &&
+      !warned_active_tls_) {
+    warned_active_tls_ = true;
+    Status(std::string("Mode actif impossible avec TLS et cette version de libcurl (") +
+           curl_version_info(CURLVERSION_NOW)->version +
+           ") : les données partiraient en clair, la session " + name_ +
+           " utilise le mode passif.");
+  }
   Status("Resolving hostname " + endpoint_.host + ".");
   Perform(Command::kConnect, "", FtpError::Stage::kConnect, nullptr, -1, nullptr);
   connected_ = true;

@@ -6,8 +6,16 @@
 // The host, user name, password and folder are read from the window's edit fields at
 // the moment of connecting. The host field is "host", "host:port", "[v6]" or
 // "[v6]:port"; without a port the port is 21. Data connections are active (PORT/EPRT
-// from the address of the control connection); files are stored in binary type and
-// names are listed (NLST) in ASCII type. No proxy is ever used, whatever the
+// from the address of the control connection) unless the session's FtpSecurity asks for
+// passive mode (EPSV, then PASV); files are stored in binary type and names are listed
+// (NLST) in ASCII type.
+//
+// With TLS (FtpSecurity::tls), AUTH TLS comes right after the greeting and the login
+// only once the handshake succeeded, so a server that refuses TLS or whose certificate
+// fails the check never sees the user name or the password: the connection fails with a
+// message that says why. Every data connection is encrypted as well (PROT P). With
+// TlsMode::kUnverified one memo line per session warns that the certificate is not
+// checked. No proxy is ever used, whatever the
 // environment says. The credentials go to libcurl as user name
 // and password options, never inside a URL, so they never appear in an error text.
 //
@@ -41,6 +49,7 @@
 #include <string>
 #include <vector>
 
+#include "ftp/ftp_security.h"
 #include "platform/error.h"
 #include "runcontrol/window_model.h"
 
@@ -109,6 +118,13 @@ class FtpSession {
   void SetWorkHandlers(WorkBeginHandler begin, WorkHandler work);
   void SetTimeouts(const FtpTimeouts& timeouts) { timeouts_ = timeouts; }
   const FtpTimeouts& Timeouts() const { return timeouts_; }
+  // Passive mode and TLS; set before the session connects.
+  void SetSecurity(const FtpSecurity& security) { security_ = security; }
+  const FtpSecurity& Security() const { return security_; }
+  // False for the libcurl versions that would send the data of an active-mode
+  // connection in clear under TLS: such a session uses passive mode when TLS is on,
+  // and says so in one status line.
+  static bool ActiveModeKeepsTls();
 
   // True while the control connection of the session is open.
   bool Connected();
@@ -159,6 +175,8 @@ class FtpSession {
   // Masks the password in a text; server_text for what a server sent.
   std::string HidePassword(std::string text, bool server_text = false) const;
   void OnDebug(int type, const char* data, size_t size);
+  // Status lines and state for the commands of TLS and passive mode (and the login).
+  void OnSecurityCommand(const std::string& command);
   int OnProgress(int64_t ulnow);
   void ProcessEventsWhenDue();
   void MarkDisconnected();
@@ -167,6 +185,7 @@ class FtpSession {
   WindowModel& window_;
   FtpSessionFields fields_;
   FtpTimeouts timeouts_;
+  FtpSecurity security_;
   StatusHandler on_status_;
   WorkBeginHandler on_work_begin_;
   WorkHandler on_work_;
@@ -180,6 +199,9 @@ class FtpSession {
   std::string last_reply_;
   std::string unreachable_;  // EndpointKey of a server found unreachable, or empty
   bool logged_in_now_ = false;
+  bool awaiting_tls_ = false;       // AUTH TLS sent, handshake not reported yet
+  bool warned_unverified_ = false;  // the TlsMode::kUnverified warning was shown
+  bool warned_active_tls_ = false;  // the passive-instead-of-active line was shown
   int64_t last_ulnow_ = -1;
   std::chrono::steady_clock::time_point last_events_{};
 };

@@ -14,6 +14,10 @@ const char* PortalKeyName(PortalKey key) {
       return "PathFTP";
     case PortalKey::kTestFTPPixtrove:
       return "TestFTPPixtrove";
+    case PortalKey::kPassif:
+      return "Passif";
+    case PortalKey::kTLS:
+      return "TLS";
     case PortalKey::kFlgInfoEquip:
       return "FlgInfoEquip";
     case PortalKey::kPathTemp:
@@ -69,6 +73,8 @@ std::string PortalDefault(const std::string& portal, PortalKey key) {
     case PortalKey::kPathFTP:
       return "";
     case PortalKey::kTestFTPPixtrove:
+    case PortalKey::kPassif:
+    case PortalKey::kTLS:
       return "0";
     case PortalKey::kFlgInfoEquip:
       return "0";

@@ -38,12 +38,16 @@ inline constexpr Key kPixtroveServeurFTP{"Pixtrove", "ServeurFTP", kPresetHost};
 inline constexpr Key kPixtroveUser{"Pixtrove", "User", kPresetImageUser};
 inline constexpr Key kPixtrovePassWord{"Pixtrove", "PassWord", kPresetImagePassword};
 inline constexpr Key kPixtrovePathFTP{"Pixtrove", "PathFTP", "www/pixtrove"};
+// Data connections: "0" active mode, any other text passive mode (a switch).
+inline constexpr Key kPixtrovePassif{"Pixtrove", "Passif", "0"};
+// "0" plain FTP, "1" TLS with the certificate checked, "2" TLS without the check.
+inline constexpr Key kPixtroveTLS{"Pixtrove", "TLS", "0"};
 
 // Every key of [Options] and [Pixtrove], in the order of the file. A key added above
 // joins this list too (a test compares it with the declarations of this header).
-inline constexpr Key kGlobalKeys[] = {kPathImages,         kURLImages,    kMinVehicules,
-                                      kPixtroveServeurFTP, kPixtroveUser, kPixtrovePassWord,
-                                      kPixtrovePathFTP};
+inline constexpr Key kGlobalKeys[] = {kPathImages,         kURLImages,      kMinVehicules,
+                                      kPixtroveServeurFTP, kPixtroveUser,   kPixtrovePassWord,
+                                      kPixtrovePathFTP,    kPixtrovePassif, kPixtroveTLS};
 
 // Keys of a portal section ([PARUVENDU], [AUTOSCOUT24], ...), by key name.
 enum class PortalKey {
@@ -52,6 +56,8 @@ enum class PortalKey {
   kPassWord,
   kPathFTP,
   kTestFTPPixtrove,
+  kPassif,         // as [Pixtrove] Passif, for the portal drop
+  kTLS,            // as [Pixtrove] TLS, for the portal drop
   kFlgInfoEquip,   // PARUVENDU
   kPathTemp,       // AUTOSCOUT24
   kIdClient,       // AUTOSCOUT24

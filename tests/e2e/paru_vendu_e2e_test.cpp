@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "e2e_fixture.h"
+#include "test_certificates.h"
 
 namespace kalvex {
 namespace {
@@ -222,6 +223,45 @@ TEST_F(ParuVenduEndToEndTest, ExportsSynchronisesPhotosAndSendsThePortalFile) {
   EXPECT_THAT(run.out, HasSubstr(" - Pb Existence : c3_lostm.jpg\n"));
   EXPECT_THAT(run.out, HasSubstr(" - Lecture du répertoire FTP Pixtrove\n"));
   EXPECT_THAT(run.out, HasSubstr(" - Result : <?xml version=\"1.0\"?>"));
+}
+
+TEST_F(ParuVenduEndToEndTest, PhotosAndPortalFileGoOverTlsToSelfSignedServers) {
+  // Both servers require TLS for the login and every transfer.
+  FtpServerOptions image_options = ImageServerOptions();
+  FtpServerOptions drop_options = DropOptions();
+  for (FtpServerOptions* options : {&image_options, &drop_options}) {
+    options->tls_certificate = testing::Certificates().self_signed.certificate;
+    options->tls_key = testing::Certificates().self_signed.key;
+  }
+  FtpTestServer images(image_options);
+  FtpTestServer drop(drop_options);
+  PreparePhotos(images);
+  WriteFile(WorkingFolder() + "/ExpDatasParuVendu.xml", Latin9(kDocument));
+  std::string ini = Ini(images, drop.HostField(), "TestFTPPixtrove=1\r\nTLS=2\r\n");
+  const std::string image_folder_key = "PathFTP=www/pixtrove\r\n";
+  ini.replace(ini.find(image_folder_key), image_folder_key.size(),
+              image_folder_key + "Passif=1\r\nTLS=2\r\n");
+
+  const RunResult run = RunKalvex(ini);
+  ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+  const Outputs outputs = FindOutputs();
+  EXPECT_EQ(ReadFile(drop.Home() + "/" + outputs.export_file),
+            ReadFile(WorkingFolder() + "/" + outputs.export_file));
+  EXPECT_EQ(images.CountCommand("STOR"), 14);
+  for (const FtpTestServer* server : {&images, &drop}) {
+    EXPECT_EQ(server->Commands().front(), "AUTH TLS");
+    EXPECT_EQ(server->CountCommand("PROT P"), 1);
+  }
+  // [Pixtrove] Passif=1: passive mode on the image server.
+  EXPECT_EQ(images.CountCommand("EPSV"), 15);  // the listing and 14 photos
+  EXPECT_EQ(images.CountCommand("PORT") + images.CountCommand("EPRT"), 0);
+  // One warning per session for the whole run.
+  for (const char* session : {"IdFTP1", "IdFTP2"}) {
+    const std::string warning =
+        "n'est pas vérifié pour cette session (" + std::string(session) + ", TLS=2)";
+    EXPECT_EQ(run.out.find(warning), run.out.rfind(warning)) << run.out;
+    EXPECT_NE(run.out.find(warning), std::string::npos) << run.out;
+  }
 }
 
 TEST_F(ParuVenduEndToEndTest, EquipmentCodesStayWithTheSwitchOffOrAbsent) {

@@ -26,7 +26,13 @@ Options:
   --refuse-rename      every RNFR fails with 550, as on servers without renaming
   --die-after-bytes N  the server process ends abruptly (killed) once a STOR has
                        received N bytes, leaving what it wrote so far
+  --tls CERT:KEY       explicit TLS (AUTH TLS) with this certificate and key (PEM
+                       files), required before the login and for every data
+                       connection (PROT P); needs python3-openssl
   --verbose            pyftpdlib's own log on standard error
+
+Passive mode (EPSV and PASV) answers with 127.0.0.1 and an ephemeral port; active mode
+connects to the client's port on 127.0.0.1 only.
 
 Example:
   ftp_server.py --root /tmp/ftp --user u --password p --port-file /tmp/ftp.port &
@@ -63,6 +69,7 @@ def parse_args(argv):
     parser.add_argument("--stall-stor", action="store_true")
     parser.add_argument("--refuse-rename", action="store_true")
     parser.add_argument("--die-after-bytes", type=int, default=0)
+    parser.add_argument("--tls")
     parser.add_argument("--verbose", action="store_true")
     return parser.parse_args(argv)
 
@@ -99,7 +106,13 @@ def make_filesystem(options):
 
 
 def make_handler(options):
-    class Handler(FTPHandler):
+    base = FTPHandler
+    if options.tls:
+        from pyftpdlib.handlers import TLS_FTPHandler
+
+        base = TLS_FTPHandler
+
+    class Handler(base):
         banner = "Kalvex test FTP server ready."
 
         def pre_process_command(self, line, cmd, arg):
@@ -150,6 +163,18 @@ def make_handler(options):
                 return
             return super().ftp_RNFR(path)
 
+    if options.tls:
+        from pyftpdlib.handlers import TLS_DTPHandler
+
+        class DataHandler(TLS_DTPHandler):
+            # Clients such as libcurl start TLS on a passive data connection as soon as
+            # it is open, before the transfer command: the handshake is answered then,
+            # where pyftpdlib would take the early bytes for a client that went away.
+            def readable(self):
+                return self._ssl_accepting or super().readable()
+
+        Handler.dtp_handler = DataHandler
+
     # pyftpdlib resolves the path arguments of these commands before calling the
     # methods above; the overrides only change the answers.
     return Handler
@@ -172,6 +197,13 @@ def main(argv):
     handler.permit_foreign_addresses = False
     handler.permit_privileged_ports = False
     handler.auth_failed_timeout = 0  # a wrong password is answered at once
+    handler.masquerade_address = None  # passive replies name 127.0.0.1
+    if options.tls:
+        certificate, key = options.tls.split(":", 1)
+        handler.certfile = certificate
+        handler.keyfile = key
+        handler.tls_control_required = True
+        handler.tls_data_required = True
 
     server = FTPServer(("127.0.0.1", options.port), handler)
     port = server.address[1]

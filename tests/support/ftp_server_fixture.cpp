@@ -62,6 +62,10 @@ FtpTestServer::FtpTestServer(FtpServerOptions options) : options_(std::move(opti
     args.push_back("--die-after-bytes");
     args.push_back(std::to_string(options_.die_after_bytes));
   }
+  if (!options_.tls_certificate.empty()) {
+    args.push_back("--tls");
+    args.push_back(options_.tls_certificate + ":" + options_.tls_key);
+  }
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
