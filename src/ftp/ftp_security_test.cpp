@@ -207,12 +207,12 @@ TEST_P(TlsRefusalTest, EndsLikeAFailedConnectionWithoutSendingTheLogin) {
     EXPECT_THAT(error.what(), StartsWith("FTP IdFTP2 (" + server.HostField() + ") : " + c.reason));
     EXPECT_THAT(error.what(),
                 EndsWith(" ; connexion abandonnée, identifiant et mot de passe non envoyés"));
-    EXPECT_THAT(h.MemoText(), HasSubstr("\nError: " + std::string(error.what()) + "\n"));
+    EXPECT_THAT(h.MemoText(), HasSubstr("\nErreur : " + std::string(error.what()) + "\n"));
   }
   EXPECT_EQ(server.CountCommand("AUTH TLS"), 3);
   EXPECT_EQ(server.CountCommand("USER") + server.CountCommand("PASS"), 0);
   EXPECT_EQ(server.CountCommand("STOR") + server.CountCommand("NLST"), 0);
-  EXPECT_THAT(h.MemoText(), Not(HasSubstr("Logging in")));
+  EXPECT_THAT(h.MemoText(), Not(HasSubstr("Identification en tant que")));
 }
 
 INSTANTIATE_TEST_SUITE_P(
