@@ -37,4 +37,17 @@ inline std::string Shortened(const std::string& start, size_t characters) {
   return start + " … (" + std::to_string(characters) + " caractères)";
 }
 
+// [Options] MinVehicules: a value that is no count, and a stock below the minimum.
+inline std::string MinimumRefused(const std::string& value) {
+  return "Valeur refusée dans Kalvex.ini, [Options] MinVehicules=" + value +
+         " : un nombre entier de véhicules est attendu (0 ou clé absente : pas de minimum). "
+         "Rien n'a été écrit ni envoyé.";
+}
+inline std::string StockBelowMinimum(const std::string& document, int count, int minimum) {
+  return "Stock insuffisant : le document " + document + " contient " + std::to_string(count) +
+         " véhicule(s), moins que le minimum de " + std::to_string(minimum) +
+         " fixé par [Options] MinVehicules dans Kalvex.ini. Export arrêté : aucun fichier du "
+         "portail n'a été écrit ni envoyé, aucune photo transmise.";
+}
+
 }  // namespace kalvex::runcontrol_text
