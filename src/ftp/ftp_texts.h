@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace kalvex::ftp_text {
 
@@ -85,6 +86,14 @@ inline std::string ActiveModeWithoutTls(const std::string& curl_version,
 }
 
 // ---- Error messages (FtpError) ----
+
+// A TLS key of Kalvex.ini that names no mode.
+inline std::string TlsSettingRefused(std::string_view section, std::string_view value) {
+  return "Valeur refusée dans Kalvex.ini, [" + std::string(section) +
+         "] TLS=" + std::string(value) +
+         " : les valeurs possibles sont 0 (FTP sans chiffrement), 1 (TLS, certificat du "
+         "serveur vérifié) et 2 (TLS, certificat du serveur non vérifié)";
+}
 
 // TLS that could not be set up, then in parentheses what went wrong.
 inline std::string CertificateNotVerified(const std::string& host) {
