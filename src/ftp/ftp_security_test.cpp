@@ -219,13 +219,17 @@ INSTANTIATE_TEST_SUITE_P(
     Failures, TlsRefusalTest,
     ::testing::Values(
         RefusalCase{"SelfSignedCertificate", TlsMode::kVerified, ServerCertificate::kSelfSigned,
-                    true, "le certificat du serveur 127.0.0.1 n'a pas pu être vérifié ("},
+                    true,
+                    "le certificat du serveur 127.0.0.1 n'a pas pu être vérifié (certificat "
+                    "auto-signé)"},
         RefusalCase{"TestCaNotInTheSystemStore", TlsMode::kVerified,
                     ServerCertificate::kSignedByTestCa, false,
-                    "le certificat du serveur 127.0.0.1 n'a pas pu être vérifié ("},
+                    "le certificat du serveur 127.0.0.1 n'a pas pu être vérifié (l'autorité qui "
+                    "a signé le certificat n'est pas dans le magasin de certificats)"},
         RefusalCase{"CertificateForAnotherAddress", TlsMode::kVerified,
                     ServerCertificate::kOtherAddress, true,
-                    "le certificat du serveur 127.0.0.1 n'a pas pu être vérifié ("},
+                    "le certificat du serveur 127.0.0.1 n'a pas pu être vérifié (le certificat "
+                    "ne porte pas le nom de ce serveur)"},
         RefusalCase{"ServerWithoutTls", TlsMode::kVerified, ServerCertificate::kNone, false,
                     "le serveur 127.0.0.1 refuse le chiffrement TLS (AUTH TLS)"},
         RefusalCase{"ServerWithoutTlsUnverified", TlsMode::kUnverified, ServerCertificate::kNone,

@@ -139,6 +139,9 @@ std::string TlsDetail(CURL* easy, CURLcode rc, const std::string& curl_words) {
   if (rc == CURLE_PEER_FAILED_VERIFICATION &&
       curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &result) == CURLE_OK)
     if (const char* french = ftp_text::CertificateProblem(result)) return french;
+  // libcurl checks the name itself, after a chain the TLS library found good.
+  if (rc == CURLE_PEER_FAILED_VERIFICATION && curl_words.find("subject name") != std::string::npos)
+    return ftp_text::kCertificateForAnotherName;
   return curl_words;
 }
 

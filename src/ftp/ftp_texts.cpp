@@ -93,10 +93,9 @@ const char* LibraryReason(int curl_code) {
 
 const char* CertificateProblem(long verify_result) {
   switch (verify_result) {
-    case 0:   // the chain is good: the host name is what failed
     case 62:  // X509_V_ERR_HOSTNAME_MISMATCH
     case 64:  // X509_V_ERR_IP_ADDRESS_MISMATCH
-      return "le certificat ne porte pas le nom de ce serveur";
+      return kCertificateForAnotherName;
     case 2:   // X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT
     case 20:  // X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY
     case 21:  // X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE

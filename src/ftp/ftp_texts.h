@@ -107,6 +107,8 @@ inline std::string TlsFailed(const std::string& host) {
 }
 inline constexpr char kLoginNotSent[] =
     " ; connexion abandonnée, identifiant et mot de passe non envoyés";
+inline constexpr char kCertificateForAnotherName[] =
+    "le certificat ne porte pas le nom de ce serveur";
 // What is wrong with a server's certificate (the TLS library's verification result), in
 // French; nullptr for a result without a text of ours.
 const char* CertificateProblem(long verify_result);
