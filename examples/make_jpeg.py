@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
-"""Tiny baseline JPEG writer for the demo photos (no image library needed).
+"""Petit écrivain de JPEG de base pour les photos de la démonstration (sans bibliothèque
+d'images).
 
-The picture is a flat colour body over a grey band, built from 8x8 blocks that each
-hold one colour: every block carries only its DC coefficient, so the encoder needs the
-standard DC Huffman tables and an AC table with the end-of-block code alone.
+L'image est une carrosserie d'une couleur unie sur une bande grise, faite de blocs 8x8
+d'une seule couleur chacun : chaque bloc ne porte que son coefficient DC, si bien que
+l'encodeur n'a besoin que des tables de Huffman DC standard et d'une table AC réduite au
+code de fin de bloc.
 
     make_jpeg.py OUT.jpg WIDTH HEIGHT R G B
 """
@@ -11,10 +13,10 @@ standard DC Huffman tables and an AC table with the end-of-block code alone.
 import struct
 import sys
 
-# Standard DC tables (ITU T.81 annex K): code-length counts and symbols.
+# Tables DC standard (UIT T.81, annexe K) : nombres de codes par longueur et symboles.
 DC_LUMA = ([0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0], list(range(12)))
 DC_CHROMA = ([0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0], list(range(12)))
-# One symbol: end of block (0x00), code "0".
+# Un seul symbole : fin de bloc (0x00), code "0".
 AC_EOB_ONLY = ([1] + [0] * 15, [0])
 
 
@@ -43,12 +45,12 @@ class BitWriter:
             if self.n == 8:
                 self.out.append(self.acc)
                 if self.acc == 0xFF:
-                    self.out.append(0)  # byte stuffing
+                    self.out.append(0)  # octet de bourrage
                 self.acc, self.n = 0, 0
 
     def flush(self):
         while self.n:
-            self.put(1, 1)  # pad with ones
+            self.put(1, 1)  # complété par des uns
         return bytes(self.out)
 
 
@@ -78,13 +80,13 @@ def encode(width, height, body_rgb):
     for by in range(blocks_y):
         for bx in range(blocks_x):
             if by < road_from // 3:
-                rgb = (170, 205, 235)  # sky
+                rgb = (170, 205, 235)  # ciel
             elif by < road_from:
                 rgb = body_rgb
             else:
-                rgb = (90, 90, 90)  # road
+                rgb = (90, 90, 90)  # route
             for c, value in enumerate(ycbcr(*rgb)):
-                # A flat 8x8 block: DC = 8 x (value - 128), quantiser 1.
+                # Un bloc 8x8 uni : DC = 8 x (valeur - 128), quantificateur 1.
                 dc = max(-1024, min(1016, int(round(8 * (value - 128)))))
                 diff = dc - previous[c]
                 previous[c] = dc
@@ -98,7 +100,7 @@ def encode(width, height, body_rgb):
 
     out = bytearray(b"\xFF\xD8")
     out += segment(0xE0, b"JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00")
-    out += segment(0xDB, bytes([0]) + bytes([1] * 64))  # table 0: all ones
+    out += segment(0xDB, bytes([0]) + bytes([1] * 64))  # table 0 : que des uns
     out += segment(
         0xC0,
         struct.pack(">BHHB", 8, height, width, 3) + bytes([1, 0x11, 0, 2, 0x11, 0, 3, 0x11, 0]),

@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
-"""Writes the demo's photo folder from the photo links of a vehicle data document.
+"""Écrit le dossier des photos de la démonstration d'après les liens photo d'un document.
 
-For every LiensImages record it writes NomImage.jpg (320x240) and its thumbnail
-NomImagem.jpg (80x60) into the photo folder, one body colour per vehicle, except the
-photos named with --missing (left out, photo and thumbnail). Photos named with
---on-server are also copied, with their thumbnails, into the image server's folder, as
-if an earlier run had sent them.
+Pour chaque enregistrement LiensImages, écrit NomImage.jpg (320x240) et sa vignette
+NomImagem.jpg (80x60) dans le dossier des photos, une couleur de carrosserie par
+véhicule, sauf les photos nommées par --missing (absentes, photo et vignette). Les
+photos nommées par --on-server sont aussi copiées, avec leurs vignettes, dans le dossier
+du serveur d'images, comme si un export précédent les avait envoyées.
 
     prepare_photos.py DOCUMENT PHOTO_FOLDER IMAGE_SERVER_FOLDER
                       [--missing NAME]... [--on-server NAME]...

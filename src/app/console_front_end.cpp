@@ -1,4 +1,5 @@
 #include "app/console_front_end.h"
+#include "app/app_texts.h"
 
 #include "app/run_reporter.h"
 #include "runcontrol/run_driver.h"
@@ -89,9 +90,8 @@ int ConsoleFrontEnd::Run(Application& app, const std::vector<std::string>& porta
     ShowMessage(e.what());
   }
   if (portal_args.size() != 1) {
-    const char* usage = "Usage : kalvex [--console] [--report FICHIER] PORTAL";
-    std::fprintf(err_, "%s\n", usage);
-    reporter.SyntaxError(usage);
+    std::fprintf(err_, "%s\n", app_text::kUsage);
+    reporter.SyntaxError(app_text::kUsage);
   } else if (reporter.ExitCode() == kExitSyntax) {
     std::fprintf(err_, "%s\n", reporter.Message().c_str());
   }

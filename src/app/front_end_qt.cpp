@@ -1,5 +1,6 @@
 // Builds with Qt: the status window when the session can show one.
 #include <QApplication>
+#include <clocale>
 
 #include "app/application.h"
 #include "app/front_end_choice.h"
@@ -13,6 +14,8 @@ bool WindowAvailable() { return DisplayAvailable(); }
 int RunWindowFrontEnd(int argc, char** argv, const std::vector<std::string>& portal_args,
                       const std::string& report_path) {
   QApplication qt(argc, argv);
+  // Qt takes the user's whole locale; numbers keep the C notation (see main).
+  std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName("Kalvex");
   Application app;
   QtFrontEnd front_end(app);

@@ -3,7 +3,9 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdlib>
+#include <ctime>
 
 #include "runcontrol/run_driver.h"
 #include "test_support.h"
@@ -32,10 +34,13 @@ std::string InstallKalvex(const TempDir& dir, const char* ini_text) {
   return bin + "/kalvex";
 }
 
-RunResult RunKalvex(const TempDir& dir, const std::string& args, const char* ini_text = "") {
+// env: more "NAME=value" settings for the run.
+RunResult RunKalvex(const TempDir& dir, const std::string& args, const char* ini_text = "",
+                    const std::string& env = "") {
   const std::string exe = InstallKalvex(dir, ini_text);
-  const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY Windir='" + dir.path() + "' '" + exe +
-                          "' " + args + " >'" + dir.path() + "/out' 2>'" + dir.path() + "/err'";
+  const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY " + env + " Windir='" + dir.path() +
+                          "' '" + exe + "' " + args + " >'" + dir.path() + "/out' 2>'" +
+                          dir.path() + "/err'";
   int status = std::system(cmd.c_str());
   RunResult r;
   r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -75,7 +80,7 @@ TEST(KalvexExecutableTest, SyntaxErrorAndOptions) {
   }
   r = RunKalvex(dir, "--help");
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_NE(r.out.find("Usage : kalvex [--console] [--report FICHIER] PORTAL"), std::string::npos);
+  EXPECT_NE(r.out.find("Usage : kalvex [--console] [--report FICHIER] PORTAIL"), std::string::npos);
 }
 
 TEST(KalvexExecutableTest, MissingIniIsLoggedWithoutPortal) {
@@ -86,6 +91,34 @@ TEST(KalvexExecutableTest, MissingIniIsLoggedWithoutPortal) {
   EXPECT_NE(log.find(" - Fichier INI non trouvé : " + dir.path() + "/bin/Kalvex.ini\r\n"),
             std::string::npos)
       << log;
+}
+
+// Today's date as the French locale writes it, or nothing when that locale is missing.
+std::string FrenchToday() {
+  if (std::setlocale(LC_TIME, "fr_FR.UTF-8") == nullptr) return "";
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  char text[32];
+  const size_t n = std::strftime(text, sizeof(text), "%x", &local);
+  std::setlocale(LC_TIME, "C");
+  return std::string(text, n);
+}
+
+TEST(KalvexExecutableTest, TheLogDateFollowsTheUsersLocale) {
+  const std::string before = FrenchToday();
+  if (before.empty())
+    GTEST_SKIP() << "locale fr_FR.UTF-8 not generated on this machine (scripts/bootstrap "
+                    "generates it when run as root)";
+  EXPECT_EQ(before.size(), 10u) << before;  // dd/mm/yyyy
+  TempDir dir;
+  RunResult r = RunKalvex(dir, "--console FOO", nullptr, "LC_ALL=fr_FR.UTF-8");
+  EXPECT_EQ(r.exit_code, 2);
+  const std::string after = FrenchToday();
+  const std::string log = ReadFile(dir.path() + "/TEMP/DadozoVavire.log");
+  // Run across midnight: either day.
+  EXPECT_TRUE(log.rfind(before + " ", 0) == 0 || log.rfind(after + " ", 0) == 0) << log;
+  EXPECT_NE(log.find(" - Fichier INI non trouvé : "), std::string::npos) << log;
 }
 
 TEST(KalvexExecutableTest, RecognisedPortalStartsItsLog) {

@@ -1,4 +1,4 @@
-// kalvex [--console] [--report FILE] PORTAL: publishes the dealer's stock to one portal.
+// kalvex [--console] [--report FICHIER] PORTAIL: publishes the dealer's stock to one portal.
 #include <unistd.h>
 
 #include <clocale>
@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/app_texts.h"
 #include "app/application.h"
 #include "app/console_front_end.h"
 #include "app/front_end_choice.h"
@@ -15,31 +16,17 @@
 
 namespace {
 
-void PrintHelp() {
-  std::printf(
-      "Usage : kalvex [--console] [--report FICHIER] PORTAL\n"
-      "Publie le stock de véhicules d'occasion sur un portail d'annonces.\n"
-      "PORTAL : ParuVendu, AutoScout24, SitAutoPro, TopAnnonces, LeBonCoin ou InfoPress\n"
-      "         (casse indifférente).\n"
-      "  --console   sans fenêtre : le journal s'affiche sur la sortie standard\n"
-      "  --report FICHIER  à la fin de l'export, écrit son rapport d'exécution (JSON)\n"
-      "              dans FICHIER, que l'export se termine bien ou non\n"
-      "  --list-portals  les portails que ce programme sait exporter, un par ligne\n"
-      "  --help      cette aide\n"
-      "  --version   la version du programme\n"
-      "Codes de sortie : 0 export terminé, 1 erreur (dont Windir non défini ou\n"
-      "  export du même portail déjà en cours), 2 syntaxe ou portail inconnu, 3 export terminé\n"
-      "  mais fichier non transmis au portail, 4 stock inférieur au minimum [Options]\n"
-      "  MinVehicules (rien n'est écrit ni envoyé), 5 export terminé mais rapport non écrit,\n"
-      "  128 + n arrêt par le signal n (fichiers temporaires supprimés).\n");
-}
+void PrintHelp() { std::fputs(kalvex::app_text::kHelp, stdout); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   // Before any other thread exists: a stop signal removes the files in the making.
   kalvex::platform::InstallSignalCleanup();
+  // Dates and the system's texts follow the user's locale; numbers keep the C notation,
+  // which the portal files, the INI values and the XML libraries read and write.
   std::setlocale(LC_ALL, "");
+  std::setlocale(LC_NUMERIC, "C");
   bool console = false;
   std::string report_path;
   std::vector<std::string> portal_args;
@@ -65,12 +52,12 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--report") == 0 || std::strncmp(argv[i], "--report=", 9) == 0) {
       const bool joined = argv[i][8] == '=';
       if (!joined && i + 1 >= argc) {
-        std::fprintf(stderr, "Option --report : le nom du fichier du rapport manque\n");
+        std::fprintf(stderr, "%s\n", kalvex::app_text::kReportNameMissing);
         return 2;
       }
       report_path = joined ? argv[i] + 9 : argv[++i];
       if (report_path.empty()) {
-        std::fprintf(stderr, "Option --report : le nom du fichier du rapport est vide\n");
+        std::fprintf(stderr, "%s\n", kalvex::app_text::kReportNameEmpty);
         return 2;
       }
       continue;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/app_texts.h"
 #include "platform/temporary_files.h"
 #include "platform/unicode_case.h"
 #include "runcontrol/stock_guard.h"
@@ -45,22 +46,21 @@ void RunReporter::RunEnded(std::exception_ptr error) {
       message_ = e.what();
     } catch (...) {
       exit_code_ = kExitError;
-      message_ = "Erreur inconnue : l'export s'est arrêté";
+      message_ = app_text::kUnknownError;
     }
   } else if (state.selected_portal.empty()) {
     std::string known;
     for (const auto& c : PortalCodes()) known += (known.empty() ? "" : ", ") + c;
     exit_code_ = kExitSyntax;
-    message_ = "Portail inconnu : " + state.report.option.value_or("") +
-               " (portails reconnus : " + known + ")";
+    message_ = app_text::UnknownPortal(state.report.option.value_or(""), known);
   } else if (!app_.Window().AutoClose()) {
     exit_code_ = kExitError;
-    message_ = "Export " + state.selected_portal + " non terminé";
+    message_ = app_text::RunNotEnded(state.selected_portal);
   } else if (state.portal_upload_failed) {
     std::string result = state.report.upload_result;
     while (!result.empty() && result.back() == ' ') result.pop_back();
     exit_code_ = kExitUploadFailed;
-    message_ = "Fichier non transmis au portail : " + result;
+    message_ = app_text::NotDelivered(result);
   } else {
     exit_code_ = kExitOk;
     message_.clear();
@@ -100,7 +100,7 @@ void RunReporter::Finish(RunReport& report) {
   try {
     WriteRunReport(path_, report);
   } catch (const std::exception& e) {
-    std::fprintf(err_, "Rapport d'exécution non écrit dans %s : %s\n", path_.c_str(), e.what());
+    std::fprintf(err_, "%s\n", app_text::ReportNotWritten(path_, e.what()).c_str());
     std::fflush(err_);
     if (exit_code_ == kExitOk) exit_code_ = kExitReportNotWritten;
   }
@@ -112,12 +112,11 @@ void RunReporter::WriteOnSignal(int signal_number) {
   RunReport report = started_;
   report.end_time = IsoLocalTimeNow();
   report.exit_status = 128 + signal_number;
-  report.error = "Export arrêté par le signal " + std::to_string(signal_number) +
-                 " : les fichiers en cours d'écriture sont supprimés";
+  report.error = app_text::StoppedBySignal(signal_number);
   try {
     WriteRunReport(path_, report);
   } catch (const std::exception& e) {
-    std::fprintf(err_, "Rapport d'exécution non écrit dans %s : %s\n", path_.c_str(), e.what());
+    std::fprintf(err_, "%s\n", app_text::ReportNotWritten(path_, e.what()).c_str());
   }
 }
 

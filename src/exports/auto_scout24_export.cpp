@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "exports/ad_text.h"
+#include "exports/export_texts.h"
 #include "exports/vehicle_index.h"
 #include "ftp/photo_service.h"
 #include "ftp/photo_sync.h"
@@ -137,12 +138,9 @@ std::string CustomerId(const ExportRun& run, const std::string& staging_folder) 
                                    [](char c) { return static_cast<unsigned char>(c) < 0x20; });
   if (!IsPlainFileName(id) || id.front() == '.' || control || id.find(';') != std::string::npos ||
       id.find("..") != std::string::npos)
-    throw Error("Numéro client refusé dans Kalvex.ini, [" + std::string(run.portal().code) +
-                "] idClient=" + id + " : il nomme le fichier des véhicules " +
-                ExportRun::Shown(staging_folder + "\\" + id + ".csv") + " et l'archive " +
-                ExportRun::Shown(run.WorkingPath(id + ".zip")) +
-                " ; il ne peut être vide, commencer par « . » ni contenir « ; », « \\ », « / », "
-                "« : » ou « .. »");
+    throw Error(export_text::CustomerIdRefused(
+        run.portal().code, id, ExportRun::Shown(staging_folder + "\\" + id + ".csv"),
+        ExportRun::Shown(run.WorkingPath(id + ".zip"))));
   return id;
 }
 

@@ -273,7 +273,7 @@ TEST_F(AutoScout24ExportTest, AVehicleFileThatCannotBeWrittenEndsTheRunWithoutAr
     FAIL() << "no error";
   } catch (const IoError& e) {
     EXPECT_EQ(std::string(e.what()),
-              "Erreur d'entrée/sortie 20 (Not a directory) : " + VehicleFile());
+              "Erreur d'entrée/sortie 20 (Ce n'est pas un dossier) : " + VehicleFile());
   }
   EXPECT_FALSE(PathExists(Archive()));
   EXPECT_FALSE(window_.AutoClose());

@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "exports/export_texts.h"
 #include "exports/vehicle_index.h"
 #include "ftp/ftp_transfer.h"
 #include "ftp/photo_service.h"
@@ -36,9 +37,7 @@ bool IsPlainFileName(std::string_view name) {
 std::string ExportRun::SettingFileName(config::PortalKey key) const {
   const std::string name = Setting(key);
   if (!IsPlainFileName(name))
-    throw Error("Nom de fichier refusé dans Kalvex.ini, [" + std::string(portal_.code) + "] " +
-                config::PortalKeyName(key) + "=" + name +
-                " : le fichier doit être un simple nom dans le dossier de travail");
+    throw Error(export_text::FileNameRefused(portal_.code, config::PortalKeyName(key), name));
   return name;
 }
 
@@ -46,35 +45,32 @@ std::string ExportRun::SettingFolderToEmpty(config::PortalKey key) const {
   const std::string value = Setting(key);
   const std::string folder = platform::Windir() + value;
   auto refused = [&](const std::string& reason) {
-    return Error("Dossier refusé dans Kalvex.ini, [" + std::string(portal_.code) + "] " +
-                 config::PortalKeyName(key) + "=" + value + " : " + reason +
-                 " ; ce dossier est vidé entièrement à chaque export, il doit servir à cela "
-                 "seulement");
+    return Error(
+        export_text::FolderRefused(portal_.code, config::PortalKeyName(key), value, reason));
   };
   for (size_t start = 0; start <= value.size();) {
     const size_t end = std::min(value.find_first_of("\\/", start), value.size());
     if (value.compare(start, end - start, "..") == 0)
-      throw refused("le chemin " + Shown(folder) + " passe par « .. »");
+      throw refused(export_text::PathGoesUp(Shown(folder)));
     start = end + 1;
   }
   const std::string resolved = platform::ResolvedPath(folder);
-  if (platform::IsFileSystemRoot(resolved))
-    throw refused("le dossier " + resolved + " est la racine du système de fichiers");
+  if (platform::IsFileSystemRoot(resolved)) throw refused(export_text::FolderIsRoot(resolved));
   const std::string windir = platform::Windir();
   const std::pair<const char*, std::string> kept[] = {
-      {"le dossier Windir", windir},
-      {"le dossier des journaux", windir.empty() ? std::string() : TempFolder()},
-      {"le dossier de travail", working_folder_},
-      {"le dossier des photos", state().photo_folder},
-      {"le dossier du programme", platform::ExecutableDir()},
-      {"le dossier personnel", platform::HomeFolder()},
+      {export_text::kWindirFolder, windir},
+      {export_text::kLogFolder, windir.empty() ? std::string() : TempFolder()},
+      {export_text::kWorkingFolder, working_folder_},
+      {export_text::kPhotoFolder, state().photo_folder},
+      {export_text::kProgramFolder, platform::ExecutableDir()},
+      {export_text::kHomeFolder, platform::HomeFolder()},
   };
   for (const auto& [name, path] : kept) {
     if (path.empty()) continue;
     const std::string kept_path = platform::ResolvedPath(path);
-    if (resolved == kept_path) throw refused("le dossier " + resolved + " est " + name);
+    if (resolved == kept_path) throw refused(export_text::FolderIs(resolved, name));
     if (platform::FolderHolds(resolved, kept_path))
-      throw refused("le dossier " + resolved + " contient " + name + " " + kept_path);
+      throw refused(export_text::FolderHolds(resolved, name, kept_path));
   }
   return folder;
 }
@@ -84,7 +80,7 @@ std::string ExportRun::Stamp(const char* pattern) const {
 }
 
 PhotoService& ExportRun::Photos() const {
-  if (context_.photos == nullptr) throw Error("Photos : le service des photos n'est pas créé");
+  if (context_.photos == nullptr) throw Error(export_text::kPhotoServiceMissing);
   return *context_.photos;
 }
 
@@ -240,10 +236,9 @@ void ExportRun::BuildArchive(const std::string& archive_path, const std::string&
   zip.FilesToAdd().push_back(file_spec);
   // An archive without the files it was made for must not be sent as the delivery.
   if (zip.Add() <= 0)
-    throw Error("Archive " + Shown(archive_path) + " non créée : " + Shown(file_spec) +
-                " n'a pas pu y être ajouté");
+    throw Error(export_text::ArchiveNotMade(Shown(archive_path), Shown(file_spec)));
   NoteOutputFile(archive_path);
-  context_.window.AddMemoLine("Fichier " + Shown(archive_path) + " créé");
+  context_.window.AddMemoLine(export_text::ArchiveMade(Shown(archive_path)));
 }
 
 void ExportRun::ArchiveResultFile(const std::string& archive_path, const std::string& result_path) {

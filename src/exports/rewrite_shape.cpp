@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "exports/export_texts.h"
 #include "exports/text_join.h"
 
 namespace kalvex {
@@ -45,23 +46,20 @@ void CheckMarkersOutsideVehicles(IXMLCursor& document, const RewriteShape& shape
             "') and not(parent::", kVehicleRecord, "/parent::", RecordSetName(kVehicleRecord),
             "/parent::document)]"});
   XMLCursorPtr found = document.Select(stray);
-  if (!found->Eof())
-    RefuseDocument(document_name, Join({"un élément ", found->NodeName(),
-                                        " se trouve hors des champs d'un véhicule"}));
+  if (!found->Eof()) RefuseDocument(document_name, export_text::StrayMarker(found->NodeName()));
 }
 
 void CheckPhotoSlots(const std::vector<std::string>& names, const PhotoSlots& slots,
                      const std::string& vehicle, std::string_view document_name) {
   for (const char* slot : slots)
     if (!Holds(names, slot))
-      RefuseDocument(document_name, Join({vehicle, " n'a pas d'élément ", slot}));
+      RefuseDocument(document_name, export_text::MissingElement(vehicle, slot));
   size_t first = 0;
   while (names[first] != slots[0]) ++first;
   bool together = first + slots.size() <= names.size();
   for (size_t i = 0; together && i < slots.size(); ++i) together = names[first + i] == slots[i];
   if (!together)
-    RefuseDocument(document_name, Join({vehicle, " n'a pas ses éléments ", slots.front(), " à ",
-                                        slots.back(), " à la suite et dans l'ordre"}));
+    RefuseDocument(document_name, export_text::SlotsApart(vehicle, slots.front(), slots.back()));
 }
 
 }  // namespace
@@ -71,7 +69,7 @@ TextRewrite SpanRemoval(const RewriteShape& shape) {
 }
 
 void RefuseDocument(std::string_view document_name, std::string_view what) {
-  throw Error(Join({"Export refusé, ", document_name, " : ", what, "."}));
+  throw Error(export_text::DocumentRefused(document_name, what));
 }
 
 void CheckRecordSetShape(IXMLCursor& document, std::string_view record,
@@ -84,10 +82,7 @@ void CheckRecordSetShape(IXMLCursor& document, std::string_view record,
       attributes->Last();
       shaped = attributes->NodeName() == "RecordName" && attributes->GetValue(".") == record;
     }
-    if (!shaped)
-      RefuseDocument(document_name,
-                     Join({"l'élément ", set, " n'a pas les attributs EOF=\"…\" … RecordName=\"",
-                           record, "\" attendus"}));
+    if (!shaped) RefuseDocument(document_name, export_text::RecordSetUnshaped(set, record));
   }
 }
 
@@ -102,19 +97,18 @@ void CheckRewriteShape(IXMLCursor& document, const RewriteShape& shape,
   const std::string& closing = span.closing;
   for (XMLCursorPtr vehicles = document.Select(kVehiclesXPath); !vehicles->Eof();
        vehicles->Next()) {
-    const std::string vehicle = Join({"le véhicule ", shape.vehicle_key, " ",
-                                      vehicles->GetValue(std::string(shape.vehicle_key))});
+    const std::string vehicle =
+        export_text::Vehicle(shape.vehicle_key, vehicles->GetValue(std::string(shape.vehicle_key)));
     const std::vector<std::string> names = ChildElementNames(*vehicles);
     for (std::string_view marker : {shape.span_opening, shape.span_closing})
       if (!Holds(names, marker))
-        RefuseDocument(document_name, Join({vehicle, " n'a pas d'élément ", marker}));
+        RefuseDocument(document_name, export_text::MissingElement(vehicle, marker));
     const std::string text = vehicles->XML();
     if (text.find(opening) == std::string::npos)
-      RefuseDocument(document_name,
-                     Join({vehicle, " a un élément ", shape.span_opening, " à attributs"}));
+      RefuseDocument(document_name, export_text::MarkerWithAttributes(vehicle, shape.span_opening));
     if (!SpansCloseInside(text, opening, closing))
-      RefuseDocument(document_name, Join({vehicle, " a ses éléments ", shape.span_opening, " et ",
-                                          shape.span_closing, " dans le désordre"}));
+      RefuseDocument(document_name, export_text::MarkersOutOfOrder(vehicle, shape.span_opening,
+                                                                   shape.span_closing));
     if (shape.photo_slots) CheckPhotoSlots(names, *shape.photo_slots, vehicle, document_name);
   }
 }

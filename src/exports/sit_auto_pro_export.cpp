@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "exports/ad_text.h"
+#include "exports/export_texts.h"
 #include "exports/rewrite_shape.h"
 #include "exports/text_rewrite.h"
 
@@ -133,7 +134,7 @@ void CheckCoordinatesSet(IXMLCursor& document, const std::string& document_name)
   CheckRecordSetShape(document, kCoordinatesRecord, document_name);
   const std::string set = RecordSetName(kCoordinatesRecord);
   if (!document.Select("/document/" + set + "[preceding-sibling::DataVOS]")->Eof())
-    RefuseDocument(document_name, "l'élément " + set + " doit précéder l'élément DataVOS");
+    RefuseDocument(document_name, export_text::SetMustPrecede(set, "DataVOS"));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "exports/export_texts.h"
 #include "exports/text_join.h"
 
 namespace kalvex {
@@ -23,8 +24,7 @@ std::string IdentifierQuery(std::string_view path, std::string_view field,
                             std::string_view identifier) {
   const std::string head = Join({path, "[", field, "="});
   const std::string_view number = TrimXmlBlanks(identifier);
-  if (number.empty())
-    throw EmptyIdentifierError(Join({"Empty identifier in XPath query \"", head, "]\""}));
+  if (number.empty()) throw EmptyIdentifierError(export_text::EmptyIdentifier(Join({head, "]"})));
   if (!IsDecimalIdentifier(number)) return Join({path, "[false()]"});
   return Join({head, number, "]"});
 }

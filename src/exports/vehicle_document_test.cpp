@@ -117,14 +117,15 @@ TEST(IdentifierQueryTest, EmptyIdentifierEndsTheExport) {
     FAIL() << "no error";
   } catch (const EmptyIdentifierError& error) {
     EXPECT_STREQ(error.what(),
-                 "Empty identifier in XPath query \"/document/DataVOS/DataVO[idNVO=]\"");
+                 "Identifiant vide dans la requête XPath \"/document/DataVOS/DataVO[idNVO=]\"");
   }
   try {
     PhotosOfVehicleXPath(" \t");
     FAIL() << "no error";
   } catch (const XMLException& error) {
-    EXPECT_STREQ(error.what(),
-                 "Empty identifier in XPath query \"/document/LiensImagesS/LiensImages[idNVO=]\"");
+    EXPECT_STREQ(
+        error.what(),
+        "Identifiant vide dans la requête XPath \"/document/LiensImagesS/LiensImages[idNVO=]\"");
   }
 }
 

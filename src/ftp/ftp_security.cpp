@@ -1,5 +1,7 @@
 #include "ftp/ftp_security.h"
 
+#include "ftp/ftp_texts.h"
+
 namespace kalvex {
 
 std::optional<TlsMode> TlsModeFromSetting(std::string_view value) {
@@ -10,10 +12,7 @@ std::optional<TlsMode> TlsModeFromSetting(std::string_view value) {
 }
 
 std::string InvalidTlsSettingMessage(std::string_view section, std::string_view value) {
-  return "Valeur refusée dans Kalvex.ini, [" + std::string(section) +
-         "] TLS=" + std::string(value) +
-         " : les valeurs possibles sont 0 (FTP sans chiffrement), 1 (TLS, certificat du "
-         "serveur vérifié) et 2 (TLS, certificat du serveur non vérifié)";
+  return ftp_text::TlsSettingRefused(section, value);
 }
 
 }  // namespace kalvex

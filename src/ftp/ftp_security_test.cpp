@@ -207,25 +207,29 @@ TEST_P(TlsRefusalTest, EndsLikeAFailedConnectionWithoutSendingTheLogin) {
     EXPECT_THAT(error.what(), StartsWith("FTP IdFTP2 (" + server.HostField() + ") : " + c.reason));
     EXPECT_THAT(error.what(),
                 EndsWith(" ; connexion abandonnée, identifiant et mot de passe non envoyés"));
-    EXPECT_THAT(h.MemoText(), HasSubstr("\nError: " + std::string(error.what()) + "\n"));
+    EXPECT_THAT(h.MemoText(), HasSubstr("\nErreur : " + std::string(error.what()) + "\n"));
   }
   EXPECT_EQ(server.CountCommand("AUTH TLS"), 3);
   EXPECT_EQ(server.CountCommand("USER") + server.CountCommand("PASS"), 0);
   EXPECT_EQ(server.CountCommand("STOR") + server.CountCommand("NLST"), 0);
-  EXPECT_THAT(h.MemoText(), Not(HasSubstr("Logging in")));
+  EXPECT_THAT(h.MemoText(), Not(HasSubstr("Identification en tant que")));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, TlsRefusalTest,
     ::testing::Values(
         RefusalCase{"SelfSignedCertificate", TlsMode::kVerified, ServerCertificate::kSelfSigned,
-                    true, "le certificat du serveur 127.0.0.1 n'a pas pu être vérifié ("},
+                    true,
+                    "le certificat du serveur 127.0.0.1 n'a pas pu être vérifié (certificat "
+                    "auto-signé)"},
         RefusalCase{"TestCaNotInTheSystemStore", TlsMode::kVerified,
                     ServerCertificate::kSignedByTestCa, false,
-                    "le certificat du serveur 127.0.0.1 n'a pas pu être vérifié ("},
+                    "le certificat du serveur 127.0.0.1 n'a pas pu être vérifié (l'autorité qui "
+                    "a signé le certificat n'est pas dans le magasin de certificats)"},
         RefusalCase{"CertificateForAnotherAddress", TlsMode::kVerified,
                     ServerCertificate::kOtherAddress, true,
-                    "le certificat du serveur 127.0.0.1 n'a pas pu être vérifié ("},
+                    "le certificat du serveur 127.0.0.1 n'a pas pu être vérifié (le certificat "
+                    "ne porte pas le nom de ce serveur)"},
         RefusalCase{"ServerWithoutTls", TlsMode::kVerified, ServerCertificate::kNone, false,
                     "le serveur 127.0.0.1 refuse le chiffrement TLS (AUTH TLS)"},
         RefusalCase{"ServerWithoutTlsUnverified", TlsMode::kUnverified, ServerCertificate::kNone,

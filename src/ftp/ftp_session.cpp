@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "ftp/ftp_socket.h"
+#include "ftp/ftp_texts.h"
 #include "platform/platform.h"
 
 namespace kalvex {
@@ -31,6 +32,12 @@ struct SlistFree {
 // "host:port": which server a session found unreachable.
 std::string EndpointKey(const FtpEndpoint& endpoint) {
   return endpoint.host + ":" + std::to_string(endpoint.port);
+}
+
+// A libcurl result in French, or libcurl's own text for a code without ours.
+std::string CurlReason(CURLcode rc) {
+  const char* french = ftp_text::LibraryReason(rc);
+  return french != nullptr ? french : curl_easy_strerror(rc);
 }
 
 bool IsWordCharacter(char c) {
@@ -104,9 +111,9 @@ bool ConnectionError(CURLcode rc) {
 std::string TlsFailure(CURLcode rc, const std::string& host) {
   switch (rc) {
     case CURLE_PEER_FAILED_VERIFICATION:
-      return "le certificat du serveur " + host + " n'a pas pu être vérifié";
+      return ftp_text::CertificateNotVerified(host);
     case CURLE_USE_SSL_FAILED:
-      return "le serveur " + host + " refuse le chiffrement TLS (AUTH TLS)";
+      return ftp_text::TlsRefused(host);
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_SSL_CERTPROBLEM:
     case CURLE_SSL_CIPHER:
@@ -119,10 +126,23 @@ std::string TlsFailure(CURLcode rc, const std::string& host) {
     case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
     case CURLE_SSL_INVALIDCERTSTATUS:
     case CURLE_SSL_CLIENTCERT:
-      return "la négociation TLS avec le serveur " + host + " a échoué";
+      return ftp_text::TlsFailed(host);
     default:
       return "";
   }
+}
+
+// The detail of a TLS failure: what is wrong with the server's certificate, in French
+// for the usual cases, else libcurl's words.
+std::string TlsDetail(CURL* easy, CURLcode rc, const std::string& curl_words) {
+  long result = 0;
+  if (rc == CURLE_PEER_FAILED_VERIFICATION &&
+      curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &result) == CURLE_OK)
+    if (const char* french = ftp_text::CertificateProblem(result)) return french;
+  // libcurl checks the name itself, after a chain the TLS library found good.
+  if (rc == CURLE_PEER_FAILED_VERIFICATION && curl_words.find("subject name") != std::string::npos)
+    return ftp_text::kCertificateForAnotherName;
+  return curl_words;
 }
 
 size_t DiscardOrKeep(char* data, size_t size, size_t count, void* user) {
@@ -252,7 +272,7 @@ bool FtpSession::Connected() {
       curl_easy_getinfo(curl_->easy.get(), CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK &&
       socket != CURL_SOCKET_BAD && !ftp_socket::IdleConnectionAlive(socket)) {
     // The server hung up while the session was idle.
-    Status("Disconnected.");
+    Status(ftp_text::kDisconnected);
     MarkDisconnected();
     return false;
   }
@@ -274,7 +294,7 @@ std::string FtpSession::Url(const std::string& path) const {
     std::string part = path.substr(start, slash - start);
     std::unique_ptr<char, CurlFree> escaped(
         curl_easy_escape(curl_->easy.get(), part.c_str(), static_cast<int>(part.size())));
-    if (!escaped) throw FtpError(FtpError::Stage::kConnect, "FTP : out of memory");
+    if (!escaped) throw FtpError(FtpError::Stage::kConnect, ftp_text::kOutOfMemory);
     url += escaped.get();
     if (slash < path.size()) url += "/";
     start = slash + 1;
@@ -289,16 +309,16 @@ void FtpSession::OnDebug(int type, const char* data, size_t size) {
     case CURLINFO_TEXT:
       if (awaiting_tls_ && StartsWith(line, "SSL connection using ")) {
         awaiting_tls_ = false;
-        Status("TLS négocié : " + line.substr(21) + ".");
+        Status(ftp_text::TlsNegotiated(line.substr(21)));
       } else if (StartsWith(line, "Trying ")) {
         curl_->tried_connect = true;
         std::string address = line.substr(7);  // "127.0.0.1:21..."
         while (!address.empty() && address.back() == '.') address.pop_back();
-        Status("Connecting to " + address + ".");
+        Status(ftp_text::Connecting(address));
       } else if (StartsWith(line, "Connected to ")) {
-        Status("Connected.");
+        Status(ftp_text::kConnected);
       } else if (StartsWith(line, "Closing connection")) {
-        Status("Disconnected.");
+        Status(ftp_text::kDisconnected);
       }
       break;
     case CURLINFO_HEADER_OUT:
@@ -306,19 +326,19 @@ void FtpSession::OnDebug(int type, const char* data, size_t size) {
       if (StartsWith(line, "PASS")) break;
       OnSecurityCommand(line);
       if (StartsWith(line, "USER "))
-        Status("Logging in as " + line.substr(5) + ".");
+        Status(ftp_text::LoggingIn(line.substr(5)));
       else if (StartsWith(line, "CWD "))
-        Status("Changing folder to " + line.substr(4) + ".");
+        Status(ftp_text::ChangingFolder(line.substr(4)));
       else if (line == "NLST" || StartsWith(line, "NLST "))
-        Status("Listing names.");
+        Status(ftp_text::kListingNames);
       else if (StartsWith(line, "STOR "))
-        Status("Storing " + line.substr(5) + ".");
+        Status(ftp_text::Storing(line.substr(5)));
       else if (StartsWith(line, "RNFR "))
-        Status("Renaming " + line.substr(5) + ".");
+        Status(ftp_text::Renaming(line.substr(5)));
       else if (StartsWith(line, "RNTO "))
-        Status("Renaming to " + line.substr(5) + ".");
+        Status(ftp_text::RenamingTo(line.substr(5)));
       else if (StartsWith(line, "DELE "))
-        Status("Deleting " + line.substr(5) + ".");
+        Status(ftp_text::Deleting(line.substr(5)));
       break;
     case CURLINFO_HEADER_IN: {
       line = HidePassword(line, true);
@@ -326,13 +346,13 @@ void FtpSession::OnDebug(int type, const char* data, size_t size) {
       int code = ReplyCode(line);
       if (code == 230) {
         logged_in_now_ = true;
-        Status("Logged in.");
+        Status(ftp_text::kLoggedIn);
       } else if (code == 220) {
-        Status("Server ready: " + line);
+        Status(ftp_text::ServerReady(line));
       } else if (code == 226 && curl_->command == Command::kStore) {
-        Status("Transfer complete.");
+        Status(ftp_text::kTransferComplete);
       } else if (code >= 400) {
-        Status("Server reply: " + line);
+        Status(ftp_text::ServerReply(line));
       }
       break;
     }
@@ -348,16 +368,16 @@ void FtpSession::OnSecurityCommand(const std::string& command) {
       // The login only goes out once the handshake is over, whatever the TLS library
       // said of it.
       awaiting_tls_ = false;
-      Status("TLS négocié.");
+      Status(ftp_text::kTlsNegotiated);
     }
   } else if (StartsWith(command, "AUTH ")) {
     curl_->sent_auth = true;
     awaiting_tls_ = true;
-    Status("Négociation TLS (" + command + ").");
+    Status(ftp_text::TlsNegotiating(command));
   } else if (command == "PROT P") {
-    Status("Connexions de données chiffrées (PROT P).");
+    Status(ftp_text::kDataEncrypted);
   } else if (command == "EPSV" || command == "PASV") {
-    Status("Connexion de données en mode passif (" + command + ").");
+    Status(ftp_text::PassiveData(command));
   }
 }
 
@@ -385,16 +405,17 @@ template <typename T>
 void SetOption(CURL* easy, CURLoption option, T value) {
   CURLcode rc = curl_easy_setopt(easy, option, value);
   if (rc != CURLE_OK)
-    throw FtpError(FtpError::Stage::kConnect, "FTP : libcurl refused option " +
-                                                  std::to_string(static_cast<int>(option)) + " : " +
-                                                  curl_easy_strerror(rc));
+    throw FtpError(FtpError::Stage::kConnect,
+                   ftp_text::OptionRefused(static_cast<int>(option), CurlReason(rc)));
 }
 
 // Every multi-handle call goes through here as well.
 void CheckMulti(CURLMcode rc) {
   if (rc != CURLM_OK)
-    throw FtpError(FtpError::Stage::kConnect,
-                   std::string("FTP : libcurl : ") + curl_multi_strerror(rc));
+    throw FtpError(
+        FtpError::Stage::kConnect,
+        ftp_text::LibraryError(ftp_text::MultiReason(rc) != nullptr ? ftp_text::MultiReason(rc)
+                                                                    : curl_multi_strerror(rc)));
 }
 
 }  // namespace
@@ -414,17 +435,15 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
                          std::string* listing, const std::vector<std::string>& after_commands) {
   if (!curl_->easy) {
     if (CURLcode rc = EnsureCurlGlobal(); rc != CURLE_OK)
-      throw FtpError(FtpError::Stage::kConnect,
-                     std::string("FTP : libcurl could not start : ") + curl_easy_strerror(rc));
+      throw FtpError(FtpError::Stage::kConnect, ftp_text::CannotStart(CurlReason(rc)));
     curl_->multi.reset(curl_multi_init());
     curl_->easy.reset(curl_easy_init());
     if (!curl_->multi || !curl_->easy)
-      throw FtpError(FtpError::Stage::kConnect, "FTP : libcurl could not start");
+      throw FtpError(FtpError::Stage::kConnect, ftp_text::kCannotStart);
     char* ca_file = nullptr;
     if (CURLcode rc = curl_easy_getinfo(curl_->easy.get(), CURLINFO_CAINFO, &ca_file);
         rc != CURLE_OK)
-      throw FtpError(FtpError::Stage::kConnect,
-                     std::string("FTP : libcurl : ") + curl_easy_strerror(rc));
+      throw FtpError(FtpError::Stage::kConnect, ftp_text::LibraryError(CurlReason(rc)));
     if (ca_file != nullptr) curl_->default_ca_file = ca_file;
   }
   CURL* easy = curl_->easy.get();
@@ -484,7 +503,7 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
   std::unique_ptr<curl_slist, SlistFree> after;
   for (const std::string& text : after_commands) {
     curl_slist* longer = curl_slist_append(after.get(), text.c_str());
-    if (longer == nullptr) throw FtpError(stage, "FTP : out of memory");
+    if (longer == nullptr) throw FtpError(stage, ftp_text::kOutOfMemory);
     after.release();
     after.reset(longer);
   }
@@ -536,31 +555,35 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
   else if (ConnectionError(rc) || (curl_->tried_connect && !logged_in_now_))
     failed = FtpError::Stage::kConnect;
   const bool unreachable = failed == FtpError::Stage::kConnect && MarksUnreachable(rc);
-  // libcurl's own wording of the result; its error buffer may still hold a message
-  // of an earlier, harmless step, so the server's reply is what gives the detail.
-  std::string reason = curl_easy_strerror(rc);
-  if (failed == FtpError::Stage::kConnect && curl_->error_buffer[0] != '\0')
-    reason = Trim(curl_->error_buffer);  // names the address and the system's reason
+  // The result in French; libcurl's error buffer may still hold a message of an
+  // earlier, harmless step, so the server's reply is what gives the detail. A failed
+  // connection also tells the system's reason (refused, no route...).
+  std::string reason = CurlReason(rc);
+  if (failed == FtpError::Stage::kConnect) {
+    long os_error = 0;
+    if (ftp_text::LibraryReason(rc) == nullptr && curl_->error_buffer[0] != '\0')
+      reason = Trim(curl_->error_buffer);
+    else if (curl_easy_getinfo(curl_->easy.get(), CURLINFO_OS_ERRNO, &os_error) == CURLE_OK &&
+             os_error != 0 && rc == CURLE_COULDNT_CONNECT)
+      reason += " (" + platform::SystemErrorText(static_cast<int>(os_error)) + ")";
+  }
   // TLS could not be set up: said plainly, and when it failed on a new control
   // connection, that the login never went out.
   std::string tls_end;
   if (const std::string tls_failure = TlsFailure(rc, endpoint_.host); !tls_failure.empty()) {
-    const std::string detail = Trim(curl_->error_buffer);
+    const std::string detail = TlsDetail(curl_->easy.get(), rc, Trim(curl_->error_buffer));
     reason = detail.empty() ? tls_failure : tls_failure + " (" + detail + ")";
-    if (curl_->sent_auth && !curl_->sent_login)
-      tls_end = " ; connexion abandonnée, identifiant et mot de passe non envoyés";
+    if (curl_->sent_auth && !curl_->sent_login) tls_end = ftp_text::kLoginNotSent;
   }
-  std::string message = "FTP " + name_ + " (" + endpoint_.host + ":" +
-                        std::to_string(endpoint_.port) + ") : " + reason;
+  std::string message = ftp_text::SessionError(name_, EndpointKey(endpoint_), reason);
   if (!last_reply_.empty() && ReplyCode(last_reply_) >= 400) message += " - " + last_reply_;
   message += tls_end;
   message = HidePassword(message);
-  Status("Error: " + message);
+  Status(ftp_text::StatusError(message));
   if (failed == FtpError::Stage::kConnect || failed == FtpError::Stage::kLogin) MarkDisconnected();
   if (unreachable && unreachable_ != EndpointKey(endpoint_)) {
     unreachable_ = EndpointKey(endpoint_);
-    Status("Server " + unreachable_ +
-           " unreachable: no further connection attempts to it until the program ends.");
+    Status(ftp_text::GivenUp(unreachable_));
   }
   throw FtpError(failed, message);
 }
@@ -571,24 +594,18 @@ void FtpSession::Connect() {
   user_ = window_.Text(fields_.user);
   password_ = window_.Text(fields_.password);
   if (unreachable_ == EndpointKey(endpoint_))
-    throw FtpError(FtpError::Stage::kConnect, "FTP " + name_ + " (" + unreachable_ +
-                                                  ") : server unreachable, not tried again");
+    throw FtpError(FtpError::Stage::kConnect,
+                   ftp_text::SessionError(name_, unreachable_, ftp_text::kNotTriedAgain));
   if (security_.tls == TlsMode::kUnverified && !warned_unverified_) {
     warned_unverified_ = true;
-    Status("Attention : le certificat du serveur " + EndpointKey(endpoint_) +
-           " n'est pas vérifié pour cette session (" + name_ +
-           ", TLS=2) : la connexion est chiffrée, mais rien ne garantit que ce soit le bon "
-           "serveur.");
+    Status(ftp_text::UnverifiedWarning(EndpointKey(endpoint_), name_));
   }
   if (security_.tls != TlsMode::kOff && !security_.passive && !ActiveModeKeepsTls() &&
       !warned_active_tls_) {
     warned_active_tls_ = true;
-    Status(std::string("Mode actif impossible avec TLS et cette version de libcurl (") +
-           curl_version_info(CURLVERSION_NOW)->version +
-           ") : les données partiraient en clair, la session " + name_ +
-           " utilise le mode passif.");
+    Status(ftp_text::ActiveModeWithoutTls(curl_version_info(CURLVERSION_NOW)->version, name_));
   }
-  Status("Resolving hostname " + endpoint_.host + ".");
+  Status(ftp_text::Resolving(endpoint_.host));
   Perform(Command::kConnect, "", FtpError::Stage::kConnect, nullptr, -1, nullptr);
   connected_ = true;
 }
@@ -637,8 +654,8 @@ void FtpSession::Put(const std::string& native_local_path, const std::string& re
   // A regular file only: a FIFO or a device would block the run, or never end.
   platform::RegularFileReader file(native_local_path);
   if (!file.ok()) {
-    Status("Error: cannot open " + native_local_path + ".");
-    throw FtpError(FtpError::Stage::kLocalFile, "FTP : cannot open " + native_local_path);
+    Status(ftp_text::CannotOpenStatus(native_local_path));
+    throw FtpError(FtpError::Stage::kLocalFile, ftp_text::CannotOpen(native_local_path));
   }
   const int64_t size = file.Size();
   if (on_work_begin_) on_work_begin_(size);

@@ -78,7 +78,7 @@ void FtpTransfer::IdFTP2Work(int64_t count) {
   int32_t shown = static_cast<int32_t>(percent);
   if (shown == state_.last_shown_percentage) return;
   state_.last_shown_percentage = shown;
-  window_.SetText(WindowField::kLabel2, "Transfert en cours : " + std::to_string(shown) + "%");
+  window_.SetText(WindowField::kLabel2, ftp_text::TransferProgress(shown));
   window_.ProcessPendingEvents();
 }
 
@@ -119,9 +119,10 @@ bool FtpTransfer::ImageOnServer(const std::string& name) {
   if (!state_.image_server_listing) {
     // A server found unreachable is not tried again: nothing is on it.
     if (id_ftp1_.Unreachable()) return false;
-    const std::string label = window_.Text(WindowField::kLabel1) + " - on connection " + name;
+    const std::string label =
+        window_.Text(WindowField::kLabel1) + ftp_text::kOnConnection + " " + name;
     if (!ConnectOnDemand(id_ftp1_, WindowField::kParamRepertPixtrove, label)) return false;
-    log_.WriteLog("Lecture du répertoire FTP Pixtrove");
+    log_.WriteLog(ftp_text::kReadingImageFolder);
     auto& listing = state_.image_server_listing.emplace();
     for (const std::string& entry : id_ftp1_.ListNames()) listing.insert(UpperCaseUnicode(entry));
   }
@@ -131,9 +132,10 @@ bool FtpTransfer::ImageOnServer(const std::string& name) {
 void FtpTransfer::SendImage(const std::string& local_path) {
   if (id_ftp1_.Unreachable() || !StaysInsideFolder(LocalFileName(local_path))) return;
   try {
-    const std::string label = window_.Text(WindowField::kLabel1) + " - on connection";
+    const std::string label = window_.Text(WindowField::kLabel1) + ftp_text::kOnConnection;
     if (!ConnectOnDemand(id_ftp1_, WindowField::kParamRepertPixtrove, label)) return;
-    window_.SetText(WindowField::kLabel2, window_.Text(WindowField::kLabel2) + " - on transfert");
+    window_.SetText(WindowField::kLabel2,
+                    window_.Text(WindowField::kLabel2) + ftp_text::kOnTransfer);
     id_ftp1_.Put(platform::NativePath(local_path), LocalFileName(local_path));
   } catch (const std::exception&) {
     // The session's status lines in the memo are the only trace.
@@ -152,14 +154,15 @@ void FtpTransfer::SendExportFile(const std::string& local_path, std::string& res
   result.clear();
   try {
     state_.progress_max = platform::FindFileSize(local_path);
-    const std::string label = "Connexion " + state_.selected_portal + " - on connection";
+    const std::string label = ftp_text::PortalConnectionLabel(state_.selected_portal);
     if (!ConnectOnDemand(id_ftp2_, WindowField::kParamRepert, label)) result = kConnectionFailed;
   } catch (const std::exception&) {
     result = kConnectionFailed;
   }
   if (result.empty()) {
     try {
-      window_.SetText(WindowField::kLabel2, window_.Text(WindowField::kLabel2) + " - on transfert");
+      window_.SetText(WindowField::kLabel2,
+                      window_.Text(WindowField::kLabel2) + ftp_text::kOnTransfer);
       if (!Deliver(platform::NativePath(local_path), LocalFileName(local_path)))
         result = kTransferFailed;
     } catch (const std::exception&) {
@@ -184,15 +187,13 @@ bool FtpTransfer::Deliver(const std::string& native_path, const std::string& rem
   }
   try {
     id_ftp2_.Rename(partial, remote_name);
-    window_.AddMemoLine("Fichier déposé sous le nom provisoire " + partial + " puis renommé en " +
-                        remote_name + ".");
+    window_.AddMemoLine(ftp_text::UploadedThenRenamed(partial, remote_name));
     return true;
   } catch (const FtpError& error) {
     if (error.stage() != FtpError::Stage::kRename) return false;
   }
   // A server that does not rename gets the file under its final name directly.
-  window_.AddMemoLine("Le serveur refuse de renommer " + partial +
-                      " : fichier déposé directement sous son nom " + remote_name + ".");
+  window_.AddMemoLine(ftp_text::RenameRefused(partial, remote_name));
   DeleteQuietly(partial);
   try {
     id_ftp2_.Put(native_path, remote_name);

@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "ftp/ftp_session.h"
+#include "ftp/ftp_texts.h"
 #include "runcontrol/run_log.h"
 #include "runcontrol/run_state.h"
 #include "runcontrol/window_model.h"
@@ -43,9 +44,9 @@ bool StaysInsideFolder(std::string_view relative_path);
 
 class FtpTransfer {
  public:
-  static constexpr const char* kTransferOk = "Transfert FTP OK : ";
-  static constexpr const char* kConnectionFailed = "Transfert FTP : Erreur Connexion au serveur. ";
-  static constexpr const char* kTransferFailed = "Transfert FTP : Erreur lors du transfert. ";
+  static constexpr const char* kTransferOk = ftp_text::kTransferOk;
+  static constexpr const char* kConnectionFailed = ftp_text::kConnectionFailed;
+  static constexpr const char* kTransferFailed = ftp_text::kTransferFailed;
 
   FtpTransfer(RunState& state, WindowModel& window, RunLog& log);
   ~FtpTransfer();

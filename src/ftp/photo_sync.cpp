@@ -4,6 +4,7 @@
 #include <system_error>
 #include <vector>
 
+#include "ftp/ftp_texts.h"
 #include "ftp/ftp_transfer.h"
 #include "platform/error.h"
 #include "platform/platform.h"
@@ -13,7 +14,7 @@ namespace kalvex {
 namespace {
 
 FtpTransfer& Ftp(RunContext& context) {
-  if (context.ftp == nullptr) throw Error("FTP : les sessions FTP ne sont pas créées");
+  if (context.ftp == nullptr) throw Error(ftp_text::kSessionsMissing);
   return *context.ftp;
 }
 

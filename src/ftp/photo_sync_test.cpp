@@ -256,10 +256,10 @@ TEST_F(PhotoSyncTest, SilentImageServerIsTriedOnceForTwoHundredPhotoLinks) {
   for (int i = 0; i < 200; ++i) SyncPhoto(h.context, "v" + std::to_string(i) + ".jpg");
   // One connection, given up on its time-out; every later check and upload gave up at once.
   EXPECT_EQ(silent.Connections(), 1);
-  EXPECT_EQ(MemoLinesWith(h, "Resolving hostname"), 1);
-  EXPECT_EQ(MemoLinesWith(h, "Server " + address +
-                                 " unreachable: no further connection attempts to it until the "
-                                 "program ends."),
+  EXPECT_EQ(MemoLinesWith(h, "Résolution du nom"), 1);
+  EXPECT_EQ(MemoLinesWith(h, "Serveur " + address +
+                                 " injoignable : plus aucune tentative de connexion jusqu'à la "
+                                 "fin du programme."),
             1);
   // Every local file still counts as missing on the server, as with any unreachable one.
   EXPECT_EQ(h.state.update_counter, 400);
@@ -280,8 +280,8 @@ TEST_F(PhotoSyncTest, UnresolvableImageServerNameIsLookedUpOnce) {
   Photo("p1.jpg");
   Photo("p1m.jpg");
   for (int i = 0; i < 5; ++i) SyncPhoto(h.context, "p1.jpg");
-  EXPECT_EQ(MemoLinesWith(h, "Resolving hostname"), 1);
-  EXPECT_EQ(MemoLinesWith(h, " unreachable: no further connection attempts"), 1);
+  EXPECT_EQ(MemoLinesWith(h, "Résolution du nom"), 1);
+  EXPECT_EQ(MemoLinesWith(h, " injoignable : plus aucune tentative de connexion"), 1);
   EXPECT_EQ(h.state.update_counter, 10);
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/platform_texts.h"
 
 namespace kalvex {
 
@@ -23,7 +24,7 @@ using Converter = std::unique_ptr<UConverter, ConverterCloser>;
 Converter Open(const char* code_page) {
   UErrorCode status = U_ZERO_ERROR;
   Converter c(ucnv_open(code_page, &status));
-  if (U_FAILURE(status) || !c) throw Error(std::string("Unknown code page: ") + code_page);
+  if (U_FAILURE(status) || !c) throw Error(platform_text::UnknownCodePage(code_page));
   return c;
 }
 
@@ -48,7 +49,7 @@ std::string ToUtf8(std::string_view bytes, const char* code_page) {
   UErrorCode status = U_ZERO_ERROR;
   int32_t n = ucnv_convert("UTF-8", code_page, out.data(), static_cast<int32_t>(out.size()),
                            bytes.data(), static_cast<int32_t>(bytes.size()), &status);
-  if (U_FAILURE(status)) throw Error(std::string("Cannot convert text from ") + code_page);
+  if (U_FAILURE(status)) throw Error(platform_text::CannotConvertFrom(code_page));
   out.resize(static_cast<size_t>(n));
   return out;
 }
@@ -65,7 +66,7 @@ std::string FromUChars(UConverter* converter, const char* code_page, const UChar
   std::string out(capacity, '\0');
   const int32_t n = ucnv_fromUChars(converter, out.data(), static_cast<int32_t>(out.size()), wide,
                                     length, &status);
-  if (U_FAILURE(status)) throw Error(std::string("Cannot convert text to ") + code_page);
+  if (U_FAILURE(status)) throw Error(platform_text::CannotConvertTo(code_page));
   out.resize(static_cast<size_t>(n));
   return out;
 }
@@ -81,7 +82,7 @@ std::string FromUtf8(std::string_view text, const char* code_page, char substitu
   Converter utf8 = Open("UTF-8");
   int32_t wn = ucnv_toUChars(utf8.get(), wide.data(), static_cast<int32_t>(wide.size()),
                              text.data(), static_cast<int32_t>(text.size()), &status);
-  if (U_FAILURE(status)) throw Error(std::string("Cannot convert text to ") + code_page);
+  if (U_FAILURE(status)) throw Error(platform_text::CannotConvertTo(code_page));
   return FromUChars(c.get(), code_page, wide.data(), wn, substitute,
                     static_cast<size_t>(wn) * 4 + 4);
 }
@@ -132,8 +133,7 @@ class NearestForms {
       UErrorCode status = U_ZERO_ERROR;
       made.reset(
           icu::Transliterator::createInstance(icu::UnicodeString(id), UTRANS_FORWARD, status));
-      if (U_FAILURE(status) || !made)
-        throw Error(std::string("Cannot transliterate text to ") + code_page_);
+      if (U_FAILURE(status) || !made) throw Error(platform_text::CannotTransliterateTo(code_page_));
     }
     return *made;
   }
@@ -156,7 +156,7 @@ std::string FromUtf8Transliterating(std::string_view text, const char* code_page
   if (U_SUCCESS(status)) wide = nfc->normalize(wide, status);
   icu::UnicodeSet held;
   ucnv_getUnicodeSet(converter.get(), held.toUSet(), UCNV_ROUNDTRIP_SET, &status);
-  if (U_FAILURE(status)) throw Error(std::string("Cannot convert text to ") + code_page);
+  if (U_FAILURE(status)) throw Error(platform_text::CannotConvertTo(code_page));
   held.freeze();
 
   if (!held.containsAll(wide)) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/error.h"
+
 namespace kalvex {
 namespace {
 
@@ -14,6 +16,15 @@ TEST(CodePageTest, Windows1252RoundTrip) {
 
 TEST(CodePageTest, Iso885915PlacesEuroAndOe) {
   EXPECT_EQ(FromUtf8("é€œ", "ISO-8859-15"), "\xE9\xA4\xBD");
+}
+
+TEST(CodePageTest, AnUnknownCodePageIsNamedInTheError) {
+  try {
+    ToUtf8("x", "no-such-code-page");
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "Jeu de caractères inconnu : no-such-code-page");
+  }
 }
 
 TEST(CodePageTest, UnmappableCharactersAreSubstituted) {

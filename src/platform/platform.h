@@ -50,7 +50,8 @@ std::string ExecutablePath();
 std::string FormatDateTime(const std::tm& local);
 std::tm LocalTimeNow();
 
-// The system's text for an error number (strerror on POSIX).
+// The reason of a system error number: in French for the common ones (platform_texts.h),
+// else the system's text (strerror on POSIX).
 std::string SystemErrorText(int code);
 
 bool FileExists(const std::string& path);  // a file (not a folder) is there
@@ -71,7 +72,7 @@ class RegularFileReader {
   bool ok() const { return fd_ >= 0; }
   // The error number of the failed open or read; 0 when none.
   int error() const { return error_; }
-  // Why the file could not be opened or read: the system's text, or "Not a regular file".
+  // Why the file could not be opened or read: SystemErrorText, or kNotARegularFile.
   std::string Reason() const;
   int64_t Size() const;
   // Up to `length` bytes; 0 at the end of the file, -1 on an error.
@@ -82,7 +83,7 @@ class RegularFileReader {
   int error_ = 0;
 };
 // The whole content of a regular file (native path), opened as above. False with the
-// reason (the system's text, or "Not a regular file") when it cannot be read.
+// reason (SystemErrorText, or kNotARegularFile) when it cannot be read.
 bool ReadRegularFile(const std::string& native_path, std::string& bytes, std::string& reason);
 bool DirectoryExists(const std::string& path);  // a folder is there
 // Creates the folder and its missing parents; true when the folder exists afterwards.

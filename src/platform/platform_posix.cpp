@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/platform_texts.h"
 #include "platform/posix_io.h"
 #include "platform/temporary_files.h"
 
@@ -199,9 +200,10 @@ std::string FormatDateTime(const std::tm& local) {
 
 std::string SystemErrorText(int code) {
   char buf[256];
+  if (const char* french = platform_text::SystemErrorReason(code)) return french;
   // GNU strerror_r returns the text, which may not live in buf.
   const char* text = ::strerror_r(code, buf, sizeof(buf));
-  return text ? std::string(text) : std::string("error ") + std::to_string(code);
+  return text ? std::string(text) : platform_text::UnknownSystemError(code);
 }
 
 bool FileExists(const std::string& path) {
@@ -245,7 +247,7 @@ RegularFileReader::~RegularFileReader() {
 }
 
 std::string RegularFileReader::Reason() const {
-  return error_ == EINVAL ? std::string("Not a regular file") : SystemErrorText(error_);
+  return error_ == EINVAL ? std::string(platform_text::kNotARegularFile) : SystemErrorText(error_);
 }
 
 int64_t RegularFileReader::Size() const {
@@ -322,10 +324,9 @@ bool CopyFileOverwrite(const std::string& from, const std::string& to, Flush flu
 IoErrorInfo DescribeIoError(int code, const std::string& path) {
   // The tool opens the files it writes in place without following links: ELOOP then
   // means a link stands where the file should be.
-  const std::string reason = code == ELOOP
-                                 ? "lien symbolique refusé : le fichier est remplacé par un lien"
-                                 : SystemErrorText(code);
-  return {code, "Erreur d'entrée/sortie " + std::to_string(code) + " (" + reason + ") : " + path};
+  const std::string reason =
+      code == ELOOP ? std::string(platform_text::kLinkRefused) : SystemErrorText(code);
+  return {code, platform_text::IoErrorMessage(code, reason, path)};
 }
 
 void ThrowIoError(int code, const std::string& path) {
@@ -360,10 +361,7 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
 
 void CheckWindir() {
   if (!Windir().empty()) return;
-  throw Error(
-      "La variable d'environnement Windir n'est pas définie (ou est vide) : elle désigne le "
-      "dossier sous lequel se trouvent le dossier de travail (Windir/TEMP/Kalvex) et le journal "
-      "(Windir/TEMP). Rien n'a été écrit ; définissez Windir puis relancez l'export.");
+  throw Error(platform_text::kWindirMissing);
 }
 
 int32_t FindFileSize(const std::string& file_name) {

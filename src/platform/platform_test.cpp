@@ -1,11 +1,13 @@
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
+
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <filesystem>
 #include <memory>
 
@@ -123,8 +125,9 @@ TEST(PlatformTest, AppendToUnwritableFolderRaisesTheSystemText) {
     FAIL() << "no error";
   } catch (const IoError& e) {
     EXPECT_EQ(e.code(), ENOENT);
-    EXPECT_EQ(std::string(e.what()), "Erreur d'entrée/sortie 2 (No such file or directory) : " +
-                                         dir.path() + "/missing/log.txt");
+    EXPECT_EQ(std::string(e.what()),
+              "Erreur d'entrée/sortie 2 (Aucun fichier ou dossier de ce nom) : " + dir.path() +
+                  "/missing/log.txt");
   }
 }
 
@@ -159,6 +162,23 @@ TEST(PlatformTest, FormatDateTimeUsesShortDateAndLongTime) {
   EXPECT_EQ(FormatDateTime(t), "12/09/26 14:05:07");
 }
 
+TEST(PlatformTest, FormatDateTimeFollowsTheUsersLocale) {
+  std::tm t{};
+  t.tm_year = 2026 - 1900;
+  t.tm_mon = 11;
+  t.tm_mday = 9;
+  t.tm_hour = 14;
+  t.tm_min = 5;
+  t.tm_sec = 7;
+  // The tool calls setlocale(LC_ALL, "") at start; a French user's LANG gives this one.
+  if (std::setlocale(LC_TIME, "fr_FR.UTF-8") == nullptr)
+    GTEST_SKIP() << "locale fr_FR.UTF-8 not generated on this machine (scripts/bootstrap "
+                    "generates it when run as root)";
+  const std::string shown = FormatDateTime(t);
+  std::setlocale(LC_TIME, "C");
+  EXPECT_EQ(shown, "09/12/2026 14:05:07");
+}
+
 TEST(PlatformTest, FindFileSizeSizesAndMissing) {
   TempDir dir;
   EXPECT_EQ(FindFileSize(dir / "missing.zip"), -1);
@@ -184,9 +204,9 @@ TEST(RegularFileTest, AFifoOrAFolderIsRefusedAtOnceNeverWaitedOn) {
   EXPECT_FALSE(RegularFileExists(dir.path()));
   std::string bytes, reason;
   EXPECT_FALSE(ReadRegularFile(fifo, bytes, reason));
-  EXPECT_EQ(reason, "Not a regular file");
+  EXPECT_EQ(reason, "Ce n'est pas un fichier ordinaire");
   EXPECT_FALSE(ReadRegularFile(dir.path(), bytes, reason));
-  EXPECT_EQ(reason, SystemErrorText(EISDIR));
+  EXPECT_EQ(reason, "C'est un dossier");
   EXPECT_FALSE(CopyFileOverwrite(fifo, dir / "copy.jpg"));
   EXPECT_FALSE(testing::PathExists(dir / "copy.jpg"));
   testing::WriteFile(dir / "real.jpg", "jpeg");

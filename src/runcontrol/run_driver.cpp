@@ -9,6 +9,7 @@
 #include "platform/unicode_case.h"
 #include "runcontrol/config_keys.h"
 #include "runcontrol/run_folders.h"
+#include "runcontrol/runcontrol_texts.h"
 #include "runcontrol/stock_guard.h"
 
 namespace kalvex {
@@ -28,7 +29,7 @@ void RunDriver::FormCreate(const std::vector<std::string>& args) {
   if (args.size() == 1) {
     RunExport(args[0]);
   } else {
-    ctx_.window.AddMemoLine("Syntax : Kalvex \"option\"");
+    ctx_.window.AddMemoLine(runcontrol_text::kSyntax);
   }
 }
 
@@ -42,9 +43,7 @@ void RunDriver::LockPortal(const std::string& code) {
   const std::string path = PortalRunFile(code, ".lock");
   platform::ForceDirectories(TempFolder());
   std::unique_ptr<platform::FileLock> lock = platform::FileLock::TryAcquire(path);
-  if (!lock)
-    throw Error("Un export " + code + " est déjà en cours (verrou " + platform::NativePath(path) +
-                ") : ce lancement s'arrête sans toucher au journal ni aux fichiers du portail.");
+  if (!lock) throw Error(runcontrol_text::PortalLocked(code, platform::NativePath(path)));
   locks_.emplace(code, std::move(lock));
 }
 
@@ -80,16 +79,12 @@ void RunDriver::Run(const std::string& option) {
     LockPortal(code);
     platform::SetTemporaryFileTag(code);
     const int stale = platform::RemoveStaleTemporaryFiles(platform::NativePath(WorkingFolder()));
-    if (stale > 0)
-      ctx_.window.AddMemoLine("Fichiers temporaires d'un export interrompu supprimés : " +
-                              std::to_string(stale));
+    if (stale > 0) ctx_.window.AddMemoLine(runcontrol_text::StaleTemporaryFilesRemoved(stale));
   }
 
-  if (!ini_found) ctx_.WriteLog("Fichier INI non trouvé : " + state.ini_path);
+  if (!ini_found) ctx_.WriteLog(runcontrol_text::IniNotFound(state.ini_path));
   state.config = std::make_shared<IniFile>(platform::NativePath(state.ini_path));
-  if (state.config->NotText())
-    ctx_.window.AddMemoLine("Fichier INI illisible (ce n'est pas un fichier texte) : " +
-                            state.ini_path + " - les valeurs par défaut sont utilisées");
+  if (state.config->NotText()) ctx_.window.AddMemoLine(runcontrol_text::IniNotText(state.ini_path));
 
   state.photo_folder = config::Read(*state.config, config::kPathImages);
   state.image_base_url = config::Read(*state.config, config::kURLImages);
@@ -101,8 +96,8 @@ void RunDriver::Run(const std::string& option) {
   }
 
   ctx_.window.SetManualStartVisible(state.selected_portal.empty());
-  ctx_.window.SetText(WindowField::kCaption, "Export des données pour " + code);
-  ctx_.window.SetText(WindowField::kBoxServer, "Connexion FTP pour " + code + " : ");
+  ctx_.window.SetText(WindowField::kCaption, runcontrol_text::Caption(code));
+  ctx_.window.SetText(WindowField::kBoxServer, runcontrol_text::PortalServerBox(code));
 
   if (!recognised) return;
   ctx_.WriteLog("");

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "runcontrol/config_keys.h"
+#include "runcontrol/runcontrol_texts.h"
 
 namespace kalvex {
 
@@ -13,19 +14,13 @@ int32_t ReadMinimumVehicles(const IniFile& ini) {
   const char* end = value.data() + value.size();
   const auto [stop, error] = std::from_chars(value.data(), end, minimum, 10);
   if (error != std::errc() || stop != end || minimum < 0 || value.front() == '-')
-    throw Error("Valeur refusée dans Kalvex.ini, [Options] MinVehicules=" + value +
-                " : un nombre entier de véhicules est attendu (0 ou clé absente : pas de "
-                "minimum). Rien n'a été écrit ni envoyé.");
+    throw Error(runcontrol_text::MinimumRefused(value));
   return minimum;
 }
 
 void CheckStock(const std::string& document, int32_t count, int32_t minimum) {
   if (count >= minimum) return;
-  throw StockBelowMinimum(
-      "Stock insuffisant : le document " + document + " contient " + std::to_string(count) +
-      " véhicule(s), moins que le minimum de " + std::to_string(minimum) +
-      " fixé par [Options] MinVehicules dans Kalvex.ini. Export arrêté : aucun fichier du "
-      "portail n'a été écrit ni envoyé, aucune photo transmise.");
+  throw StockBelowMinimum(runcontrol_text::StockBelowMinimum(document, count, minimum));
 }
 
 }  // namespace kalvex

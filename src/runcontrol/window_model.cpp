@@ -2,6 +2,7 @@
 
 #include "platform/unicode_case.h"
 #include "runcontrol/config_keys.h"
+#include "runcontrol/runcontrol_texts.h"
 
 namespace kalvex {
 
@@ -17,8 +18,7 @@ NullFrontEnd& DefaultFrontEnd() {
 std::string MemoDisplayText(const std::string& line, size_t limit) {
   const size_t characters = CodePointCount(line);
   if (characters <= limit) return line;
-  return line.substr(0, ByteOfCodePoint(line, limit)) + " … (" + std::to_string(characters) +
-         " caractères)";
+  return runcontrol_text::Shortened(line.substr(0, ByteOfCodePoint(line, limit)), characters);
 }
 
 WindowModel::WindowModel()

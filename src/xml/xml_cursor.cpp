@@ -9,6 +9,7 @@
 #include "platform/temporary_files.h"
 #include "xml/xml_dom.h"
 #include "xml/xml_node_list.h"
+#include "xml/xml_texts.h"
 #include "xml/xsl_proc.h"
 
 namespace kalvex {
@@ -42,7 +43,7 @@ std::string FolderPart(const std::string& name) {
 // Creates a folder and its missing parents. A failed creation is left for the write
 // that follows to report.
 void CreateFolder(const std::string& folder) {
-  if (folder.empty()) throw XMLException("Cannot Create Blank Directory");
+  if (folder.empty()) throw XMLException(xml_text::kBlankFolder);
   std::string name = folder;
   if (name.back() == '\\' || name.back() == '/') name.pop_back();
   if (name.size() <= 2 || platform::DirectoryExists(name)) return;
@@ -150,9 +151,8 @@ void TXMLCursor::Load(const std::string& file_name) {
     LoadParsed([&] { return xmldom::ParseFile(file_name); }, {},
                no_size ? 0 : static_cast<size_t>(size));
   } catch (const XMLException& e) {
-    if (platform::FileExists(file_name))
-      e.RaiseWithPrefix("TXMLCursor.Load FileName: \"" + file_name + "\"");
-    e.RaiseWithPrefix("TXMLCursor.Load FileName[" + file_name + "] does not exists");
+    if (platform::FileExists(file_name)) e.RaiseWithPrefix(xml_text::LoadMalformed(file_name));
+    e.RaiseWithPrefix(xml_text::LoadMissing(file_name));
   }
 }
 
@@ -200,9 +200,7 @@ void TXMLCursor::MoveTo(int32_t index) {
   current_ = nullptr;
   int32_t count = list_ ? list_->Length() : 0;
   if (count == 0) return;
-  if (index < 0 || index >= count)
-    throw XMLException("TXMLCursor.MoveTo - Index out of range: " + std::to_string(index) + "/" +
-                       std::to_string(count));
+  if (index < 0 || index >= count) throw XMLException(xml_text::MoveToOutOfRange(index, count));
   index_ = index;
   end_ = false;
   current_ = list_->Item(index);
@@ -288,7 +286,7 @@ XMLCursorPtr TXMLCursor::NewRootCursor(const std::string& name, const std::strin
 XMLCursorPtr TXMLCursor::AppendChild(const std::string& name, const std::string& text) {
   Sync();
   if (!document_) return NewRootCursor(name, text);
-  if (current_ == nullptr) throw XMLException("TXMLCursor.AppendChild - EOF");
+  if (current_ == nullptr) throw XMLException(xml_text::kAppendChildAtEof);
   return InsertElement(current_, nullptr, name, text, false);
 }
 
@@ -336,10 +334,7 @@ void TXMLCursor::AppendXMLCursor(const XMLCursorPtr& other) {
   std::vector<XMLDOMNode> nodes = other->ListedNodes();
   if (nodes.empty()) return;
   if (!document_) {
-    if (nodes.size() > 1)
-      throw XMLException(
-          "TXMLCursor.AppendXMLCursor - Cannot add XMLCursor to current since it has more than "
-          "one element.");
+    if (nodes.size() > 1) throw XMLException(xml_text::kAppendMoreThanOne);
     EnsureDocument();
     xmldom::InsertChild(*document_, document_->doc_node(),
                         xmldom::CopyForInsert(nodes.front(), document_->doc()), nullptr);
@@ -357,7 +352,7 @@ void TXMLCursor::AppendXMLCursor(const XMLCursorPtr& other) {
 
 void TXMLCursor::ReplaceWithXMLCursor(const XMLCursorPtr& other) {
   Sync();
-  if (!document_) throw XMLException("TXMLCursor.ReplaceWithXMLCursor - FXMLDOMDocument = nil");
+  if (!document_) throw XMLException(xml_text::kReplaceWithoutDocument);
   xmlNode* parent = xmldom::DomParent(current_);
   if (current_ == nullptr || parent == nullptr || !other) return;
   // A cursor without node list (never loaded, or its load failed) replaces nothing: the
@@ -438,7 +433,7 @@ std::string TXMLCursor::PrettyXML() const {
     XMLCursorPtr self(std::shared_ptr<void>(), const_cast<TXMLCursor*>(this));
     return processor->Process(self);
   } catch (const Error& e) {
-    throw Error(std::string("TXMLCursor.PrettyXML - ") + e.what());
+    throw Error(std::string(xml_text::kPrettyXmlPrefix) + e.what());
   }
 }
 
@@ -451,7 +446,7 @@ void TXMLCursor::SaveToFiles(const std::vector<std::string>& file_names) const {
   // failure leaves the files before it in place and the others as they were.
   std::vector<std::unique_ptr<platform::TemporaryFile>> files;
   auto raise = [&file_names](size_t at) {
-    const std::string prefix = "TXMLCursor.Save FileName: \"" + file_names[at] + "\"";
+    const std::string prefix = xml_text::SavePrefix(file_names[at]);
     try {
       throw;
     } catch (const XMLException& e) {

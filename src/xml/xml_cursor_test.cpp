@@ -226,7 +226,7 @@ TEST(XMLCursorLoad, DocumentTypeDeclarationsAreRefusedWhereTheyStand) {
   const std::string doctype = "<!DOCTYPE r [<!ENTITY e SYSTEM \"file://" + (dir / "secret.txt") +
                               "\"><!ENTITY i \"inner\">]>";
   const std::string refused =
-      "DOCTYPE not accepted: a document must not declare a document type or entities.";
+      "DOCTYPE refusé : un document ne doit déclarer ni type de document ni entités.";
   XMLCursorPtr cursor = Loaded("<r>first</r>");
   // In text: the error names the line of the declaration; nothing of the text is read.
   try {
@@ -393,9 +393,9 @@ TEST(XMLCursorSelect, RootPrefixesCanBeUsed) {
 TEST(XMLCursorSelect, InvalidExpressionFails) {
   XMLCursorPtr doc = Loaded(kVehicles);
   EXPECT_EQ(MessageOf([&] { doc->Select("/document/DataVOS/DataVO[id=]"); }),
-            "Invalid XPath expression \"/document/DataVOS/DataVO[id=]\": Invalid expression");
+            "Expression XPath invalide \"/document/DataVOS/DataVO[id=]\" : expression invalide");
   EXPECT_EQ(MessageOf([&] { doc->Select("count(*)"); }),
-            "The XPath expression \"count(*)\" does not give nodes.");
+            "L'expression XPath \"count(*)\" ne désigne pas des nœuds.");
   EXPECT_THROW(doc->GetValue("a["), XMLException);
 }
 
@@ -610,18 +610,19 @@ TEST(XMLCursorValues, SetValueOfDotAndOfAttribute) {
 
 TEST(XMLCursorValues, InvalidNamesAndNonElementsFail) {
   XMLCursorPtr doc = Loaded("<r><a>t</a></r>");
-  EXPECT_EQ(MessageOf([&] { doc->SetValue("x/y", "1"); }), "\"x/y\" is not a valid element name.");
+  EXPECT_EQ(MessageOf([&] { doc->SetValue("x/y", "1"); }),
+            "\"x/y\" n'est pas un nom d'élément valide.");
   XMLCursorPtr text = doc->Select("a/text()");
   EXPECT_EQ(MessageOf([&] { text->SetAttribute("k", "v"); }),
-            "Node \"#text\" is not an element: attribute \"k\" cannot be set.");
+            "Le nœud \"#text\" n'est pas un élément : l'attribut \"k\" ne peut pas y être posé.");
   EXPECT_EQ(MessageOf([&] { text->SetValue("child", "v"); }),
-            "Node \"#text\" cannot hold child nodes.");
+            "Le nœud \"#text\" ne peut pas avoir de nœuds enfants.");
   XMLCursorPtr with_attr = Loaded("<s k=\"v\"/>");
   EXPECT_EQ(MessageOf([&] { doc->AppendXMLCursor(with_attr->Select("@k")); }),
-            "A node of type \"k\" cannot be inserted here.");
+            "Un nœud de type \"k\" ne peut pas être inséré ici.");
   EXPECT_EQ(doc->XML(), "<r><a>t</a></r>\n");
   EXPECT_EQ(MessageOf([&] { doc->SetAttribute("1k", "v"); }),
-            "\"1k\" is not a valid attribute name.");
+            "\"1k\" n'est pas un nom d'attribut valide.");
 }
 
 TEST(XMLCursorValues, SetCDATAAddsASectionOrSetsTheFirstChild) {
@@ -739,7 +740,7 @@ TEST(XMLCursorBuild, InsertBeforeAfterAndFirstChild) {
   EXPECT_EQ(doc->Select("nothing")->InsertBefore("z", ""), nullptr);
   EXPECT_EQ(doc->Select("nothing")->InsertFirstChild("z", ""), nullptr);
   EXPECT_EQ(MessageOf([&] { doc->InsertAfter("second", ""); }),
-            "Only one top level element is allowed in an XML document.");
+            "Un document XML ne peut avoir qu'un seul élément de premier niveau.");
   XMLCursorPtr fresh = CreateXMLCursor();
   EXPECT_EQ(fresh->InsertBefore("root", "t")->NodeName(), "root");
 }
@@ -800,14 +801,14 @@ TEST(XMLCursorBuild, ReplaceWithXMLCursorThatCannotTakeThePlaceChangesNothing) {
   // Two elements cannot take the root's place: refused, and the root stays.
   XMLCursorPtr two = Loaded("<n><x>1</x><y>2</y></n>")->Select("*");
   EXPECT_EQ(MessageOf([&] { doc->ReplaceWithXMLCursor(two); }),
-            "Only one top level element is allowed in an XML document.");
+            "Un document XML ne peut avoir qu'un seul élément de premier niveau.");
   EXPECT_EQ(doc->XML(), "<r><b></b></r>\n");
   EXPECT_EQ(doc->NodeName(), "r");
   EXPECT_EQ(doc->Count(), 1);
   // Nor can text stand beside it at the top.
   XMLCursorPtr text = Loaded("<n>words</n>")->Select("node()");
   EXPECT_EQ(MessageOf([&] { doc->ReplaceWithXMLCursor(text); }),
-            "Only one top level element is allowed in an XML document.");
+            "Un document XML ne peut avoir qu'un seul élément de premier niveau.");
   EXPECT_EQ(doc->XML(), "<r><b></b></r>\n");
   // A comment and one element can.
   XMLCursorPtr pair = Loaded("<n><!--c--><z/></n>")->Select("node()");
@@ -942,7 +943,7 @@ TEST(XMLCursorSave, FailedWriteKeepsTheEarlierFile) {
   WriteFile(dir / "keep.xml", "earlier");
   EXPECT_EQ(MessageOf([&] { doc->Save(dir / "keep.xml"); }),
             "TXMLCursor.Save FileName: \"" + (dir / "keep.xml") +
-                "\"\r\nUnsupported encoding: NO-SUCH-ENCODING");
+                "\"\r\nEncodage non pris en charge : NO-SUCH-ENCODING");
   EXPECT_EQ(ReadFile(dir / "keep.xml"), "earlier");
 }
 

@@ -21,6 +21,7 @@
 #include "platform/code_page.h"
 #include "platform/platform.h"
 #include "platform/unicode_case.h"
+#include "xml/xml_texts.h"
 
 namespace kalvex {
 
@@ -41,8 +42,6 @@ struct ParserCtxtDeleter {
 struct XPathObjectDeleter {
   void operator()(xmlXPathObject* o) const { xmlXPathFreeObject(o); }
 };
-
-const char kOneTopLevelElement[] = "Only one top level element is allowed in an XML document.";
 
 // Short texts are kept inside their nodes (XML_PARSE_COMPACT), as xmllint does.
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_COMPACT;
@@ -229,9 +228,6 @@ void RefuseDoctype(void* context, const xmlChar*, const xmlChar*, const xmlChar*
   xmlStopParser(ctxt);
 }
 
-const char kDoctypeRefused[] =
-    "DOCTYPE not accepted: a document must not declare a document type or entities.";
-
 // Runs `parse` (a read of the context) with the rule on document type declarations in
 // force: unless accepted, one stops the parse and comes back in `refused` (code
 // XML_ERR_USER_STOP at its place, no document).
@@ -249,7 +245,7 @@ XmlDocHandle ParseWithRules(xmlParserCtxt* ctxt, bool accept_doctype, Diagnostic
   refused->code = XML_ERR_USER_STOP;
   refused->line = watch.line;
   refused->column = watch.column;
-  refused->message = kDoctypeRefused;
+  refused->message = xml_text::kDoctypeRefused;
   return nullptr;
 }
 
@@ -372,8 +368,7 @@ class SaveOutput {
 template <typename Dump>
 void SaveInto(SaveOutput& out, const char* encoding, int options, Dump dump) {
   xmlSaveCtxt* ctxt = xmlSaveToIO(&SaveOutput::Write, nullptr, &out, encoding, options);
-  if (ctxt == nullptr)
-    throw XMLException(std::string("Unsupported encoding: ") + (encoding ? encoding : ""));
+  if (ctxt == nullptr) throw XMLException(xml_text::UnsupportedEncoding(encoding ? encoding : ""));
   DiagnosticCapture capture;
   long rc = dump(ctxt);
   int closed = xmlSaveClose(ctxt);
@@ -381,9 +376,7 @@ void SaveInto(SaveOutput& out, const char* encoding, int options, Dump dump) {
   out.RaiseSinkFailure();
   if (!flushed) {
     std::string detail = capture.Text();
-    throw XMLException("The document cannot be serialised" +
-                       std::string(encoding ? std::string(" in ") + encoding : "") +
-                       (detail.empty() ? "." : ": " + detail));
+    throw XMLException(xml_text::CannotSerialise(encoding ? encoding : "", detail));
   }
 }
 
@@ -402,7 +395,7 @@ void ReserveFor(std::string& text, size_t expected_size) {
 std::string XPathReason(const DiagnosticCapture& capture, xmlXPathContext* ctx) {
   std::string reason = capture.Text();
   if (reason.empty() && ctx->lastError.message) reason = TrimLineEnd(ctx->lastError.message);
-  if (reason.empty()) reason = "Invalid expression";
+  if (reason.empty()) reason = xml_text::kInvalidExpression;
   return reason;
 }
 
@@ -471,10 +464,10 @@ void XMLDOMDocument::set_namespaces(std::vector<std::pair<std::string, std::stri
 xmlXPathContext* XMLDOMDocument::XPathContext() {
   if (xpath_) return xpath_.get();
   std::unique_ptr<xmlXPathContext, XPathContextDeleter> ctx(xmlXPathNewContext(doc_.get()));
-  if (!ctx) throw XMLException("Out of memory while creating an XPath context.");
+  if (!ctx) throw XMLException(xml_text::OutOfMemory("créer un contexte XPath"));
   for (const auto& [prefix, uri] : namespaces_)
     if (xmlXPathRegisterNs(ctx.get(), X(prefix), X(uri)) != 0)
-      throw XMLException("The namespace prefix \"" + prefix + "\" cannot be registered.");
+      throw XMLException(xml_text::NamespacePrefixRefused(prefix));
   // Result objects are recycled between evaluations.
   xmlXPathContextSetCache(ctx.get(), 1, -1, 0);
   xpath_ = std::move(ctx);
@@ -490,8 +483,7 @@ std::filesystem::path FsPath(const std::string& file_name) {
 
 std::string ParseErrorMessage(int32_t code, int32_t line, int32_t column, const std::string& source,
                               const std::string& source_text, const std::string& reason) {
-  return "Error " + std::to_string(code) + " on line " + std::to_string(line) + ", char " +
-         std::to_string(column) + " in \"" + source + "\"\r\n" + source_text + "\r\n" + reason;
+  return xml_text::ParseError(code, line, column, source, source_text, reason);
 }
 
 namespace {
@@ -513,9 +505,9 @@ struct TextReader {
 
 XmlDocHandle ParseText(const std::string& text, bool drop_blank_text, bool accept_doctype) {
   if (text.size() > static_cast<size_t>(INT_MAX))
-    throw XMLParseException(XML_ERR_NO_MEMORY, 0, 0, "", "", "The text is too large to parse.");
+    throw XMLParseException(XML_ERR_NO_MEMORY, 0, 0, "", "", xml_text::kTextTooLarge);
   std::unique_ptr<xmlParserCtxt, ParserCtxtDeleter> ctxt(xmlNewParserCtxt());
-  if (!ctxt) throw XMLException("Out of memory while creating a parser.");
+  if (!ctxt) throw XMLException(xml_text::OutOfMemory("créer un analyseur"));
   DiagnosticCapture capture;
   Diagnostic refused;
   // Read as the parser goes, like a file: the parser never holds a copy of the whole text.
@@ -563,9 +555,9 @@ XmlDocHandle ParseFile(const std::string& file_name, bool drop_blank_text, bool 
   platform::RegularFileReader in(native);
   if (!in.ok()) throw XMLParseException(XML_IO_LOAD_ERROR, 0, 0, file_name, "", in.Reason());
   if (in.Size() > static_cast<int64_t>(INT_MAX))
-    throw XMLParseException(XML_ERR_NO_MEMORY, 0, 0, file_name, "", "The file is too large.");
+    throw XMLParseException(XML_ERR_NO_MEMORY, 0, 0, file_name, "", xml_text::kFileTooLarge);
   std::unique_ptr<xmlParserCtxt, ParserCtxtDeleter> ctxt(xmlNewParserCtxt());
-  if (!ctxt) throw XMLException("Out of memory while creating a parser.");
+  if (!ctxt) throw XMLException(xml_text::OutOfMemory("créer un analyseur"));
   DiagnosticCapture capture;
   // Read as the parser goes, so that the file's bytes and its tree are never both in
   // memory. The native name is the document's address, against which relative
@@ -639,10 +631,10 @@ void SetNodeText(XMLDOMDocument& document, xmlNode* node, const std::string& val
       while (node->children != nullptr) document.Park(node->children);
       if (!value.empty()) {
         xmlNode* text = xmlNewDocTextLen(node->doc, X(value), static_cast<int>(value.size()));
-        if (text == nullptr) throw XMLException("Out of memory while setting a text.");
+        if (text == nullptr) throw XMLException(xml_text::OutOfMemory("modifier un texte"));
         if (xmlAddChild(node, text) == nullptr) {
           xmlFreeNode(text);
-          throw XMLException("The text of node \"" + NodeName(node) + "\" cannot be set.");
+          throw XMLException(xml_text::TextCannotBeSet(NodeName(node)));
         }
       }
       document.Touch();
@@ -655,7 +647,7 @@ void SetNodeText(XMLDOMDocument& document, xmlNode* node, const std::string& val
       xmlNodeSetContentLen(node, X(value), static_cast<int>(value.size()));
       return;
     default:
-      throw XMLException("The text of node \"" + NodeName(node) + "\" cannot be set.");
+      throw XMLException(xml_text::TextCannotBeSet(NodeName(node)));
   }
 }
 
@@ -705,10 +697,8 @@ std::vector<xmlNode*> EvaluateXPath(XMLDOMDocument& document, xmlNode* context,
   std::unique_ptr<xmlXPathObject, XPathObjectDeleter> result(xmlXPathEvalExpression(X(xpath), ctx));
   ctx->userData = nullptr;
   ctx->error = nullptr;
-  if (!result)
-    throw XMLException("Invalid XPath expression \"" + xpath + "\": " + XPathReason(capture, ctx));
-  if (result->type != XPATH_NODESET)
-    throw XMLException("The XPath expression \"" + xpath + "\" does not give nodes.");
+  if (!result) throw XMLException(xml_text::InvalidXPath(xpath, XPathReason(capture, ctx)));
+  if (result->type != XPATH_NODESET) throw XMLException(xml_text::XPathGivesNoNodes(xpath));
   std::vector<xmlNode*> nodes;
   if (result->nodesetval != nullptr) {
     nodes.reserve(static_cast<size_t>(result->nodesetval->nodeNr));
@@ -745,21 +735,21 @@ xmlNode* SelectFirst(XMLDOMDocument& document, xmlNode* context, const std::stri
 
 XmlDocHandle NewEmptyDocument() {
   XmlDocHandle doc(xmlNewDoc(BAD_CAST "1.0"));
-  if (!doc) throw XMLException("Out of memory while creating a document.");
+  if (!doc) throw XMLException(xml_text::OutOfMemory("créer un document"));
   doc->standalone = -1;  // no declaration until one is parsed
   return doc;
 }
 
 XmlNodeHandle NewElement(xmlDoc* doc, const std::string& name, const std::string& text) {
   if (name.empty() || xmlValidateName(X(name), 0) != 0)
-    throw XMLException("\"" + name + "\" is not a valid element name.");
+    throw XMLException(xml_text::InvalidElementName(name));
   XmlNodeHandle element(xmlNewDocNode(doc, nullptr, X(name), nullptr));
-  if (!element) throw XMLException("Out of memory while creating element \"" + name + "\".");
+  if (!element) throw XMLException(xml_text::OutOfMemory("créer l'élément \"" + name + "\""));
   if (!text.empty()) {
     xmlNode* content = xmlNewDocTextLen(doc, X(text), static_cast<int>(text.size()));
     if (content == nullptr || xmlAddChild(element.get(), content) == nullptr) {
       xmlFreeNode(content);
-      throw XMLException("Out of memory while creating element \"" + name + "\".");
+      throw XMLException(xml_text::OutOfMemory("créer l'élément \"" + name + "\""));
     }
   }
   return element;
@@ -767,7 +757,7 @@ XmlNodeHandle NewElement(xmlDoc* doc, const std::string& name, const std::string
 
 XmlNodeHandle NewCData(xmlDoc* doc, const std::string& value) {
   XmlNodeHandle cdata(xmlNewCDataBlock(doc, X(value), static_cast<int>(value.size())));
-  if (!cdata) throw XMLException("Out of memory while creating a CDATA section.");
+  if (!cdata) throw XMLException(xml_text::OutOfMemory("créer une section CDATA"));
   return cdata;
 }
 
@@ -782,10 +772,9 @@ bool GetAttribute(xmlNode* element, const std::string& name, std::string* value)
 void SetAttribute(XMLDOMDocument& document, xmlNode* element, const std::string& name,
                   const std::string& value) {
   if (element->type != XML_ELEMENT_NODE)
-    throw XMLException("Node \"" + NodeName(element) + "\" is not an element: attribute \"" + name +
-                       "\" cannot be set.");
+    throw XMLException(xml_text::NotAnElement(NodeName(element), name));
   if (name.empty() || xmlValidateName(X(name), 0) != 0)
-    throw XMLException("\"" + name + "\" is not a valid attribute name.");
+    throw XMLException(xml_text::InvalidAttributeName(name));
   for (xmlAttr* attr = element->properties; attr != nullptr; attr = attr->next) {
     if (NodeName(reinterpret_cast<xmlNode*>(attr)) == name) {
       SetNodeText(document, reinterpret_cast<xmlNode*>(attr), value);
@@ -801,7 +790,7 @@ void SetAttribute(XMLDOMDocument& document, xmlNode* element, const std::string&
   }
   if (created == nullptr) created = xmlNewProp(element, X(name), X(value));
   if (created == nullptr)
-    throw XMLException("Out of memory while setting attribute \"" + name + "\".");
+    throw XMLException(xml_text::OutOfMemory("poser l'attribut \"" + name + "\""));
   document.Touch();
 }
 
@@ -815,26 +804,25 @@ XmlNodeHandle CopyForInsert(xmlNode* node, xmlDoc* doc) {
     case XML_ENTITY_REF_NODE:
       break;
     default:
-      throw XMLException("A node of type \"" + NodeName(node) + "\" cannot be inserted here.");
+      throw XMLException(xml_text::CannotBeInsertedHere(NodeName(node)));
   }
   XmlNodeHandle copy(xmlDocCopyNode(node, doc, 1));
-  if (!copy) throw XMLException("Out of memory while copying \"" + NodeName(node) + "\".");
+  if (!copy) throw XMLException(xml_text::OutOfMemory("copier \"" + NodeName(node) + "\""));
   return copy;
 }
 
 XmlDocHandle StandaloneCopy(xmlNode* node) {
   XmlDocHandle doc = NewEmptyDocument();
   XmlNodeHandle copy(xmlDocCopyNode(node, doc.get(), 1));
-  if (!copy) throw XMLException("Out of memory while copying \"" + NodeName(node) + "\".");
+  if (!copy) throw XMLException(xml_text::OutOfMemory("copier \"" + NodeName(node) + "\""));
   if (xmlAddChild(reinterpret_cast<xmlNode*>(doc.get()), copy.get()) == nullptr)
-    throw XMLException("Node \"" + NodeName(node) + "\" cannot stand alone.");
+    throw XMLException(xml_text::CannotStandAlone(NodeName(node)));
   copy.release();
   return doc;
 }
 
 void CheckCanReplace(xmlNode* parent, xmlNode* leaving, const std::vector<XmlNodeHandle>& copies) {
-  if (!CanHoldChildren(parent))
-    throw XMLException("Node \"" + NodeName(parent) + "\" cannot hold child nodes.");
+  if (!CanHoldChildren(parent)) throw XMLException(xml_text::CannotHoldChildren(NodeName(parent)));
   if (parent->type != XML_DOCUMENT_NODE) return;
   xmlNode* root = xmlDocGetRootElement(reinterpret_cast<xmlDoc*>(parent));
   bool has_root = root != nullptr && root != leaving;
@@ -842,26 +830,24 @@ void CheckCanReplace(xmlNode* parent, xmlNode* leaving, const std::vector<XmlNod
     if ((copy->type == XML_ELEMENT_NODE && has_root) ||
         (copy->type != XML_ELEMENT_NODE && copy->type != XML_COMMENT_NODE &&
          copy->type != XML_PI_NODE))
-      throw XMLException(kOneTopLevelElement);
+      throw XMLException(xml_text::kOneTopLevelElement);
     if (copy->type == XML_ELEMENT_NODE) has_root = true;
   }
 }
 
 xmlNode* InsertChild(XMLDOMDocument& document, xmlNode* parent, XmlNodeHandle child,
                      xmlNode* before) {
-  if (!CanHoldChildren(parent))
-    throw XMLException("Node \"" + NodeName(parent) + "\" cannot hold child nodes.");
+  if (!CanHoldChildren(parent)) throw XMLException(xml_text::CannotHoldChildren(NodeName(parent)));
   if (parent->type == XML_DOCUMENT_NODE) {
     bool has_root = xmlDocGetRootElement(reinterpret_cast<xmlDoc*>(parent)) != nullptr;
     if ((child->type == XML_ELEMENT_NODE && has_root) ||
         (child->type != XML_ELEMENT_NODE && child->type != XML_COMMENT_NODE &&
          child->type != XML_PI_NODE))
-      throw XMLException(kOneTopLevelElement);
+      throw XMLException(xml_text::kOneTopLevelElement);
   }
   xmlNode* placed =
       before != nullptr ? xmlAddPrevSibling(before, child.get()) : xmlAddChild(parent, child.get());
-  if (placed == nullptr)
-    throw XMLException("Node \"" + NodeName(child.get()) + "\" cannot be inserted.");
+  if (placed == nullptr) throw XMLException(xml_text::CannotBeInserted(NodeName(child.get())));
   // In the tree now, or merged into a neighbouring text (which freed it).
   child.release();
   document.Touch();

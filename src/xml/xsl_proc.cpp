@@ -15,6 +15,7 @@
 
 #include "platform/platform.h"
 #include "xml/xml_dom.h"
+#include "xml/xml_texts.h"
 
 namespace kalvex {
 
@@ -111,11 +112,11 @@ std::string FolderPart(const std::string& name) {
 _xsltStylesheet* Compile(XmlDocHandle doc) {
   XsltMessages messages;
   xsltStylesheet* style = xsltParseStylesheetDoc(doc.get());
-  if (style == nullptr) throw XMLException(messages.Text("The stylesheet cannot be compiled."));
+  if (style == nullptr) throw XMLException(messages.Text(xml_text::kStylesheetNotCompiled));
   doc.release();
   if (style->errors != 0) {
     xsltFreeStylesheet(style);
-    throw XMLException(messages.Text("The stylesheet cannot be compiled."));
+    throw XMLException(messages.Text(xml_text::kStylesheetNotCompiled));
   }
   return style;
 }
@@ -123,12 +124,12 @@ _xsltStylesheet* Compile(XmlDocHandle doc) {
 // Stylesheets may read files but never write, and never go to the network.
 std::unique_ptr<xsltSecurityPrefs, SecurityPrefsDeleter> RestrictedPrefs() {
   std::unique_ptr<xsltSecurityPrefs, SecurityPrefsDeleter> prefs(xsltNewSecurityPrefs());
-  if (!prefs) throw XMLException("Out of memory while preparing the transformation.");
+  if (!prefs) throw XMLException(xml_text::OutOfMemory("préparer la transformation"));
   if (xsltSetSecurityPrefs(prefs.get(), XSLT_SECPREF_WRITE_FILE, xsltSecurityForbid) != 0 ||
       xsltSetSecurityPrefs(prefs.get(), XSLT_SECPREF_CREATE_DIRECTORY, xsltSecurityForbid) != 0 ||
       xsltSetSecurityPrefs(prefs.get(), XSLT_SECPREF_READ_NETWORK, xsltSecurityForbid) != 0 ||
       xsltSetSecurityPrefs(prefs.get(), XSLT_SECPREF_WRITE_NETWORK, xsltSecurityForbid) != 0)
-    throw XMLException("The transformation's security settings cannot be made.");
+    throw XMLException(xml_text::kSecurityNotMade);
   return prefs;
 }
 
@@ -160,7 +161,7 @@ bool TXSLProc::IsUpToDate() const {
       if (FileWriteTime(name) != time) return false;
     return true;
   } catch (const XMLException& e) {
-    Rethrow(e, "TXSLProc.IsUpToDate - FileName=" + file_name_ + kCrLf + e.what());
+    Rethrow(e, xml_text::XslIsUpToDatePrefix(file_name_) + kCrLf + e.what());
   }
 }
 
@@ -171,8 +172,8 @@ void TXSLProc::ProcessImports(_xmlNode* root, const std::string& own_file) {
     if (name != "xsl:import" && name != "xsl:include") continue;
     std::string href;
     if (!xmldom::GetAttribute(child, "href", &href))
-      throw XMLException("href attribute missing on xsl:import/xsl:include");
-    if (href.empty()) throw XMLException("href attribute empty on xsl:import / xsl:include");
+      throw XMLException(xml_text::kImportHrefMissing);
+    if (href.empty()) throw XMLException(xml_text::kImportHrefEmpty);
     // Relative references are read from the folder of the stylesheet that names them,
     // as the compiler does.
     std::string reference = href[0] == '/' ? href : FolderPart(own_file) + href;
@@ -183,12 +184,11 @@ void TXSLProc::ProcessImports(_xmlNode* root, const std::string& own_file) {
     try {
       XmlDocHandle imported = xmldom::ParseFile(reference, false, true);
       xmlNode* imported_root = imported ? xmlDocGetRootElement(imported.get()) : nullptr;
-      if (imported_root == nullptr)
-        throw XMLException("XSL document '" + reference + "' is empty.");
+      if (imported_root == nullptr) throw XMLException(xml_text::XslDocumentEmpty(reference));
       files_.emplace_back(reference, FileWriteTime(reference));
       ProcessImports(imported_root, reference);
     } catch (const XMLException& e) {
-      Rethrow(e, "TXSLProc.Load.ProcessImports - XSL processing - " + reference + kCrLf + e.what());
+      Rethrow(e, xml_text::XslImportPrefix(reference) + kCrLf + e.what());
     }
   }
 }
@@ -200,12 +200,12 @@ void TXSLProc::Load(const std::string& file_name) {
     style_.reset();
     XmlDocHandle doc = xmldom::ParseFile(file_name, false, true);
     xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
-    if (root == nullptr) throw XMLException("XSL document '" + file_name + "' is empty.");
+    if (root == nullptr) throw XMLException(xml_text::XslDocumentEmpty(file_name));
     files_.emplace_back(file_name, FileWriteTime(file_name));
     ProcessImports(root, file_name);
     style_.reset(Compile(std::move(doc)));
   } catch (const XMLException& e) {
-    Rethrow(e, "TXSLProc.Load - " + file_name + kCrLf + e.what());
+    Rethrow(e, xml_text::XslLoadPrefix(file_name) + kCrLf + e.what());
   }
 }
 
@@ -216,10 +216,10 @@ void TXSLProc::LoadXML(const std::string& text) {
     style_.reset();
     XmlDocHandle doc = xmldom::ParseText(text, false, true);
     if (!doc || xmlDocGetRootElement(doc.get()) == nullptr)
-      throw XMLException("XSL document is empty.");
+      throw XMLException(xml_text::kXslTextEmpty);
     style_.reset(Compile(std::move(doc)));
   } catch (const XMLException& e) {
-    Rethrow(e, std::string("TXSLProc.LoadXML - ") + e.what());
+    Rethrow(e, std::string(xml_text::kXslLoadXmlPrefix) + e.what());
   }
 }
 
@@ -228,7 +228,7 @@ std::string TXSLProc::Process(const XMLCursorPtr& cursor) {
   try {
     if (!style_) Load(file_name_);
     XMLDOMDocumentPtr document = cursor->Document();
-    if (!document) throw XMLException("The cursor has no document to transform.");
+    if (!document) throw XMLException(xml_text::kNoDocumentToTransform);
     // A node below the root element is transformed on its own, as the root of a copy.
     XmlDocHandle own_input;
     xmlDoc* input = document->doc();
@@ -241,26 +241,26 @@ std::string TXSLProc::Process(const XMLCursorPtr& cursor) {
     XsltMessages messages;
     std::unique_ptr<xsltTransformContext, TransformContextDeleter> ctxt(
         xsltNewTransformContext(style_.get(), input));
-    if (!ctxt) throw XMLException(messages.Text("The transformation cannot be prepared."));
+    if (!ctxt) throw XMLException(messages.Text(xml_text::kTransformNotPrepared));
     messages.Attach(ctxt.get());
     auto prefs = RestrictedPrefs();
     if (xsltSetCtxtSecurityPrefs(prefs.get(), ctxt.get()) != 0)
-      throw XMLException("The transformation's security settings cannot be applied.");
+      throw XMLException(xml_text::kSecurityNotApplied);
     XmlDocHandle result(
         xsltApplyStylesheetUser(style_.get(), input, nullptr, nullptr, nullptr, ctxt.get()));
     if (!result || ctxt->state == XSLT_STATE_ERROR || ctxt->state == XSLT_STATE_STOPPED)
-      throw XMLException(messages.Text("The transformation failed."));
+      throw XMLException(messages.Text(xml_text::kTransformFailed));
     std::unique_ptr<xmlOutputBuffer, OutputBufferDeleter> out(xmlAllocOutputBuffer(nullptr));
-    if (!out) throw XMLException("Out of memory while writing the transformation's output.");
+    if (!out) throw XMLException(xml_text::OutOfMemory("écrire le résultat de la transformation"));
     if (xsltSaveResultTo(out.get(), result.get(), style_.get()) < 0)
-      throw XMLException(messages.Text("The transformation's output cannot be written."));
+      throw XMLException(messages.Text(xml_text::kTransformOutputNotWritten));
     std::string text(reinterpret_cast<const char*>(xmlOutputBufferGetContent(out.get())),
                      xmlOutputBufferGetSize(out.get()));
     if (size_t at = text.find(kUtf16Meta); at != std::string::npos)
       text.erase(at, sizeof kUtf16Meta - 1);
     return text;
   } catch (const XMLException& e) {
-    Rethrow(e, "TXSLProc.Process - XSL processing - " + file_name_ + kCrLf + e.what());
+    Rethrow(e, xml_text::XslProcessPrefix(file_name_) + kCrLf + e.what());
   }
 }
 

@@ -27,8 +27,6 @@ namespace {
 // libzip writes an archive to the archive's name + "." + six random characters first.
 constexpr size_t kLibraryTemporarySuffix = 6;
 
-constexpr char kApplicationTitle[] = "Kalvex";
-constexpr char kWaitText[] = "wait ...";
 constexpr int kProgressMaximum = 65535;
 
 struct ZipDiscard {
@@ -174,7 +172,7 @@ bool TZip::Run::Skip(const SelectedFile& file, zip_int64_t existing, zip_t* arch
   const bool force = (options & kAddForce) != 0;
   if (existing < 0) {
     if (!freshen) return false;
-    trace_.Write("  skipped: " + file.entry_name + " (not in the archive)");
+    trace_.Write(zip_text::TraceSkippedAbsent(file.entry_name));
     return true;
   }
   if (!(update || freshen) || force) return false;
@@ -185,7 +183,7 @@ bool TZip::Run::Skip(const SelectedFile& file, zip_int64_t existing, zip_t* arch
   }
   // Entry times are kept to two seconds.
   if ((stat.valid & ZIP_STAT_MTIME) == 0 || file.mtime > stat.mtime + 1) return false;
-  trace_.Write("  skipped: " + file.entry_name + " (not newer)");
+  trace_.Write(zip_text::TraceSkippedNotNewer(file.entry_name));
   return true;
 }
 
@@ -213,7 +211,8 @@ void TZip::Run::Put(zip_t* archive, const SelectedFile& file, zip_int64_t existi
     Added(file.entry_name, index);
   }
   source.release();  // the archive owns it now
-  trace_.Write(std::string(existing >= 0 ? "  updating: " : "  adding: ") + file.entry_name);
+  trace_.Write(existing >= 0 ? zip_text::TraceUpdating(file.entry_name)
+                             : zip_text::TraceAdding(file.entry_name));
   if (zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 9) != 0) {
     ThrowZipError(ZipStep::kCompression, file.path, zip_get_error(archive));
   }
@@ -230,7 +229,7 @@ void TZip::Run::PutFolder(zip_t* archive, const std::string& name) {
   const zip_int64_t index = zip_dir_add(archive, name.c_str(), ZIP_FL_ENC_GUESS);
   if (index < 0) ThrowZipError(ZipStep::kFolder, name, zip_get_error(archive));
   Added(name, index);
-  trace_.Write("  adding: " + name);
+  trace_.Write(zip_text::TraceAdding(name));
   ++folders_written_;
 }
 
@@ -346,7 +345,7 @@ int32_t TZip::Run::Execute() {
                : static_cast<double>(kProgressMaximum) / static_cast<double>(total_bytes_wide_);
 
   if (batch_.empty() && folders_written_ == 0) {
-    trace_.Write("Nothing to do.");
+    trace_.Write(zip_text::kTraceNothingToDo);
     if (zip_.OnZEDEndBatchEvent) zip_.OnZEDEndBatchEvent(zip_, skipped_, 0, 0);
     return 0;
   }
@@ -362,8 +361,8 @@ int32_t TZip::Run::Execute() {
       [this](size_t item, int64_t bytes) { FileBytes(item, bytes); });
 
   if (zip_.show_progress_dialog_) {
-    dialog_ = zip_.front_end_.OpenProgressDialog(kApplicationTitle);
-    dialog_->SetText(kWaitText);
+    dialog_ = zip_.front_end_.OpenProgressDialog(zip_text::kApplicationTitle);
+    dialog_->SetText(zip_text::kWaitText);
   }
   if (zip_register_progress_callback_with_state(archive.get(), 0.0, &Run::ProgressCallback, nullptr,
                                                 this) != 0 ||
@@ -376,7 +375,7 @@ int32_t TZip::Run::Execute() {
     if (failure_) std::rethrow_exception(failure_);
     zip_error_t* error = zip_get_error(archive.get());
     if (zip_error_code_zip(error) == ZIP_ER_CANCELLED && zip_.cancelled_) {
-      trace_.Write("Cancelled.");
+      trace_.Write(zip_text::kTraceCancelled);
       dialog_.reset();
       return 0;
     }
@@ -396,7 +395,7 @@ int32_t TZip::Run::Execute() {
   }
   dialog_.reset();
   int32_t written = batch_count_ + folders_written_;
-  trace_.Write(std::to_string(written) + " entries written to " + zip_.zip_file_name_);
+  trace_.Write(zip_text::TraceWritten(written, zip_.zip_file_name_));
   return written;
 }
 

@@ -2,49 +2,38 @@
 
 #include <zip.h>
 
+#include "platform/platform.h"
+
 namespace kalvex {
-
-namespace zip_text {
-
-std::string UnableToCreate(const std::string& path) {
-  return "Unable to create \n\"" + path + "\"";
-}
-
-std::string NotAValidZipFile(const std::string& path) {
-  return "\"" + path + "\"\nis not a valid Zip file.";
-}
-
-std::string LastDiskWanted(int disk) {
-  return "This is [ Disk " + std::to_string(disk) +
-         " ] of a multiple disk Zip file.\nInsert the last disk of the Zip file before pressing "
-         "[ OK ] to continue ...";
-}
-
-std::string InsertDisk(int disk) {
-  return "Insert [ Disk " + std::to_string(disk) +
-         " ] of the Zip file into the floppy drive\nbefore pressing [ OK ] to continue ...";
-}
-
-}  // namespace zip_text
 
 namespace {
 
-const char* Verb(ZipStep step) {
+const char* FirstLine(ZipStep step) {
   switch (step) {
     case ZipStep::kOpen:
-      return "open";
+      return zip_text::kCannotOpen;
     case ZipStep::kAddFile:
-      return "add";
+      return zip_text::kCannotAdd;
     case ZipStep::kCompression:
-      return "compress";
+      return zip_text::kCannotCompress;
     case ZipStep::kEncryption:
-      return "encrypt";
+      return zip_text::kCannotEncrypt;
     case ZipStep::kFolder:
-      return "add the folder";
+      return zip_text::kCannotAddFolder;
     case ZipStep::kWrite:
-      return "write";
+      return zip_text::kCannotWrite;
   }
-  return "use";
+  return zip_text::kCannotUse;
+}
+
+// libzip's error in French, followed by the system's reason when it carries one.
+std::string Reason(zip_error_t* error) {
+  const char* reason = zip_text::LibraryReason(zip_error_code_zip(error));
+  if (reason == nullptr) return zip_error_strerror(error);
+  std::string text = reason;
+  if (zip_error_system_type(error) == ZIP_ET_SYS && zip_error_code_system(error) != 0)
+    text += " : " + platform::SystemErrorText(zip_error_code_system(error));
+  return text;
 }
 
 }  // namespace
@@ -54,8 +43,7 @@ void ThrowZipError(ZipStep step, const std::string& path, zip_error_t* error) {
   if (step == ZipStep::kOpen && (code == ZIP_ER_NOZIP || code == ZIP_ER_INCONS)) {
     throw ZipException(zip_text::NotAValidZipFile(path));
   }
-  throw ZipException(std::string("Unable to ") + Verb(step) + " \n\"" + path + "\"\r\n" +
-                     zip_error_strerror(error));
+  throw ZipException(std::string(FirstLine(step)) + " \n\"" + path + "\"\r\n" + Reason(error));
 }
 
 void ThrowZipErrorCode(ZipStep step, const std::string& path, int code) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/error.h"
+#include "zip/zip_texts.h"
 
 typedef struct zip_error zip_error_t;
 
@@ -14,28 +15,6 @@ class ZipException : public Error {
  public:
   explicit ZipException(const std::string& message) : Error(message) {}
 };
-
-namespace zip_text {
-
-inline constexpr char kDriveUnavailable[] = "Unable to access the selected drive!";
-inline constexpr char kHeaderReadError[] = "Error reading CentralFileHeader.";
-inline constexpr char kNotOpen[] =
-    "A Zip file must be openned or created before\nAdding, Deleting or Extracting files.";
-inline constexpr char kNoFiles[] = "No files have been selected.";
-inline constexpr char kMultiDiskAdd[] =
-    "Cannot Add, Delete or Extract from a multiple disk Zip file...\nMerge this Zip file onto "
-    "the hard disk before retrying.";
-
-// "Unable to create \n\"<path>\""
-std::string UnableToCreate(const std::string& path);
-// "\"<path>\"\nis not a valid Zip file."
-std::string NotAValidZipFile(const std::string& path);
-// "This is [ Disk <n> ] of a multiple disk Zip file.\n..."
-std::string LastDiskWanted(int disk);
-// "Insert [ Disk <n> ] of the Zip file into the floppy drive\n..."
-std::string InsertDisk(int disk);
-
-}  // namespace zip_text
 
 // What the component was doing when libzip failed; chooses the message's first line.
 enum class ZipStep {
@@ -49,7 +28,8 @@ enum class ZipStep {
 
 // Throws the ZipException for a libzip failure of `step` on `path`. An archive that
 // libzip does not recognise gives the "not a valid Zip file" message; every other
-// failure gives "Unable to <verb> \n\"<path>\"", CR LF and libzip's own text.
+// failure gives the step's first line (zip_texts.h), "\n\"<path>\"", CR LF and the
+// reason: libzip's error in French, with the system's reason when there is one.
 [[noreturn]] void ThrowZipError(ZipStep step, const std::string& path, zip_error_t* error);
 // Same, from a libzip error code (zip_open reports one).
 [[noreturn]] void ThrowZipErrorCode(ZipStep step, const std::string& path, int code);

@@ -472,8 +472,8 @@ TEST_F(ParuVenduEndToEndTest, SilentImageServerCostsOneTimeOutWhateverTheStock) 
   EXPECT_EQ(run.exit_code, 0) << run.err;
   EXPECT_EQ(images.Connections(), 1);
   EXPECT_EQ(LogLineTexts(RunLog()).front(), "Nb Images Mises à jour : 400 photos --- ");
-  EXPECT_THAT(run.out, HasSubstr(" unreachable: no further connection attempts to it until the "
-                                 "program ends.\n"));
+  EXPECT_THAT(run.out, HasSubstr(" injoignable : plus aucune tentative de connexion jusqu'à la "
+                                 "fin du programme.\n"));
   EXPECT_EQ(Names(drop.Home()).size(), 1u);
 }
 

@@ -19,6 +19,7 @@
 #include <exception>
 #include <memory>
 
+#include "app/app_texts.h"
 #include "platform/platform.h"
 #include "platform/version_info.h"
 
@@ -107,10 +108,10 @@ TForm1::TForm1(Application& app, QWidget* parent)
   memo_->setGeometry(8, 16, 473, 153);
   memo_->setReadOnly(true);
   memo_->setUndoRedoEnabled(false);
-  copy_line_ = new QAction("Copier la ligne entière", memo_);
+  copy_line_ = new QAction(app_text::kCopyMemoLine, memo_);
   copy_line_->setObjectName("CopyMemoLine");
   connect(copy_line_, &QAction::triggered, this, [this] { CopyMemoLine(); });
-  copy_all_ = new QAction("Copier tout le journal", memo_);
+  copy_all_ = new QAction(app_text::kCopyMemo, memo_);
   copy_all_->setObjectName("CopyMemo");
   connect(copy_all_, &QAction::triggered, this, [this] { CopyMemo(); });
   memo_->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -281,14 +282,22 @@ void TForm1::CopyMemo() {
   QGuiApplication::clipboard()->setText(Q(all));
 }
 
-void TForm1::ShowMemoMenu(const QPoint& position) {
-  // The line under the pointer is the one copied, unless text is selected.
-  if (!memo_->textCursor().hasSelection()) memo_->setTextCursor(memo_->cursorForPosition(position));
+std::unique_ptr<QMenu> TForm1::MemoMenu(const QPoint& position) {
   std::unique_ptr<QMenu> menu(memo_->createStandardContextMenu(position));
+  for (QAction* action : menu->actions())
+    for (const app_text::StandardAction& standard : app_text::kStandardActions)
+      if (action->objectName() == QLatin1String(standard.object_name))
+        action->setText(QString::fromUtf8(standard.text));
   menu->addSeparator();
   menu->addAction(copy_line_);
   menu->addAction(copy_all_);
-  menu->exec(memo_->viewport()->mapToGlobal(position));
+  return menu;
+}
+
+void TForm1::ShowMemoMenu(const QPoint& position) {
+  // The line under the pointer is the one copied, unless text is selected.
+  if (!memo_->textCursor().hasSelection()) memo_->setTextCursor(memo_->cursorForPosition(position));
+  MemoMenu(position)->exec(memo_->viewport()->mapToGlobal(position));
 }
 
 void TForm1::ControlsVisibilityChanged(bool visible) {

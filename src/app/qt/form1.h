@@ -14,8 +14,10 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QWidget>
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -64,6 +66,9 @@ class TForm1 : public QWidget, public WindowObserver {
   // text cursor, and every model line (joined with line ends).
   void CopyMemoLine();
   void CopyMemo();
+  // The memo's context menu at a point of the memo: Qt's standard actions, in French,
+  // then the two copies.
+  std::unique_ptr<QMenu> MemoMenu(const QPoint& position);
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -443,6 +443,14 @@ TEST_F(Form1Test, LongMemoLinesAreShownShortenedAndCopiedWhole) {
   Find<QAction>("CopyMemo")->trigger();
   EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(),
             "-> first\n" + document + "\n-> last");
+
+  // The context menu speaks French, Qt's own actions included.
+  std::vector<std::string> texts;
+  const std::unique_ptr<QMenu> menu = ui_.Form().MemoMenu(QPoint(4, 4));
+  for (QAction* action : menu->actions())
+    if (!action->isSeparator()) texts.push_back(action->text().toStdString());
+  EXPECT_EQ(texts, (std::vector<std::string>{"&Copier", "Tout &sélectionner",
+                                             "Copier la ligne entière", "Copier tout le journal"}));
 }
 
 TEST_F(Form1Test, VersionListsTheExecutablesBlock) {

@@ -48,7 +48,7 @@ QImage WithCaption(QWidget& form) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "Usage : kalvex_window_shot OUT.png [--ini-folder DIR] [PORTAL]\n");
+    std::fprintf(stderr, "Usage : kalvex_window_shot IMAGE.png [--ini-folder DOSSIER] [PORTAIL]\n");
     return 2;
   }
   const std::string out = argv[1];

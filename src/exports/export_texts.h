@@ -1,0 +1,107 @@
+// The exporters' own texts that a user can see: why a setting or a vehicle data
+// document is refused, and the memo lines of the archive step. In French. The log lines
+// and the ad texts the exporters write (step lines, summary and result lines, ad labels)
+// are the tool's fixed texts and stay beside the steps that write them.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "exports/text_join.h"
+
+namespace kalvex::export_text {
+
+// ---- Settings of Kalvex.ini ----
+
+// "Nom de fichier refusé dans Kalvex.ini, [PORTAL] Key=value : ..."
+inline std::string FileNameRefused(std::string_view portal, std::string_view key,
+                                   std::string_view value) {
+  return Join({"Nom de fichier refusé dans Kalvex.ini, [", portal, "] ", key, "=", value,
+               " : le fichier doit être un simple nom dans le dossier de travail"});
+}
+// "Dossier refusé dans Kalvex.ini, [PORTAL] Key=value : <reason> ; ..."
+inline std::string FolderRefused(std::string_view portal, std::string_view key,
+                                 std::string_view value, std::string_view reason) {
+  return Join({"Dossier refusé dans Kalvex.ini, [", portal, "] ", key, "=", value, " : ", reason,
+               " ; ce dossier est vidé entièrement à chaque export, il doit servir à cela "
+               "seulement"});
+}
+inline std::string PathGoesUp(std::string_view folder) {
+  return Join({"le chemin ", folder, " passe par « .. »"});
+}
+inline std::string FolderIsRoot(std::string_view folder) {
+  return Join({"le dossier ", folder, " est la racine du système de fichiers"});
+}
+// What a folder to empty must neither be nor hold.
+inline constexpr char kWindirFolder[] = "le dossier Windir";
+inline constexpr char kLogFolder[] = "le dossier des journaux";
+inline constexpr char kWorkingFolder[] = "le dossier de travail";
+inline constexpr char kPhotoFolder[] = "le dossier des photos";
+inline constexpr char kProgramFolder[] = "le dossier du programme";
+inline constexpr char kHomeFolder[] = "le dossier personnel";
+inline std::string FolderIs(std::string_view folder, std::string_view kept) {
+  return Join({"le dossier ", folder, " est ", kept});
+}
+inline std::string FolderHolds(std::string_view folder, std::string_view kept,
+                               std::string_view kept_path) {
+  return Join({"le dossier ", folder, " contient ", kept, " ", kept_path});
+}
+// AutoScout24's customer number, which names the vehicle file and the archive.
+inline std::string CustomerIdRefused(std::string_view portal, std::string_view id,
+                                     std::string_view vehicle_file, std::string_view archive) {
+  return Join({"Numéro client refusé dans Kalvex.ini, [", portal, "] idClient=", id,
+               " : il nomme le fichier des véhicules ", vehicle_file, " et l'archive ", archive,
+               " ; il ne peut être vide, commencer par « . » ni contenir « ; », « \\ », « / », "
+               "« : » ou « .. »"});
+}
+
+// ---- The vehicle data document ----
+
+// "Export refusé, <document> : <what>."
+inline std::string DocumentRefused(std::string_view document, std::string_view what) {
+  return Join({"Export refusé, ", document, " : ", what, "."});
+}
+inline std::string StrayMarker(std::string_view element) {
+  return Join({"un élément ", element, " se trouve hors des champs d'un véhicule"});
+}
+inline std::string Vehicle(std::string_view key, std::string_view id) {
+  return Join({"le véhicule ", key, " ", id});
+}
+inline std::string MissingElement(std::string_view vehicle, std::string_view element) {
+  return Join({vehicle, " n'a pas d'élément ", element});
+}
+inline std::string SlotsApart(std::string_view vehicle, std::string_view first,
+                              std::string_view last) {
+  return Join(
+      {vehicle, " n'a pas ses éléments ", first, " à ", last, " à la suite et dans l'ordre"});
+}
+inline std::string MarkerWithAttributes(std::string_view vehicle, std::string_view element) {
+  return Join({vehicle, " a un élément ", element, " à attributs"});
+}
+inline std::string MarkersOutOfOrder(std::string_view vehicle, std::string_view opening,
+                                     std::string_view closing) {
+  return Join({vehicle, " a ses éléments ", opening, " et ", closing, " dans le désordre"});
+}
+inline std::string RecordSetUnshaped(std::string_view set, std::string_view record) {
+  return Join({"l'élément ", set, " n'a pas les attributs EOF=\"…\" … RecordName=\"", record,
+               "\" attendus"});
+}
+inline std::string SetMustPrecede(std::string_view set, std::string_view next) {
+  return Join({"l'élément ", set, " doit précéder l'élément ", next});
+}
+// An identifier query with nothing after its "=".
+inline std::string EmptyIdentifier(std::string_view query) {
+  return Join({"Identifiant vide dans la requête XPath \"", query, "\""});
+}
+
+// ---- Run ----
+
+inline constexpr char kPhotoServiceMissing[] = "Photos : le service des photos n'est pas créé";
+inline std::string ArchiveNotMade(std::string_view archive, std::string_view file_spec) {
+  return Join({"Archive ", archive, " non créée : ", file_spec, " n'a pas pu y être ajouté"});
+}
+inline std::string ArchiveMade(std::string_view archive) {
+  return Join({"Fichier ", archive, " créé"});
+}
+
+}  // namespace kalvex::export_text

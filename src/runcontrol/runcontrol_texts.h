@@ -1,0 +1,53 @@
+// The run control's own texts that a user can see (memo lines and errors), in French,
+// and the texts of the run's frame that the tool has always shown word for word (the
+// syntax line, the "Fichier INI non trouvé" log line, the window's caption and group box
+// titles).
+#pragma once
+
+#include <string>
+
+namespace kalvex::runcontrol_text {
+
+// ---- Texts kept word for word ----
+
+inline constexpr char kSyntax[] = "Syntax : Kalvex \"option\"";
+inline std::string IniNotFound(const std::string& path) {
+  return "Fichier INI non trouvé : " + path;
+}
+inline std::string Caption(const std::string& code) { return "Export des données pour " + code; }
+inline std::string PortalServerBox(const std::string& code) {
+  return "Connexion FTP pour " + code + " : ";
+}
+
+// ---- The run control's own texts ----
+
+inline std::string PortalLocked(const std::string& code, const std::string& lock_path) {
+  return "Un export " + code + " est déjà en cours (verrou " + lock_path +
+         ") : ce lancement s'arrête sans toucher au journal ni aux fichiers du portail.";
+}
+inline std::string StaleTemporaryFilesRemoved(int count) {
+  return "Fichiers temporaires d'un export interrompu supprimés : " + std::to_string(count);
+}
+inline std::string IniNotText(const std::string& path) {
+  return "Fichier INI illisible (ce n'est pas un fichier texte) : " + path +
+         " - les valeurs par défaut sont utilisées";
+}
+// A memo line too long to show whole: its start, then " … (<n> caractères)".
+inline std::string Shortened(const std::string& start, size_t characters) {
+  return start + " … (" + std::to_string(characters) + " caractères)";
+}
+
+// [Options] MinVehicules: a value that is no count, and a stock below the minimum.
+inline std::string MinimumRefused(const std::string& value) {
+  return "Valeur refusée dans Kalvex.ini, [Options] MinVehicules=" + value +
+         " : un nombre entier de véhicules est attendu (0 ou clé absente : pas de minimum). "
+         "Rien n'a été écrit ni envoyé.";
+}
+inline std::string StockBelowMinimum(const std::string& document, int count, int minimum) {
+  return "Stock insuffisant : le document " + document + " contient " + std::to_string(count) +
+         " véhicule(s), moins que le minimum de " + std::to_string(minimum) +
+         " fixé par [Options] MinVehicules dans Kalvex.ini. Export arrêté : aucun fichier du "
+         "portail n'a été écrit ni envoyé, aucune photo transmise.";
+}
+
+}  // namespace kalvex::runcontrol_text
