@@ -70,6 +70,12 @@ bool MarksUnreachable(CURLcode rc) {
   return rc == CURLE_OPERATION_TIMEDOUT || rc == CURLE_COULDNT_RESOLVE_HOST;
 }
 
+// A certificate that fails the check, or a server that refuses TLS, gives the same
+// answer at every attempt: trying again for each photo would only repeat the error.
+bool GivesUpTls(CURLcode rc) {
+  return rc == CURLE_PEER_FAILED_VERIFICATION || rc == CURLE_USE_SSL_FAILED;
+}
+
 std::string Trim(std::string_view text) {
   size_t begin = 0, end = text.size();
   while (begin < end && (text[begin] == ' ' || text[begin] == '\r' || text[begin] == '\n')) ++begin;
@@ -554,7 +560,9 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
     failed = FtpError::Stage::kLogin;
   else if (ConnectionError(rc) || (curl_->tried_connect && !logged_in_now_))
     failed = FtpError::Stage::kConnect;
-  const bool unreachable = failed == FtpError::Stage::kConnect && MarksUnreachable(rc);
+  const bool tls_given_up = failed == FtpError::Stage::kConnect && GivesUpTls(rc);
+  const bool unreachable =
+      failed == FtpError::Stage::kConnect && (MarksUnreachable(rc) || tls_given_up);
   // The result in French; libcurl's error buffer may still hold a message of an
   // earlier, harmless step, so the server's reply is what gives the detail. A failed
   // connection also tells the system's reason (refused, no route...).
@@ -583,7 +591,8 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
   if (failed == FtpError::Stage::kConnect || failed == FtpError::Stage::kLogin) MarkDisconnected();
   if (unreachable && unreachable_ != EndpointKey(endpoint_)) {
     unreachable_ = EndpointKey(endpoint_);
-    Status(ftp_text::GivenUp(unreachable_));
+    unreachable_by_tls_ = tls_given_up;
+    Status(tls_given_up ? ftp_text::GivenUpTls(unreachable_) : ftp_text::GivenUp(unreachable_));
   }
   throw FtpError(failed, message);
 }
@@ -595,7 +604,9 @@ void FtpSession::Connect() {
   password_ = window_.Text(fields_.password);
   if (unreachable_ == EndpointKey(endpoint_))
     throw FtpError(FtpError::Stage::kConnect,
-                   ftp_text::SessionError(name_, unreachable_, ftp_text::kNotTriedAgain));
+                   ftp_text::SessionError(name_, unreachable_,
+                                          unreachable_by_tls_ ? ftp_text::kTlsNotTriedAgain
+                                                              : ftp_text::kNotTriedAgain));
   if (security_.tls == TlsMode::kUnverified && !warned_unverified_) {
     warned_unverified_ = true;
     Status(ftp_text::UnverifiedWarning(EndpointKey(endpoint_), name_));

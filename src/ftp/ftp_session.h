@@ -39,7 +39,9 @@
 // resolved marks that server (host and port) unreachable for the rest of the process:
 // one status line says so, and every later Connect to it fails at once without a new
 // attempt, so a dead server costs one time-out per run, not one per operation. A
-// refused connection, which costs nothing, is tried again each time.
+// server whose certificate fails the check or that refuses TLS is given up the same
+// way (its own status line). A refused connection, which costs nothing, is tried again
+// each time.
 #pragma once
 
 #include <chrono>
@@ -197,7 +199,8 @@ class FtpSession {
   std::string password_;
   std::string folder_;  // current folder, relative to the login folder
   std::string last_reply_;
-  std::string unreachable_;  // EndpointKey of a server found unreachable, or empty
+  std::string unreachable_;          // EndpointKey of a server given up, or empty
+  bool unreachable_by_tls_ = false;  // given up because its TLS could not be set up
   bool logged_in_now_ = false;
   bool awaiting_tls_ = false;       // AUTH TLS sent, handshake not reported yet
   bool warned_unverified_ = false;  // the TlsMode::kUnverified warning was shown

@@ -59,6 +59,13 @@ class FtpHarness {
     for (const std::string& line : window.MemoLines()) text += line + "\n";
     return text;
   }
+  // Memo lines holding text.
+  int MemoLinesWith(const std::string& text) const {
+    int count = 0;
+    for (const std::string& line : window.MemoLines())
+      if (line.find(text) != std::string::npos) ++count;
+    return count;
+  }
   // Folder for local files, "\" form as the tool composes paths.
   const std::string& Windir() const { return windir_.path(); }
 

@@ -56,6 +56,12 @@ inline std::string GivenUp(const std::string& server) {
   return "Serveur " + server +
          " injoignable : plus aucune tentative de connexion jusqu'à la fin du programme.";
 }
+// A server whose TLS cannot be set up (certificate refused, AUTH TLS refused): the
+// same answer would come at every attempt.
+inline std::string GivenUpTls(const std::string& server) {
+  return "Connexion TLS impossible avec le serveur " + server +
+         " : plus aucune tentative de connexion jusqu'à la fin du programme.";
+}
 inline std::string CannotOpenStatus(const std::string& path) {
   return "Erreur : impossible d'ouvrir " + path + ".";
 }
@@ -119,6 +125,8 @@ inline std::string SessionError(const std::string& session, const std::string& s
   return "FTP " + session + " (" + server + ") : " + reason;
 }
 inline constexpr char kNotTriedAgain[] = "serveur injoignable, pas de nouvelle tentative";
+inline constexpr char kTlsNotTriedAgain[] =
+    "connexion TLS impossible avec ce serveur, pas de nouvelle tentative";
 inline constexpr char kOutOfMemory[] = "FTP : mémoire insuffisante";
 inline std::string CannotOpen(const std::string& path) {
   return "FTP : impossible d'ouvrir " + path;

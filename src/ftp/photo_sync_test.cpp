@@ -237,13 +237,6 @@ TEST_F(PhotoSyncTest, EveryCaseOfPhotoAndThumbnailHereAndOnTheServer) {
 // ---- A dead image server costs one time-out per run ----
 
 // How many memo lines contain the text.
-int MemoLinesWith(const FtpHarness& h, const std::string& text) {
-  int count = 0;
-  for (const std::string& line : h.window.MemoLines())
-    if (line.find(text) != std::string::npos) ++count;
-  return count;
-}
-
 TEST_F(PhotoSyncTest, SilentImageServerIsTriedOnceForTwoHundredPhotoLinks) {
   testing::SilentServer silent;
   const std::string address = "127.0.0.1:" + std::to_string(silent.port());
@@ -256,10 +249,10 @@ TEST_F(PhotoSyncTest, SilentImageServerIsTriedOnceForTwoHundredPhotoLinks) {
   for (int i = 0; i < 200; ++i) SyncPhoto(h.context, "v" + std::to_string(i) + ".jpg");
   // One connection, given up on its time-out; every later check and upload gave up at once.
   EXPECT_EQ(silent.Connections(), 1);
-  EXPECT_EQ(MemoLinesWith(h, "Résolution du nom"), 1);
-  EXPECT_EQ(MemoLinesWith(h, "Serveur " + address +
-                                 " injoignable : plus aucune tentative de connexion jusqu'à la "
-                                 "fin du programme."),
+  EXPECT_EQ(h.MemoLinesWith("Résolution du nom"), 1);
+  EXPECT_EQ(h.MemoLinesWith("Serveur " + address +
+                            " injoignable : plus aucune tentative de connexion jusqu'à la "
+                            "fin du programme."),
             1);
   // Every local file still counts as missing on the server, as with any unreachable one.
   EXPECT_EQ(h.state.update_counter, 400);
@@ -280,8 +273,8 @@ TEST_F(PhotoSyncTest, UnresolvableImageServerNameIsLookedUpOnce) {
   Photo("p1.jpg");
   Photo("p1m.jpg");
   for (int i = 0; i < 5; ++i) SyncPhoto(h.context, "p1.jpg");
-  EXPECT_EQ(MemoLinesWith(h, "Résolution du nom"), 1);
-  EXPECT_EQ(MemoLinesWith(h, " injoignable : plus aucune tentative de connexion"), 1);
+  EXPECT_EQ(h.MemoLinesWith("Résolution du nom"), 1);
+  EXPECT_EQ(h.MemoLinesWith(" injoignable : plus aucune tentative de connexion"), 1);
   EXPECT_EQ(h.state.update_counter, 10);
 }
 
