@@ -307,6 +307,14 @@ std::string ReplaceAllIgnoringCase(std::string_view text, std::span<const TextRe
   return result;
 }
 
+void ReplaceAllIgnoringCaseIn(std::string& text, std::span<const TextReplacement> table) {
+  // Each pass's input goes as soon as its output is made: at most two whole texts at once.
+  for (const Pass& pass : PlanPasses(table)) {
+    if (text.empty()) return;
+    text = ApplyPass(text, pass);
+  }
+}
+
 size_t ReplacementPassCount(std::span<const TextReplacement> table) {
   return PlanPasses(table).size();
 }

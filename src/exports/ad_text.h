@@ -42,6 +42,8 @@ struct TextReplacement {
 // An entry that could meet what an earlier one wrote, or overlap its matches, starts a
 // new pass; an entry with invalid UTF-8 is applied on its own.
 std::string ReplaceAllIgnoringCase(std::string_view text, std::span<const TextReplacement> table);
+// The same, in place: the text before each pass is freed as soon as the pass is done.
+void ReplaceAllIgnoringCaseIn(std::string& text, std::span<const TextReplacement> table);
 // How many passes over a text ReplaceAllIgnoringCase makes for the table.
 size_t ReplacementPassCount(std::span<const TextReplacement> table);
 

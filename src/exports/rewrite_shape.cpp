@@ -40,9 +40,10 @@ bool SpansCloseInside(std::string_view text, std::string_view opening, std::stri
 
 void CheckMarkersOutsideVehicles(IXMLCursor& document, const RewriteShape& shape,
                                  std::string_view document_name) {
-  // One walk of the tree looks for both markers.
+  // One walk of the tree looks for both markers; the descendant axis walks the elements
+  // without first listing every node of the document, as "//" would.
   const std::string stray =
-      Join({"//*[(name()='", shape.span_opening, "' or name()='", shape.span_closing,
+      Join({"/descendant::*[(name()='", shape.span_opening, "' or name()='", shape.span_closing,
             "') and not(parent::", kVehicleRecord, "/parent::", RecordSetName(kVehicleRecord),
             "/parent::document)]"});
   XMLCursorPtr found = document.Select(stray);

@@ -32,7 +32,7 @@ std::string ApplyRewrites(std::string text, std::span<const TextRewrite> steps) 
       case TextRewrite::Kind::kIgnoringCase:
         run.push_back({step.from, step.to});
         if (i + 1 == steps.size() || steps[i + 1].kind != TextRewrite::Kind::kIgnoringCase) {
-          text = ReplaceAllIgnoringCase(text, run);
+          ReplaceAllIgnoringCaseIn(text, run);
           run.clear();
         }
         break;

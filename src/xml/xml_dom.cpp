@@ -47,6 +47,28 @@ struct XPathObjectDeleter {
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_COMPACT;
 constexpr int kSaveOptions = XML_SAVE_NO_EMPTY;
 
+// Texts up to this length that the cursor writes into a parsed document are kept once
+// in the document's dictionary, as the parser keeps the short texts it reads, instead of
+// in an allocation of their own: an export writes the same few values ("true", "false",
+// codes) into hundreds of thousands of elements and attributes.
+constexpr size_t kSharedTextMax = 15;
+
+// Moves the content of a text node just made into its document's dictionary when it is
+// short and the document has one; the node is otherwise unchanged.
+void ShareShortText(xmlNode* text) {
+  if (text == nullptr || text->type != XML_TEXT_NODE || text->doc == nullptr ||
+      text->doc->dict == nullptr || text->content == nullptr ||
+      text->content == reinterpret_cast<xmlChar*>(&text->properties) ||
+      xmlDictOwns(text->doc->dict, text->content) != 0)
+    return;
+  const int length = xmlStrlen(text->content);
+  if (length > static_cast<int>(kSharedTextMax)) return;
+  const xmlChar* shared = xmlDictLookup(text->doc->dict, text->content, length);
+  if (shared == nullptr) return;  // no room: the node keeps its own copy
+  xmlFree(text->content);
+  text->content = const_cast<xmlChar*>(shared);
+}
+
 std::string TrimLineEnd(std::string s) {
   while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
   return s;
@@ -632,6 +654,7 @@ void SetNodeText(XMLDOMDocument& document, xmlNode* node, const std::string& val
       if (!value.empty()) {
         xmlNode* text = xmlNewDocTextLen(node->doc, X(value), static_cast<int>(value.size()));
         if (text == nullptr) throw XMLException(xml_text::OutOfMemory("modifier un texte"));
+        ShareShortText(text);
         if (xmlAddChild(node, text) == nullptr) {
           xmlFreeNode(text);
           throw XMLException(xml_text::TextCannotBeSet(NodeName(node)));
@@ -747,6 +770,7 @@ XmlNodeHandle NewElement(xmlDoc* doc, const std::string& name, const std::string
   if (!element) throw XMLException(xml_text::OutOfMemory("créer l'élément \"" + name + "\""));
   if (!text.empty()) {
     xmlNode* content = xmlNewDocTextLen(doc, X(text), static_cast<int>(text.size()));
+    ShareShortText(content);
     if (content == nullptr || xmlAddChild(element.get(), content) == nullptr) {
       xmlFreeNode(content);
       throw XMLException(xml_text::OutOfMemory("créer l'élément \"" + name + "\""));
@@ -791,6 +815,8 @@ void SetAttribute(XMLDOMDocument& document, xmlNode* element, const std::string&
   if (created == nullptr) created = xmlNewProp(element, X(name), X(value));
   if (created == nullptr)
     throw XMLException(xml_text::OutOfMemory("poser l'attribut \"" + name + "\""));
+  if (created->children != nullptr && created->children->next == nullptr)
+    ShareShortText(created->children);
   document.Touch();
 }
 

@@ -135,6 +135,39 @@ TEST(XMLDomPlainNames, SetValueOfAnAbsentPlainNameAppendsTheElement) {
   EXPECT_EQ(v->XML(), "<v><p:a>1</p:a><A>2</A><a>4</a></v>");
 }
 
+// Short texts written into a parsed document share its dictionary; they read, change,
+// join neighbouring texts and go like any other (the sanitisers see every free).
+TEST(XMLDomSharedTexts, ShortWrittenTextsLiveInTheDictionaryAndBehaveAsOwnTexts) {
+  XMLCursorPtr cursor = CreateXMLCursor();
+  cursor->LoadXML("<r><c/></r>");
+  xmlDict* dict = cursor->Document()->doc()->dict;
+  ASSERT_NE(dict, nullptr);
+  XMLCursorPtr c = cursor->Select("c");
+  const std::string long_text(16, 'x');
+  XMLCursorPtr shared = c->AppendChild("complement", "true");
+  shared->SetAttribute("type", "O1");
+  XMLCursorPtr own = c->AppendChild("complement", long_text);
+  own->SetAttribute("type", long_text);
+  xmlNode* short_element = shared->CurrentNode();
+  xmlNode* long_element = own->CurrentNode();
+  EXPECT_EQ(xmlDictOwns(dict, short_element->children->content), 1);
+  EXPECT_EQ(xmlDictOwns(dict, short_element->properties->children->content), 1);
+  EXPECT_EQ(xmlDictOwns(dict, long_element->children->content), 0);
+  EXPECT_EQ(xmlDictOwns(dict, long_element->properties->children->content), 0);
+
+  shared->SetValue(".", "false");  // the element's text replaced: the old one is parked
+  shared->SetAttribute("type", "O2");
+  EXPECT_EQ(xmlDictOwns(dict, short_element->children->content), 1);
+  xmlNode* text = xmlNewDocText(short_element->doc, reinterpret_cast<const xmlChar*>("!"));
+  ASSERT_NE(xmlAddChild(short_element, text), nullptr);  // joins the shared "false"
+  xmlNodeSetContent(long_element->properties->children, reinterpret_cast<const xmlChar*>("S"));
+  EXPECT_EQ(c->XML(), "<c><complement type=\"O2\">false!</complement><complement type=\"S\">" +
+                          long_text + "</complement></c>");
+  EXPECT_EQ(shared->GetValue("."), "false!");
+  cursor->LoadXML("<s/>");  // the old tree and its parked texts go
+  EXPECT_EQ(cursor->NodeName(), "s");
+}
+
 // ---- texts are parsed piece by piece, as files are ----
 
 // The parser given the whole text at once, with the options of ParseText: the tree, or
