@@ -47,19 +47,12 @@ std::string IsoLocalTimeNow() {
 
 namespace {
 
-// Length of the well-formed UTF-8 sequence at text[i], 0 when there is none.
+// Length of the well-formed UTF-8 sequence at text[i], 0 when there is none: a
+// sequence is valid whole and never in part, so the first valid prefix is it.
 size_t Utf8SequenceLength(const std::string& text, size_t i) {
-  const auto lead = static_cast<unsigned char>(text[i]);
-  const size_t length = lead < 0x80   ? 1
-                        : lead < 0xC2 ? 0
-                        : lead < 0xE0 ? 2
-                        : lead < 0xF0 ? 3
-                        : lead < 0xF5 ? 4
-                                      : 0;
-  if (length == 0 || i + length > text.size()) return 0;
-  for (size_t k = 1; k < length; ++k)
-    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
-  return IsValidUtf8(text.substr(i, length)) ? length : 0;
+  for (size_t length = 1; length <= 4 && i + length <= text.size(); ++length)
+    if (IsValidUtf8(std::string_view(text).substr(i, length))) return length;
+  return 0;
 }
 
 // UTF-8 kept; a byte that starts no well-formed sequence is read as Windows-1252 (a
