@@ -6,7 +6,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <ostream>
 
@@ -54,11 +53,21 @@ FtpServerOptions ServerWith(ServerCertificate certificate) {
   return options;
 }
 
-int CountLines(const std::vector<std::string>& lines, const std::string& part) {
-  return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
-    return line.find(part) != std::string::npos;
-  }));
-}
+// One server serving as image server (www/pixtrove) and portal drop (depot), both
+// sessions set up with the same security, the image-server check on.
+struct SecureServers {
+  SecureServers(ServerCertificate certificate, const FtpSecurity& security)
+      : options(ServerWith(certificate)), server(options) {
+    h.PointImageServerAt(server.HostField(), options, "www/pixtrove");
+    h.PointPortalDropAt(server.HostField(), options, "depot");
+    h.ftp.IdFTP1().SetSecurity(security);
+    h.ftp.IdFTP2().SetSecurity(security);
+    h.state.image_server_check = true;
+  }
+  FtpServerOptions options;
+  FtpTestServer server;
+  FtpHarness h;
+};
 
 // ---- Uploads in every mode ----
 
@@ -76,15 +85,9 @@ class SecureTransferTest : public ::testing::TestWithParam<TransferCase> {};
 
 TEST_P(SecureTransferTest, PhotosAndPortalFileArriveOverTheChosenConnections) {
   const TransferCase& c = GetParam();
-  const FtpServerOptions options = ServerWith(c.certificate);
-  FtpTestServer server(options);
-  FtpHarness h;
-  h.PointImageServerAt(server.HostField(), options, "www/pixtrove");
-  h.PointPortalDropAt(server.HostField(), options, "depot");
-  const FtpSecurity security{c.passive, c.tls, c.trust_test_ca ? Certificates().ca : ""};
-  h.ftp.IdFTP1().SetSecurity(security);
-  h.ftp.IdFTP2().SetSecurity(security);
-  h.state.image_server_check = true;
+  SecureServers s(c.certificate, {c.passive, c.tls, c.trust_test_ca ? Certificates().ca : ""});
+  FtpTestServer& server = s.server;
+  FtpHarness& h = s.h;
   WriteFile(server.Home() + "/www/pixtrove/p0.jpg", "on the server");
 
   // The image server: one listing, two photos; the portal drop: the export file.
@@ -106,7 +109,6 @@ TEST_P(SecureTransferTest, PhotosAndPortalFileArriveOverTheChosenConnections) {
   EXPECT_EQ(ReadFile(server.Home() + "/depot/a.xml"), std::string(200000, 'v'));
 
   const std::vector<std::string> commands = server.Commands();
-  const std::vector<std::string> memo = h.window.MemoLines();
   EXPECT_EQ(server.CountCommand("USER"), 2);  // one login per session
   if (c.tls != TlsMode::kOff) {
     // Every login came after the handshake, every data connection was protected.
@@ -117,17 +119,17 @@ TEST_P(SecureTransferTest, PhotosAndPortalFileArriveOverTheChosenConnections) {
       if (commands[i].rfind("USER ", 0) == 0) {
         EXPECT_EQ(commands[i - 1], "AUTH TLS");
       }
-    EXPECT_EQ(CountLines(memo, "Négociation TLS (AUTH TLS)."), 2);
-    EXPECT_EQ(CountLines(memo, "TLS négocié"), 2);
-    EXPECT_EQ(CountLines(memo, "Connexions de données chiffrées (PROT P)."), 2);
+    EXPECT_EQ(h.MemoLinesWith("Négociation TLS (AUTH TLS)."), 2);
+    EXPECT_EQ(h.MemoLinesWith("TLS négocié"), 2);
+    EXPECT_EQ(h.MemoLinesWith("Connexions de données chiffrées (PROT P)."), 2);
   } else {
     EXPECT_EQ(server.CountCommand("AUTH") + server.CountCommand("PROT"), 0);
-    EXPECT_EQ(CountLines(memo, "TLS"), 0);
+    EXPECT_EQ(h.MemoLinesWith("TLS"), 0);
   }
   // The warning of an unchecked certificate: once per session, however many operations.
   const int warnings = c.tls == TlsMode::kUnverified ? 1 : 0;
-  EXPECT_EQ(CountLines(memo, "n'est pas vérifié pour cette session (IdFTP1, TLS=2)"), warnings);
-  EXPECT_EQ(CountLines(memo, "n'est pas vérifié pour cette session (IdFTP2, TLS=2)"), warnings);
+  EXPECT_EQ(h.MemoLinesWith("n'est pas vérifié pour cette session (IdFTP1, TLS=2)"), warnings);
+  EXPECT_EQ(h.MemoLinesWith("n'est pas vérifié pour cette session (IdFTP2, TLS=2)"), warnings);
   if (warnings == 1) {
     EXPECT_THAT(h.MemoText(),
                 HasSubstr("\nAttention : le certificat du serveur " + server.HostField() +
@@ -144,12 +146,12 @@ TEST_P(SecureTransferTest, PhotosAndPortalFileArriveOverTheChosenConnections) {
   if (passive) {
     EXPECT_EQ(server.CountCommand("EPSV"), data_connections);
     EXPECT_EQ(server.CountCommand("PORT") + server.CountCommand("EPRT"), 0);
-    EXPECT_EQ(CountLines(memo, "Connexion de données en mode passif (EPSV)."), data_connections);
+    EXPECT_EQ(h.MemoLinesWith("Connexion de données en mode passif (EPSV)."), data_connections);
   } else {
     EXPECT_EQ(server.CountCommand("PORT") + server.CountCommand("EPRT"), data_connections);
     EXPECT_EQ(server.CountCommand("EPSV") + server.CountCommand("PASV"), 0);
   }
-  EXPECT_EQ(CountLines(memo, "Mode actif impossible avec TLS"),
+  EXPECT_EQ(h.MemoLinesWith("Mode actif impossible avec TLS"),
             !c.passive && active_fallback ? 2 : 0);
 }
 
@@ -184,15 +186,9 @@ class TlsRefusalTest : public ::testing::TestWithParam<RefusalCase> {};
 
 TEST_P(TlsRefusalTest, EndsLikeAFailedConnectionWithoutSendingTheLogin) {
   const RefusalCase& c = GetParam();
-  const FtpServerOptions options = ServerWith(c.certificate);
-  FtpTestServer server(options);
-  FtpHarness h;
-  h.PointImageServerAt(server.HostField(), options, "www/pixtrove");
-  h.PointPortalDropAt(server.HostField(), options, "depot");
-  const FtpSecurity security{true, c.tls, c.trust_test_ca ? Certificates().ca : ""};
-  h.ftp.IdFTP1().SetSecurity(security);
-  h.ftp.IdFTP2().SetSecurity(security);
-  h.state.image_server_check = true;
+  SecureServers s(c.certificate, {true, c.tls, c.trust_test_ca ? Certificates().ca : ""});
+  FtpTestServer& server = s.server;
+  FtpHarness& h = s.h;
   WriteFile(h.Windir() + "/a.xml", "<a/>");
 
   try {

@@ -150,7 +150,7 @@ TEST(PlatformTest, ExecutableDirEndsWithSeparator) {
   EXPECT_EQ(ExecutablePath().rfind(dir, 0), 0u);
 }
 
-TEST(PlatformTest, FormatDateTimeUsesShortDateAndLongTime) {
+std::tm NinthOfDecember2026At140507() {
   std::tm t{};
   t.tm_year = 2026 - 1900;
   t.tm_mon = 11;
@@ -158,18 +158,17 @@ TEST(PlatformTest, FormatDateTimeUsesShortDateAndLongTime) {
   t.tm_hour = 14;
   t.tm_min = 5;
   t.tm_sec = 7;
+  return t;
+}
+
+TEST(PlatformTest, FormatDateTimeUsesShortDateAndLongTime) {
+  const std::tm t = NinthOfDecember2026At140507();
   // The C locale's "%x %X".
   EXPECT_EQ(FormatDateTime(t), "12/09/26 14:05:07");
 }
 
 TEST(PlatformTest, FormatDateTimeFollowsTheUsersLocale) {
-  std::tm t{};
-  t.tm_year = 2026 - 1900;
-  t.tm_mon = 11;
-  t.tm_mday = 9;
-  t.tm_hour = 14;
-  t.tm_min = 5;
-  t.tm_sec = 7;
+  const std::tm t = NinthOfDecember2026At140507();
   // The tool calls setlocale(LC_ALL, "") at start; a French user's LANG gives this one.
   if (std::setlocale(LC_TIME, "fr_FR.UTF-8") == nullptr)
     GTEST_SKIP() << "locale fr_FR.UTF-8 not generated on this machine (scripts/bootstrap "
