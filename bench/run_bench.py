@@ -67,6 +67,8 @@ class FtpServer:
         self.images = os.path.join(self.home, "www", "pixtrove")
         port_file = os.path.join(work, "ftp.port")
         os.makedirs(self.images, exist_ok=True)
+        if os.path.exists(port_file):  # left by an earlier run in the same --work folder
+            os.remove(port_file)
         self.process = subprocess.Popen(
             [SERVER_PYTHON, FTP_SERVER, "--account", "%s:%s:%s" % (USER, PASSWORD, self.home),
              "--port-file", port_file], stdin=subprocess.DEVNULL)
