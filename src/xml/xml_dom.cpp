@@ -47,6 +47,14 @@ struct XPathObjectDeleter {
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_COMPACT;
 constexpr int kSaveOptions = XML_SAVE_NO_EMPTY;
 
+// The options of a parse that drops blank text. The parser then makes no node of white
+// space it can tell stands between markup (an indented document's indentation, most
+// of its text nodes); it keeps white space under xml:space="preserve" and wherever it
+// is unsure, and DropBlankText removes what it kept outside xml:space="preserve".
+constexpr int ParseOptions(bool drop_blank_text) {
+  return drop_blank_text ? kParseOptions | XML_PARSE_NOBLANKS : kParseOptions;
+}
+
 // Texts up to this length that the cursor writes into a parsed document are kept once
 // in the document's dictionary, as the parser keeps the short texts it reads, instead of
 // in an allocation of their own: an export writes the same few values ("true", "false",
@@ -536,7 +544,7 @@ XmlDocHandle ParseText(const std::string& text, bool drop_blank_text, bool accep
   TextReader reader{text};
   XmlDocHandle doc = ParseWithRules(ctxt.get(), accept_doctype, &refused, [&] {
     return xmlCtxtReadIO(ctxt.get(), &TextReader::Read, nullptr, &reader, nullptr, "UTF-8",
-                         kParseOptions | XML_PARSE_IGNORE_ENC);
+                         ParseOptions(drop_blank_text) | XML_PARSE_IGNORE_ENC);
   });
   if (refused.code != 0) RaiseParseError(refused, "", text);
   if (!doc) {
@@ -587,7 +595,7 @@ XmlDocHandle ParseFile(const std::string& file_name, bool drop_blank_text, bool 
   Diagnostic refused;
   XmlDocHandle doc = ParseWithRules(ctxt.get(), accept_doctype, &refused, [&] {
     return xmlCtxtReadIO(ctxt.get(), &ReadFromFile, nullptr, &in, native.c_str(), nullptr,
-                         kParseOptions);
+                         ParseOptions(drop_blank_text));
   });
   if (in.error() != 0)
     throw XMLParseException(XML_IO_LOAD_ERROR, 0, 0, file_name, "",

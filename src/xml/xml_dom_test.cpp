@@ -255,5 +255,53 @@ TEST(XMLDomParseText, PieceByPieceGivesTheTreeOrTheErrorOfTheWholeText) {
   EXPECT_GT(errors, 500);
 }
 
+// What dropping blank text means: every text node of white space alone goes, except
+// under xml:space="preserve". Done here on a tree parsed with every node kept.
+void RemoveBlankTextNodes(xmlNode* parent) {
+  for (xmlNode* child = parent->children; child != nullptr;) {
+    xmlNode* next = child->next;
+    const std::string text = child->type == XML_TEXT_NODE && child->content != nullptr
+                                 ? reinterpret_cast<const char*>(child->content)
+                                 : "";
+    if (child->type == XML_TEXT_NODE && text.find_first_not_of(" \t\r\n") == std::string::npos &&
+        xmlNodeGetSpacePreserve(parent) != 1) {
+      xmlUnlinkNode(child);
+      xmlFreeNode(child);
+    } else if (child->type == XML_ELEMENT_NODE) {
+      RemoveBlankTextNodes(child);
+    }
+    child = next;
+  }
+}
+
+TEST(XMLDomParseText, BlankTextIsDroppedWhereverItStandsAndKeptUnderSpacePreserve) {
+  std::vector<std::string> texts = TextsToParse();
+  for (const char* blanks :
+       {"<r>\n  <a>  </a>\n  <b> x </b>  <c>\t<d/>\r\n</c>\n</r>",
+        "<r><a>x  <b/>  y</a><a>&amp;  <b/></a><a>  &amp;</a><a>  &#32;<b/></a></r>",
+        "<r><a><![CDATA[  ]]>  <b/></a><a>x<![CDATA[y]]>  <b/>  </a><a><!--c-->  <b/></a></r>",
+        "<r><a><?p x?>  </a><a>x<!--c-->  <b/></a><a>  <!--c-->  </a></r>",
+        "<r xml:space=\"preserve\">  <a>  <b xml:space=\"default\">  <c/>  </b>  </a>  </r>",
+        "<r><a xml:space='preserve'>\n<b>  </b>\n</a><a xml:space='default'>  </a></r>"})
+    texts.push_back(blanks);
+  int compared = 0;
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text.substr(0, 120));
+    XmlDocHandle kept;
+    try {
+      kept = xmldom::ParseText(text, false, false);
+    } catch (const XMLParseException&) {
+      continue;
+    }
+    ASSERT_NE(kept, nullptr);
+    RemoveBlankTextNodes(reinterpret_cast<xmlNode*>(kept.get()));
+    XmlDocHandle dropped = xmldom::ParseText(text, true, false);
+    ASSERT_NE(dropped, nullptr);
+    EXPECT_EQ(xmldom::SerializeDocument(dropped.get()), xmldom::SerializeDocument(kept.get()));
+    ++compared;
+  }
+  EXPECT_GT(compared, 20);
+}
+
 }  // namespace
 }  // namespace kalvex
