@@ -151,7 +151,7 @@ void ExportRun::ForEachVehicle(IXMLCursor& document, const VehicleEdit& edit,
     ++state().vehicle_counter;
     edit(*vehicles);
     vehicles->Next();
-    context_.window.ProcessPendingEvents();
+    context_.window.ProcessPendingEventsWhenDue();
   }
 }
 
@@ -168,7 +168,7 @@ void ExportRun::RunPhotoLoop(IXMLCursor& document, const std::string& vehicle_ke
       FillFirstEmptyPhotoSlot(*vehicle, slots, state().image_base_url + "/" + file_name);
     photos.Sync(file_name);
     links->Next();
-    context_.window.ProcessPendingEvents();
+    context_.window.ProcessPendingEventsWhenDue();
   }
 }
 

@@ -140,7 +140,7 @@ TEST_F(ExportRunTest, PhotoLoopFillsFirstFreeSlotsAndSyncsEveryLink) {
 
   EXPECT_THAT(photos_.synced, ElementsAre("a.jpg", "b1.jpg", "orphan.jpg", "b2.jpg"));
   EXPECT_EQ(state_.photo_counter, 4);
-  EXPECT_EQ(front_end_.events_processed, 4);
+  EXPECT_GE(front_end_.events_processed, 1);  // at most once per event interval
   EXPECT_THAT(MemoTexts(), ElementsAre("Après premier Select LiensImages"));
   // The filled slot is skipped, the empty one is used in place.
   EXPECT_EQ(doc->Select("/document/DataVOS/DataVO[idNVO=7]")->XML(),

@@ -72,4 +72,11 @@ void WindowModel::Timer1Timer() {
   front_end_->ProcessPendingEvents();
 }
 
+void WindowModel::ProcessPendingEventsWhenDue() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - last_events_ < kEventInterval) return;
+  front_end_->ProcessPendingEvents();
+  last_events_ = std::chrono::steady_clock::now();
+}
+
 }  // namespace kalvex

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 namespace kalvex {
 namespace {
 
@@ -67,6 +70,24 @@ TEST(WindowModelTest, TimerClosesOnThirtiethTickAfterFlag) {
   w.Timer1Timer();  // later ticks ask again, harmlessly
   EXPECT_EQ(fe.closes, 2);
   EXPECT_EQ(fe.events, 131);
+}
+
+TEST(WindowModelTest, RecordLoopsLetEventsRunOncePerIntervalFromTheFirstCall) {
+  WindowModel w;
+  CountingFrontEnd ui;
+  w.SetFrontEnd(&ui);
+  const auto start = std::chrono::steady_clock::now();
+  constexpr int kCalls = 20000;
+  for (int i = 0; i < kCalls; ++i) w.ProcessPendingEventsWhenDue();
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(ui.events, 1);  // the first call of the run lets them run
+  EXPECT_LE(ui.events, elapsed / WindowModel::kEventInterval + 1);
+  const int before = ui.events;
+  std::this_thread::sleep_for(WindowModel::kEventInterval);
+  w.ProcessPendingEventsWhenDue();
+  EXPECT_EQ(ui.events, before + 1);
+  w.ProcessPendingEvents();  // the timer's tick and others always let them run
+  EXPECT_EQ(ui.events, before + 2);
 }
 
 TEST(WindowModelTest, MemoLinesAreKeptWholeAndShownShortenedWithTheirLength) {
