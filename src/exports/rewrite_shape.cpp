@@ -40,12 +40,17 @@ bool SpansCloseInside(std::string_view text, std::string_view opening, std::stri
 
 void CheckMarkersOutsideVehicles(IXMLCursor& document, const RewriteShape& shape,
                                  std::string_view document_name) {
-  // One walk of the tree looks for both markers; the descendant axis walks the elements
-  // without first listing every node of the document, as "//" would.
-  const std::string stray =
-      Join({"/descendant::*[(name()='", shape.span_opening, "' or name()='", shape.span_closing,
-            "') and not(parent::", kVehicleRecord, "/parent::", RecordSetName(kVehicleRecord),
-            "/parent::document)]"});
+  // A marker anywhere but among a vehicle record's fields, first in document order. The
+  // markers outside any namespace are found by name tests, which cost nothing beside
+  // the walk; name() compares are left for the elements that have a namespace, whose
+  // tags read the same in the text.
+  const std::string misplaced =
+      Join({"not(parent::", kVehicleRecord, "/parent::", RecordSetName(kVehicleRecord),
+            "/parent::document)"});
+  const std::string stray = Join(
+      {"/descendant::", shape.span_opening, "[", misplaced, "] | /descendant::", shape.span_closing,
+       "[", misplaced, "] | /descendant::*[namespace-uri()][(name()='", shape.span_opening,
+       "' or name()='", shape.span_closing, "') and ", misplaced, "]"});
   XMLCursorPtr found = document.Select(stray);
   if (!found->Eof()) RefuseDocument(document_name, export_text::StrayMarker(found->NodeName()));
 }

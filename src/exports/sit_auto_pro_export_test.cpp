@@ -258,7 +258,12 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{WithAtEnd(Vehicle(7, ""), "<NOTE><INFOCOMPLEMENT>x</INFOCOMPLEMENT></NOTE>"),
                 "un élément INFOCOMPLEMENT se trouve hors des champs d'un véhicule"},
         Refusal{WithAtEnd(Vehicle(8, ""), "<NOTE><EQUTINTERIEUR></EQUTINTERIEUR></NOTE>"),
-                "un élément EQUTINTERIEUR se trouve hors des champs d'un véhicule"}));
+                "un élément EQUTINTERIEUR se trouve hors des champs d'un véhicule"},
+        // In a namespace the tag reads the same in the text; the first in document order.
+        Refusal{WithAtEnd(
+                    Vehicle(9, ""),
+                    "<NOTE xmlns=\"urn:n\"><INFOCOMPLEMENT/></NOTE><NOTE><EQUTINTERIEUR/></NOTE>"),
+                "un élément INFOCOMPLEMENT se trouve hors des champs d'un véhicule"}));
 
 TEST_F(SitAutoProExportTest, ResultNamesMustStayInTheWorkingFolder) {
   UseIni("[SITAUTOPRO]\nFileResult=..\\..\\etc\\passwd\n");
