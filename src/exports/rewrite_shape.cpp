@@ -4,6 +4,7 @@
 
 #include "exports/export_texts.h"
 #include "exports/text_join.h"
+#include "xml/xml_dom.h"
 
 namespace kalvex {
 
@@ -40,17 +41,19 @@ bool SpansCloseInside(std::string_view text, std::string_view opening, std::stri
 
 void CheckMarkersOutsideVehicles(IXMLCursor& document, const RewriteShape& shape,
                                  std::string_view document_name) {
-  // A marker anywhere but among a vehicle record's fields, first in document order. The
-  // markers outside any namespace are found by name tests, which cost nothing beside
-  // the walk; name() compares are left for the elements that have a namespace, whose
-  // tags read the same in the text.
+  // A marker anywhere but among a vehicle record's fields, first in document order. Name
+  // tests find the markers outside any namespace at no cost beside the walk; name() is
+  // compared only when some element has a namespace, as a marker there reads the same in
+  // the text.
   const std::string misplaced =
       Join({"not(parent::", kVehicleRecord, "/parent::", RecordSetName(kVehicleRecord),
             "/parent::document)"});
-  const std::string stray = Join(
-      {"/descendant::", shape.span_opening, "[", misplaced, "] | /descendant::", shape.span_closing,
-       "[", misplaced, "] | /descendant::*[namespace-uri()][(name()='", shape.span_opening,
-       "' or name()='", shape.span_closing, "') and ", misplaced, "]"});
+  std::string stray = Join({"/descendant::", shape.span_opening, "[", misplaced,
+                            "] | /descendant::", shape.span_closing, "[", misplaced, "]"});
+  const XMLDOMDocumentPtr dom = document.Document();
+  if (dom && xmldom::HasElementInNamespace(dom->doc()))
+    stray += Join({" | /descendant::*[namespace-uri()][(name()='", shape.span_opening,
+                   "' or name()='", shape.span_closing, "') and ", misplaced, "]"});
   XMLCursorPtr found = document.Select(stray);
   if (!found->Eof()) RefuseDocument(document_name, export_text::StrayMarker(found->NodeName()));
 }

@@ -682,6 +682,24 @@ void SetNodeText(XMLDOMDocument& document, xmlNode* node, const std::string& val
   }
 }
 
+bool HasElementInNamespace(xmlDoc* doc) {
+  if (doc == nullptr) return false;
+  xmlNode* node = doc->children;
+  while (node != nullptr) {
+    if (node->type == XML_ELEMENT_NODE) {
+      if (node->ns != nullptr) return true;
+      if (node->children != nullptr) {
+        node = node->children;
+        continue;
+      }
+    }
+    while (node != nullptr && node->next == nullptr)
+      node = node->parent == reinterpret_cast<xmlNode*>(doc) ? nullptr : node->parent;
+    if (node != nullptr) node = node->next;
+  }
+  return false;
+}
+
 bool IsPlainChildName(std::string_view name) {
   if (name.empty()) return false;
   auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; };

@@ -141,6 +141,10 @@ xmlNode* SelectFirst(XMLDOMDocument& document, xmlNode* context, const std::stri
 std::vector<xmlNode*> EvaluateXPath(XMLDOMDocument& document, xmlNode* context,
                                     const std::string& xpath);
 
+// True when an element of the document belongs to a namespace: only then can a name
+// test without prefix ("x") miss an element whose name() is "x".
+bool HasElementInNamespace(xmlDoc* doc);
+
 // True for a name that XPath reads as child::name and that can be matched byte for
 // byte: an NCName of ASCII letters, digits, "_", "-" and "." starting with a letter or
 // "_". Other names (prefixed, non-ASCII, expressions) go through XPath.
