@@ -711,6 +711,14 @@ bool IsPlainChildName(std::string_view name) {
 
 namespace {
 
+// True when the element name equals `name` (not empty), without measuring the element's
+// name first: most names differ at their first letters.
+bool SameName(const xmlChar* element_name, std::string_view name) {
+  const auto* e = reinterpret_cast<const char*>(element_name);
+  return e[0] == name[0] && std::strncmp(e, name.data(), name.size()) == 0 &&
+         e[name.size()] == '\0';
+}
+
 // Calls visit(child) for the child elements child::name finds, in document order, until
 // it returns false. False when the walk does not apply (name or context of another kind).
 template <typename Visit>
@@ -721,7 +729,7 @@ bool WalkChildElements(xmlNode* context, std::string_view name, Visit visit) {
   for (xmlNode* child = context->children; child != nullptr; child = child->next) {
     // An unprefixed name test finds elements in no namespace only.
     if (child->type != XML_ELEMENT_NODE || child->ns != nullptr || child->name == nullptr) continue;
-    if (name == reinterpret_cast<const char*>(child->name) && !visit(child)) break;
+    if (SameName(child->name, name) && !visit(child)) break;
   }
   return true;
 }
