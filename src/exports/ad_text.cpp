@@ -4,7 +4,9 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -202,6 +204,26 @@ std::vector<Pass> PlanPasses(std::span<const TextReplacement> table) {
   return passes;
 }
 
+// The first bytes (in UTF-8) of the characters beyond ASCII whose upper case is the ASCII
+// character `ascii`. The case mapping is asked once about every character.
+const std::vector<uint8_t>& LeadBytesUpperCasingTo(UChar32 ascii) {
+  static const std::array<std::vector<uint8_t>, 0x80> leads = [] {
+    std::array<std::vector<uint8_t>, 0x80> found;
+    for (UChar32 c = 0x80; c <= 0x10FFFF; ++c) {
+      if (U_IS_SURROGATE(c)) continue;
+      const UChar32 upper = UpperUnit(c);
+      if (upper < 0 || upper >= 0x80) continue;
+      uint8_t bytes[U8_MAX_LENGTH];
+      int32_t length = 0;
+      U8_APPEND_UNSAFE(bytes, length, c);
+      std::vector<uint8_t>& list = found[static_cast<size_t>(upper)];
+      if (std::find(list.begin(), list.end(), bytes[0]) == list.end()) list.push_back(bytes[0]);
+    }
+    return found;
+  }();
+  return leads[static_cast<size_t>(ascii)];
+}
+
 // The patterns of one pass as a tree of upper-cased code points. No pattern of a pass
 // begins another, so a match ends at the first node that ends a pattern.
 class PatternTree {
@@ -221,20 +243,42 @@ class PatternTree {
       nodes_[node].replacement = &planned.entry->to;
       const UChar32 first = planned.pattern.front();
       if (first < 0x80) {
-        // Every byte whose upper case is the first character, and (below) every other
-        // character, which may upper-case to it.
+        // Every byte whose upper case is the first character, and the first byte of
+        // every character beyond ASCII that upper-cases to it ("ı" to "I").
         for (int b = 0; b < 0x80; ++b)
           if (UpperUnit(b) == first) may_start_[b] = true;
+        for (const uint8_t lead : LeadBytesUpperCasingTo(first)) may_start_[lead] = true;
+      } else {
+        // Characters beyond ASCII are looked at one by one.
+        for (int b = 0xC0; b < 0x100; ++b) may_start_[b] = true;
       }
     }
-    // Characters beyond ASCII are looked at one by one: "ı" upper-cases to "I".
-    for (int b = 0xC0; b < 0x100; ++b) may_start_[b] = true;
+    for (int b = 0; b < 0x100; ++b) {
+      if (!may_start_[b]) continue;
+      only_start_ = starts_ == 0 ? b : -1;
+      ++starts_;
+    }
   }
+
+  // The first position from `at` on at which a pattern may start, or the text's size.
+  size_t NextStart(std::string_view text, size_t at) const {
+    if (only_start_ >= 0) {
+      // One byte starts every pattern ("<" for tags): the library's search finds it.
+      const void* found = std::memchr(text.data() + at, only_start_, text.size() - at);
+      return found == nullptr ? text.size()
+                              : static_cast<size_t>(static_cast<const char*>(found) - text.data());
+    }
+    while (at < text.size() && !MayStart(text[at])) ++at;
+    return at;
+  }
+
+  // False for a byte at which no pattern can start.
+  bool MayStart(char byte) const { return may_start_[static_cast<uint8_t>(byte)]; }
 
   // The end of the pattern that occurs at `at` (a character start) and its
   // replacement, or nullptr.
   const std::string_view* Match(std::string_view text, size_t at, size_t* end) const {
-    if (!may_start_[static_cast<uint8_t>(text[at])]) return nullptr;
+    if (!MayStart(text[at])) return nullptr;
     const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
     const auto length = static_cast<int64_t>(text.size());
     auto i = static_cast<int64_t>(at);
@@ -271,6 +315,8 @@ class PatternTree {
 
   std::vector<Node> nodes_;
   bool may_start_[256] = {};
+  int starts_ = 0;       // how many bytes may start a pattern
+  int only_start_ = -1;  // the one byte that starts every pattern, -1 when not one
 };
 
 std::string ApplyPass(std::string_view text, const Pass& pass) {
@@ -284,6 +330,9 @@ std::string ApplyPass(std::string_view text, const Pass& pass) {
   size_t copied = 0;
   size_t at = 0;
   while (at < text.size()) {
+    // Most bytes cannot start a pattern: they are passed over without a match tried.
+    at = tree.NextStart(text, at);
+    if (at >= text.size()) break;
     size_t end = 0;
     if (const std::string_view* replacement = tree.Match(text, at, &end)) {
       out.append(text.substr(copied, at - copied));
