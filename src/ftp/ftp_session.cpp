@@ -392,16 +392,8 @@ int FtpSession::OnProgress(int64_t ulnow) {
     last_ulnow_ = ulnow;
     if (ulnow > 0 && on_work_) on_work_(ulnow);
   }
-  ProcessEventsWhenDue();
+  window_.ProcessPendingEventsWhenDue(kEventInterval);
   return 0;
-}
-
-void FtpSession::ProcessEventsWhenDue() {
-  auto now = std::chrono::steady_clock::now();
-  if (now - last_events_ >= kEventInterval) {
-    last_events_ = now;
-    window_.ProcessPendingEvents();
-  }
 }
 
 namespace {
@@ -545,7 +537,7 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
     if (running == 0) break;
     CheckMulti(
         curl_multi_poll(multi, nullptr, 0, static_cast<int>(kEventInterval.count()), nullptr));
-    ProcessEventsWhenDue();
+    window_.ProcessPendingEventsWhenDue(kEventInterval);
   }
   int left = 0;
   while (CURLMsg* message = curl_multi_info_read(multi, &left))

@@ -180,7 +180,6 @@ class FtpSession {
   // Status lines and state for the commands of TLS and passive mode (and the login).
   void OnSecurityCommand(const std::string& command);
   int OnProgress(int64_t ulnow);
-  void ProcessEventsWhenDue();
   void MarkDisconnected();
 
   std::string name_;
@@ -206,7 +205,6 @@ class FtpSession {
   bool warned_unverified_ = false;  // the TlsMode::kUnverified warning was shown
   bool warned_active_tls_ = false;  // the passive-instead-of-active line was shown
   int64_t last_ulnow_ = -1;
-  std::chrono::steady_clock::time_point last_events_{};
 };
 
 }  // namespace kalvex

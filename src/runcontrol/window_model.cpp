@@ -72,9 +72,9 @@ void WindowModel::Timer1Timer() {
   front_end_->ProcessPendingEvents();
 }
 
-void WindowModel::ProcessPendingEventsWhenDue() {
+void WindowModel::ProcessPendingEventsWhenDue(std::chrono::milliseconds interval) {
   const auto now = std::chrono::steady_clock::now();
-  if (now - last_events_ < kEventInterval) return;
+  if (now - last_events_ < interval) return;
   front_end_->ProcessPendingEvents();
   last_events_ = std::chrono::steady_clock::now();
 }

@@ -77,10 +77,11 @@ class WindowModel {
   void SetFrontEnd(FrontEnd* front_end) { front_end_ = front_end; }
   FrontEnd& Ui() const { return *front_end_; }
   void ProcessPendingEvents() const { front_end_->ProcessPendingEvents(); }
-  // For loops over every record: lets pending events run when kEventInterval has passed
-  // since they last did here, so that the event loop's own cost does not count a
-  // hundred thousand times while the window still answers within the interval.
-  void ProcessPendingEventsWhenDue();
+  // For loops over every record and waits on the network: lets pending events run when
+  // `interval` has passed since they last did here, so that the event loop's own cost
+  // does not count a hundred thousand times while the window still answers within the
+  // interval.
+  void ProcessPendingEventsWhenDue(std::chrono::milliseconds interval = kEventInterval);
   static constexpr std::chrono::milliseconds kEventInterval{10};
 
  private:
