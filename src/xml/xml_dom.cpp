@@ -682,22 +682,21 @@ void SetNodeText(XMLDOMDocument& document, xmlNode* node, const std::string& val
   }
 }
 
-bool HasElementInNamespace(xmlDoc* doc) {
-  if (doc == nullptr) return false;
-  xmlNode* node = doc->children;
-  while (node != nullptr) {
-    if (node->type == XML_ELEMENT_NODE) {
-      if (node->ns != nullptr) return true;
-      if (node->children != nullptr) {
-        node = node->children;
-        continue;
-      }
-    }
-    while (node != nullptr && node->next == nullptr)
-      node = node->parent == reinterpret_cast<xmlNode*>(doc) ? nullptr : node->parent;
-    if (node != nullptr) node = node->next;
-  }
+namespace {
+
+bool HasElementInNamespaceBelow(const xmlNode* parent) {
+  for (const xmlNode* child = parent->children; child != nullptr; child = child->next)
+    if (child->type == XML_ELEMENT_NODE &&
+        (child->ns != nullptr || HasElementInNamespaceBelow(child)))
+      return true;
   return false;
+}
+
+}  // namespace
+
+// The parser's depth limit keeps the recursion short, as for DropBlankText.
+bool HasElementInNamespace(xmlDoc* doc) {
+  return doc != nullptr && HasElementInNamespaceBelow(reinterpret_cast<xmlNode*>(doc));
 }
 
 bool IsPlainChildName(std::string_view name) {
