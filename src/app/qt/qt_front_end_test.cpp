@@ -17,15 +17,31 @@ using testing::TempDir;
 using testing::WithQApplication;
 using testing::WriteFile;
 
-TEST(QtFrontEndTest, RunShowsTheWindowAndEndsWithCodeZeroWhenItCloses) {
-  WithQApplication qt;
-  TempDir dir;
-  ScopedEnv windir("Windir", dir.path().c_str());
-  WriteFile(dir / "Kalvex.ini", "");
-  Application app;
-  testing::RecordingFrontEnd ui(app);
-  app.Driver().SetIniFolder(dir.path() + "/");
-  app.Driver().SetExporter("PARUVENDU", [](RunContext& ctx) { ctx.window.SetAutoClose(true); });
+// A window run from the command line, in a working folder with an empty Kalvex.ini.
+class QtFrontEndRunTest : public ::testing::Test {
+ protected:
+  QtFrontEndRunTest() {
+    WriteFile(dir_ / "Kalvex.ini", "");
+    app_.Driver().SetIniFolder(dir_.path() + "/");
+  }
+
+  // Runs the ParuVendu export in the window until the window closes.
+  static int RunUntilClosed(QtFrontEnd& ui) {
+    QApplication::setQuitOnLastWindowClosed(true);
+    const int code = ui.Run({"ParuVendu"});
+    QApplication::setQuitOnLastWindowClosed(false);
+    return code;
+  }
+
+  WithQApplication qt_;
+  TempDir dir_;
+  ScopedEnv windir_{"Windir", dir_.path().c_str()};
+  Application app_;
+};
+
+TEST_F(QtFrontEndRunTest, RunShowsTheWindowAndEndsWithCodeZeroWhenItCloses) {
+  testing::RecordingFrontEnd ui(app_);
+  app_.Driver().SetExporter("PARUVENDU", [](RunContext& ctx) { ctx.window.SetAutoClose(true); });
 
   bool shown = false;
   // Stands in for 30 seconds of timer ticks once the loop runs.
@@ -33,9 +49,7 @@ TEST(QtFrontEndTest, RunShowsTheWindowAndEndsWithCodeZeroWhenItCloses) {
     shown = ui.Form().isVisible();
     for (int i = 0; i < 30; ++i) ui.Form().Timer1Timer();
   });
-  QApplication::setQuitOnLastWindowClosed(true);
-  const int code = ui.Run({"ParuVendu"});
-  QApplication::setQuitOnLastWindowClosed(false);
+  const int code = RunUntilClosed(ui);
   EXPECT_EQ(code, 0);
   EXPECT_TRUE(shown);
   EXPECT_EQ(ui.close_requests, 1);
@@ -44,12 +58,7 @@ TEST(QtFrontEndTest, RunShowsTheWindowAndEndsWithCodeZeroWhenItCloses) {
 
 // The window reports a run when it ends, before the error's message box, and ends the
 // process with that run's exit code.
-TEST(QtFrontEndTest, ARunIsReportedBeforeItsMessageBoxAndGivesTheExitCode) {
-  WithQApplication qt;
-  TempDir dir;
-  ScopedEnv windir("Windir", dir.path().c_str());
-  WriteFile(dir / "Kalvex.ini", "");
-  Application app;
+TEST_F(QtFrontEndRunTest, ARunIsReportedBeforeItsMessageBoxAndGivesTheExitCode) {
   struct CheckingFrontEnd : testing::RecordingFrontEnd {
     using RecordingFrontEnd::RecordingFrontEnd;
     void ShowMessage(const std::string& text) override {
@@ -58,16 +67,13 @@ TEST(QtFrontEndTest, ARunIsReportedBeforeItsMessageBoxAndGivesTheExitCode) {
     }
     std::string report;
     std::string report_at_message;
-  } ui(app);
-  ui.report = dir / "rapport.json";
+  } ui(app_);
+  ui.report = dir_ / "rapport.json";
   ui.SetReportPath(ui.report);
-  app.Driver().SetIniFolder(dir.path() + "/");
-  app.Driver().SetExporter("PARUVENDU", [](RunContext&) { throw Error("panne \"disque\""); });
+  app_.Driver().SetExporter("PARUVENDU", [](RunContext&) { throw Error("panne \"disque\""); });
 
   QTimer::singleShot(0, [&] { ui.Form().close(); });
-  QApplication::setQuitOnLastWindowClosed(true);
-  const int code = ui.Run({"ParuVendu"});
-  QApplication::setQuitOnLastWindowClosed(false);
+  const int code = RunUntilClosed(ui);
   EXPECT_EQ(code, 1);
   EXPECT_EQ(ui.messages, std::vector<std::string>{"panne \"disque\""});
   EXPECT_NE(ui.report_at_message.find("\"code_sortie\": 1,"), std::string::npos)
