@@ -253,10 +253,11 @@ class PatternTree {
         for (int b = 0xC0; b < 0x100; ++b) may_start_[b] = true;
       }
     }
+    int starts = 0;
     for (int b = 0; b < 0x100; ++b) {
       if (!may_start_[b]) continue;
-      only_start_ = starts_ == 0 ? b : -1;
-      ++starts_;
+      only_start_ = starts == 0 ? b : -1;
+      ++starts;
     }
   }
 
@@ -315,7 +316,6 @@ class PatternTree {
 
   std::vector<Node> nodes_;
   bool may_start_[256] = {};
-  int starts_ = 0;       // how many bytes may start a pattern
   int only_start_ = -1;  // the one byte that starts every pattern, -1 when not one
 };
 
