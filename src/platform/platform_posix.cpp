@@ -88,18 +88,51 @@ std::string GetEnv(const char* name) {
 
 std::string Windir() { return GetEnv("Windir"); }
 
-std::string NativePath(std::string_view path) {
-  std::string p(path);
-  for (char& c : p)
-    if (c == '\\') c = '/';
-  // Collapse doubled separators, which the tool's "folder + \ + name" joins produce
-  // when a configured folder already ends with one.
+namespace {
+
+// The path as written, in native form: "\" made "/", and doubled separators, which the
+// tool's "folder + \ + name" joins produce when a configured folder already ends with
+// one, collapsed. NativePath gives the same whenever the folder exists as written.
+std::string WrittenPath(std::string_view path) {
   std::string clean;
-  clean.reserve(p.size());
-  for (char c : p) {
+  clean.reserve(path.size());
+  for (char c : path) {
+    if (c == '\\') c = '/';
     if (c == '/' && !clean.empty() && clean.back() == '/') continue;
     clean.push_back(c);
   }
+  return clean;
+}
+
+// stat of a tool path: as written first, and only when nothing is there, through
+// NativePath's search in other letter cases. The answer is NativePath's; a path that
+// exists as written costs one call instead of two.
+bool StatFound(const std::string& path, struct stat* st) {
+  const std::string written = WrittenPath(path);
+  if (::stat(written.c_str(), st) == 0) return true;
+  if (errno != ENOENT && errno != ENOTDIR) return false;
+  const std::string native = NativePath(path);
+  return native != written && ::stat(native.c_str(), st) == 0;
+}
+
+// open() of a tool path the same way: as written, then as NativePath finds it. On
+// failure errno is that of the last attempt.
+int OpenFound(const std::string& path, int flags, mode_t mode) {
+  const std::string written = WrittenPath(path);
+  int fd = ::open(written.c_str(), flags, mode);
+  if (fd >= 0 || errno != ENOENT) return fd;
+  const std::string native = NativePath(path);
+  if (native == written) {
+    errno = ENOENT;
+    return -1;
+  }
+  return ::open(native.c_str(), flags, mode);
+}
+
+}  // namespace
+
+std::string NativePath(std::string_view path) {
+  const std::string clean = WrittenPath(path);
   // Resolve folder components under another letter case, leaving the last one as is.
   // Most paths name a folder that exists as written: one lstat settles them.
   const size_t last_slash = clean.rfind('/');
@@ -208,12 +241,12 @@ std::string SystemErrorText(int code) {
 
 bool FileExists(const std::string& path) {
   struct stat st;
-  return ::stat(NativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return StatFound(path, &st) && !S_ISDIR(st.st_mode);
 }
 
 bool RegularFileExists(const std::string& path) {
   struct stat st;
-  return ::stat(NativePath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return StatFound(path, &st) && S_ISREG(st.st_mode);
 }
 
 int OpenRegularFileForReading(const std::string& native_path) {
@@ -342,8 +375,8 @@ void CreateEmptyFile(const std::string& path) {
 }
 
 void AppendToFile(const std::string& path, std::string_view bytes) {
-  int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC,
-                  0666);
+  // The run log gets a line per call: one open of the path as written settles it.
+  int fd = OpenFound(path, O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) ThrowIoError(errno, path);
   const int error = WriteAll(fd, bytes.data(), bytes.size());
   if (error != 0) {

@@ -40,6 +40,11 @@ TEST(PlatformTest, NativePathFindsFoldersWrittenInAnotherCase) {
   ASSERT_TRUE(ForceDirectories(dir.path() + "\\TEMP\\Kalvex"));
   // "Temp" and "TEMP" name one folder for the tool.
   EXPECT_EQ(NativePath(dir.path() + "\\Temp\\kalvex\\x.xml"), dir.path() + "/TEMP/Kalvex/x.xml");
+  // Files are written and found through it.
+  AppendToFile(dir.path() + "\\Temp\\kalvex\\x.xml", "ab");
+  EXPECT_EQ(ReadFile(dir.path() + "/TEMP/Kalvex/x.xml"), "ab");
+  EXPECT_TRUE(RegularFileExists(dir.path() + "\\temp\\KALVEX\\x.xml"));
+  EXPECT_FALSE(FileExists(dir.path() + "\\temp\\KALVEX\\y.xml"));
   // A missing folder stays as written, so it can be created.
   EXPECT_EQ(NativePath(dir.path() + "\\New\\x"), dir.path() + "/New/x");
   // A folder found before is looked for again once it is renamed, removed or made
