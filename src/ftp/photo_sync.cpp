@@ -89,8 +89,14 @@ void StagePhotoForAutoScout24(RunContext& context, int32_t index, const std::str
                               const std::string& vehicle_id) {
   FtpTransfer& ftp = Ftp(context);
   RunState& state = context.state;
-  if (!platform::DirectoryExists(state.staging_folder))
-    platform::ForceDirectories(state.staging_folder);
+  auto make_staging_folder = [&] {
+    if (platform::DirectoryExists(state.staging_folder)) return false;
+    return platform::ForceDirectories(state.staging_folder);
+  };
+  // The run removed the staging folder before its first photo, which makes it again.
+  // Later photos look for it only when a copy into it fails (it was removed meanwhile):
+  // a stock has 200,000 photos, and most of them are there or all of them are missing.
+  if (state.photo_counter == 0) make_staging_folder();
 
   std::string file = RemoteFileName(name);
   std::string source = state.photo_folder + "\\" + file;
@@ -100,7 +106,10 @@ void StagePhotoForAutoScout24(RunContext& context, int32_t index, const std::str
   const bool present = StaysInsideFolder(file) && platform::RegularFileExists(source);
   // A failed copy is not an error here. The copy is packed at once and made again by the
   // next run: it need not reach the disk before it is renamed into place.
-  if (present) platform::CopyFileOverwrite(source, target, platform::Flush::kNotNeeded);
+  auto copy = [&] {
+    return platform::CopyFileOverwrite(source, target, platform::Flush::kNotNeeded);
+  };
+  if (present && !copy() && make_staging_folder()) copy();
 
   ++state.photo_counter;
   ShowImage(context, source);
