@@ -47,7 +47,15 @@ class ConsoleProgressDialog : public ProgressDialog {
 ConsoleFrontEnd::ConsoleFrontEnd(std::FILE* out, std::FILE* err, bool err_is_terminal)
     : out_(out), err_(err), err_is_terminal_(err_is_terminal) {}
 
+void ConsoleFrontEnd::FlushOut() {
+  if (!out_held_) return;
+  std::fflush(out_);
+  out_held_ = false;
+  last_flush_ = std::chrono::steady_clock::now();
+}
+
 void ConsoleFrontEnd::ShowMessage(const std::string& text) {
+  FlushOut();
   if (label_line_open_) {
     std::fputc('\n', err_);
     label_line_open_ = false;
@@ -63,8 +71,11 @@ std::unique_ptr<ProgressDialog> ConsoleFrontEnd::OpenProgressDialog(const std::s
 void ConsoleFrontEnd::TextChanged(WindowField field, const std::string& text) {
   if (field == WindowField::kCaption) {
     std::fprintf(out_, "%s\n", text.c_str());
-    std::fflush(out_);
+    out_held_ = true;
+    FlushOut();
   } else if ((field == WindowField::kLabel1 || field == WindowField::kLabel2) && err_is_terminal_) {
+    // Held lines go first, or they would land on the label's line of a shared terminal.
+    FlushOut();
     std::fprintf(err_, "\r%s\x1b[K", text.c_str());
     std::fflush(err_);
     label_line_open_ = true;
@@ -77,7 +88,8 @@ void ConsoleFrontEnd::MemoLineAdded(const std::string& line) {
     label_line_open_ = false;
   }
   std::fprintf(out_, "%s\n", line.c_str());
-  std::fflush(out_);
+  out_held_ = true;
+  if (std::chrono::steady_clock::now() - last_flush_ >= kFlushInterval) FlushOut();
 }
 
 int ConsoleFrontEnd::Run(Application& app, const std::vector<std::string>& portal_args) {
@@ -95,6 +107,7 @@ int ConsoleFrontEnd::Run(Application& app, const std::vector<std::string>& porta
   } else if (reporter.ExitCode() == kExitSyntax) {
     std::fprintf(err_, "%s\n", reporter.Message().c_str());
   }
+  FlushOut();
   app.Window().SetObserver(nullptr);
   return reporter.ExitCode();
 }

@@ -1,8 +1,11 @@
 // The console front end: renders the window model on standard output (caption, memo
 // lines as they come) and standard error (progress labels, when it is a terminal;
-// message boxes).
+// message boxes). Memo lines that come in a burst (a photo loop logs hundreds of
+// thousands) are written out together: at most every kFlushInterval, whenever the run
+// lets events run, and at the end of the run.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,6 +19,7 @@ class ConsoleFrontEnd : public FrontEnd, public WindowObserver {
   ConsoleFrontEnd(std::FILE* out, std::FILE* err, bool err_is_terminal);
 
   // FrontEnd
+  void ProcessPendingEvents() override { FlushOut(); }
   void ShowMessage(const std::string& text) override;
   std::unique_ptr<ProgressDialog> OpenProgressDialog(const std::string& caption) override;
 
@@ -32,11 +36,16 @@ class ConsoleFrontEnd : public FrontEnd, public WindowObserver {
   // [Options] MinVehicules, 5 normal end but the report could not be written.
   int Run(Application& app, const std::vector<std::string>& portal_args);
 
+  static constexpr std::chrono::milliseconds kFlushInterval{50};
+
  private:
+  void FlushOut();
   std::FILE* out_;
   std::FILE* err_;
   bool err_is_terminal_;
   bool label_line_open_ = false;
+  bool out_held_ = false;  // lines written to out_ and not flushed yet
+  std::chrono::steady_clock::time_point last_flush_{};
   std::string report_path_;
 };
 

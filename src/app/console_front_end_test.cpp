@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "platform/error.h"
@@ -20,6 +23,14 @@ class Capture {
   Capture() : file_(std::tmpfile()) {}
   ~Capture() { std::fclose(file_); }
   std::FILE* file() { return file_; }
+  // What has reached the file so far, without flushing the stream.
+  std::string OnDisk() {
+    struct stat st;
+    if (::fstat(fileno(file_), &st) != 0) return "fstat failed";
+    std::string s(static_cast<size_t>(st.st_size), '\0');
+    if (::pread(fileno(file_), s.data(), s.size(), 0) != st.st_size) return "pread failed";
+    return s;
+  }
   std::string Text() {
     std::fflush(file_);
     std::rewind(file_);
@@ -69,6 +80,26 @@ TEST_F(ConsoleFrontEndTest, NormalEndExitsZero) {
   });
   EXPECT_EQ(fe_.Run(app_, {"ParuVendu"}), 0);
   EXPECT_NE(out_.Text().find("Export des données pour PARUVENDU\n-> \n-> "), std::string::npos);
+}
+
+TEST_F(ConsoleFrontEndTest, MemoLinesOfABurstAllReachTheOutputInOrderWhenEventsRun) {
+  std::string flushed_at_events;
+  app_.Driver().SetExporter("PARUVENDU", [&](RunContext& ctx) {
+    for (int i = 0; i < 3000; ++i) ctx.WriteLog("ligne " + std::to_string(i));
+    ctx.window.ProcessPendingEvents();
+    flushed_at_events = out_.OnDisk();
+    ctx.WriteLog("fin");
+    ctx.window.SetAutoClose(true);
+  });
+  EXPECT_EQ(fe_.Run(app_, {"PARUVENDU"}), 0);
+  const std::string all = out_.OnDisk();
+  EXPECT_NE(flushed_at_events.find(" - ligne 2999\n"), std::string::npos);
+  size_t at = 0;
+  for (int i = 0; i < 3000; ++i) {
+    at = all.find(" - ligne " + std::to_string(i) + "\n", at);
+    ASSERT_NE(at, std::string::npos) << i;
+  }
+  EXPECT_NE(all.find(" - fin\n", at), std::string::npos);
 }
 
 TEST_F(ConsoleFrontEndTest, ErrorExitsOneWithMessageOnStandardError) {
