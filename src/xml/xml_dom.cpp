@@ -21,6 +21,7 @@
 #include "platform/code_page.h"
 #include "platform/platform.h"
 #include "platform/unicode_case.h"
+#include "xml/single_byte_encoding.h"
 #include "xml/xml_texts.h"
 
 namespace kalvex {
@@ -580,6 +581,7 @@ std::string ReadWholeFile(const std::string& native) {
 }  // namespace
 
 XmlDocHandle ParseFile(const std::string& file_name, bool drop_blank_text, bool accept_doctype) {
+  UseSingleByteTables();
   const std::string native = platform::NativePath(file_name);
   // Only a regular file is read: a FIFO or a device in its place would block the run.
   platform::RegularFileReader in(native);
@@ -933,6 +935,7 @@ namespace {
 
 // Writes the bytes EncodeDocument gives to `out`.
 void EncodeInto(SaveOutput& out, xmlDoc* doc, const std::string& written_declaration) {
+  UseSingleByteTables();
   const std::string encoding = S(doc->encoding);
   if (!HasDeclaration(doc) || encoding.empty()) {
     out.Put(DeclarationAndLineEnd(doc));
