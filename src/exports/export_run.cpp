@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
 #include "exports/export_texts.h"
@@ -161,11 +162,17 @@ void ExportRun::RunPhotoLoop(IXMLCursor& document, const std::string& vehicle_ke
   XMLCursorPtr links = document.Select(kPhotoLinksXPath);
   WriteLog("Après premier Select LiensImages");
   VehicleIndex index(document, vehicle_key);
+  // Only this loop writes the slots, and an address is never empty: a slot it found or
+  // made filled stays so, and is not read again for the vehicle's next photo.
+  std::unordered_map<int32_t, size_t> filled_slots;
   while (!links->Eof()) {
     ++state().photo_counter;
     const std::string file_name = links->GetValue(kPhotoNameField) + ".jpg";
-    if (IXMLCursor* vehicle = index.Find(links->GetValue(kLinkVehicleIdField)))
-      FillFirstEmptyPhotoSlot(*vehicle, slots, state().image_base_url + "/" + file_name);
+    if (IXMLCursor* vehicle = index.Find(links->GetValue(kLinkVehicleIdField))) {
+      size_t& filled = filled_slots[vehicle->Index()];
+      if (filled < slots.size())
+        FillFirstEmptyPhotoSlot(*vehicle, slots, state().image_base_url + "/" + file_name, &filled);
+    }
     photos.Sync(file_name);
     links->Next();
     context_.window.ProcessPendingEventsWhenDue();

@@ -101,15 +101,18 @@ std::string XPathStringLiteral(std::string_view text) {
 }
 
 const char* FillFirstEmptyPhotoSlot(IXMLCursor& vehicle, const PhotoSlots& slots,
-                                    const std::string& address) {
+                                    const std::string& address, size_t* known_filled) {
   if (vehicle.Eof()) return nullptr;
-  for (const char* slot : slots) {
-    if (vehicle.GetValue(slot).empty()) {
-      vehicle.SetValue(slot, address);
-      return slot;
-    }
+  size_t slot = known_filled != nullptr ? *known_filled : 0;
+  while (slot < slots.size() && !vehicle.GetValue(slots[slot]).empty()) ++slot;
+  const char* written = nullptr;
+  if (slot < slots.size()) {
+    written = slots[slot];
+    vehicle.SetValue(written, address);
+    ++slot;
   }
-  return nullptr;
+  if (known_filled != nullptr) *known_filled = slot;
+  return written;
 }
 
 }  // namespace kalvex

@@ -125,7 +125,10 @@ inline constexpr PhotoSlots kPhotoSlotsLeBonCoin{"photo1", "photo2", "photo3",
 // Writes `address` into the first empty slot (an absent slot counts as empty, and is
 // appended at the end of the record) of the vehicle the cursor stands on. Gives the slot
 // written, or nullptr when all six are filled or the cursor stands on no record.
+// With `known_filled`, the slots before *known_filled are taken as filled without being
+// read, and *known_filled becomes the count of slots now known to be filled: a loop
+// over a vehicle's photos reads each slot once.
 const char* FillFirstEmptyPhotoSlot(IXMLCursor& vehicle, const PhotoSlots& slots,
-                                    const std::string& address);
+                                    const std::string& address, size_t* known_filled = nullptr);
 
 }  // namespace kalvex

@@ -225,16 +225,21 @@ TEST(PhotoSlotTest, AbsentSlotsAreAppendedInFillingOrder) {
                         "</DataVO>"));
   // A slot already filled by the back office is kept.
   vehicle = document->Select(VehicleByKeyXPath(kVehicleKeyIdNVO, "103"));
-  EXPECT_STREQ(FillFirstEmptyPhotoSlot(*vehicle, kPhotoSlotsParuVendu, "u3"), "NomPhoto2");
+  size_t known = 0;
+  EXPECT_STREQ(FillFirstEmptyPhotoSlot(*vehicle, kPhotoSlotsParuVendu, "u3", &known), "NomPhoto2");
+  EXPECT_EQ(known, 2u);
   EXPECT_EQ(vehicle->GetValue("NomPhoto1"), "http://127.0.0.1/pixtrove/103_ancienne.jpg");
 }
 
 TEST(PhotoSlotTest, NothingIsWrittenWhenAllSixAreFilledOrNoRecordMatched) {
   XMLCursorPtr document = LoadSample("LeBonCoin");
   XMLCursorPtr vehicle = document->Select(VehicleByKeyXPath(kVehicleKeyIdNVO, "501"));
+  size_t known = 0;
   for (int i = 1; i <= 6; ++i)
-    EXPECT_STREQ(FillFirstEmptyPhotoSlot(*vehicle, kPhotoSlotsLeBonCoin, "p" + std::to_string(i)),
-                 kPhotoSlotsLeBonCoin[i - 1]);
+    EXPECT_STREQ(
+        FillFirstEmptyPhotoSlot(*vehicle, kPhotoSlotsLeBonCoin, "p" + std::to_string(i), &known),
+        kPhotoSlotsLeBonCoin[i - 1]);
+  EXPECT_EQ(known, 6u);
   const std::string before = vehicle->XML();
   EXPECT_EQ(FillFirstEmptyPhotoSlot(*vehicle, kPhotoSlotsLeBonCoin, "p7"), nullptr);
   EXPECT_EQ(vehicle->XML(), before);
