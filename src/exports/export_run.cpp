@@ -196,7 +196,7 @@ void ExportRun::RemoveLinkRecordSets(IXMLCursor& document) {
 
 std::string ExportRun::Reparse(IXMLCursor& document) {
   std::string text = document.XML();
-  document.LoadXML(text);
+  document.ReloadXML(text);
   return text;
 }
 

@@ -161,6 +161,23 @@ void TXMLCursor::LoadXML(const std::string& text) {
              text.size());
 }
 
+void TXMLCursor::ReloadXML(const std::string& text) {
+  Sync();
+  // The parse of a document's own text would give back the tree it has, as long as the
+  // tree holds nothing the parse changes: the tree is then kept, as the content of a new
+  // load. A parse costs as much as a save, and an export reloads a whole stock.
+  if (!document_ || !document_->IsUnchangedSince(text) ||
+      !xmldom::ReparseGivesSameTree(document_->doc())) {
+    LoadXML(text);
+    return;
+  }
+  xmldom::TakeDeclarationOf(document_->doc(), text);
+  document_->RenewContent();
+  document_->set_written_declaration(xmldom::LeadingDeclaration(text));
+  document_->set_text_size(text.size());
+  AfterLoad();
+}
+
 XMLCursorPtr TXMLCursor::Select(const std::string& xpath) {
   Sync();
   auto selected = std::make_shared<TXMLCursor>();
@@ -410,6 +427,7 @@ std::string TXMLCursor::XML() const {
     return xmldom::SerializeNode(current_);
   std::string text = xmldom::SerializeDocument(document_->doc(), document_->text_size());
   document_->set_text_size(text.size());
+  document_->NoteSerialised(text.size());
   return text;
 }
 

@@ -129,6 +129,10 @@ class IXMLCursor {
   // Parses UTF-8 text whatever encoding its declaration names; a later Save writes that
   // encoding. Stands on the root.
   virtual void LoadXML(const std::string& text) = 0;
+  // LoadXML of a text that XML() gave of this whole document, with nothing changed since.
+  // The result is LoadXML's; TXMLCursor keeps the tree when the parse would only give it
+  // back (no blank text, no text beside text, no prefix without its namespace).
+  virtual void ReloadXML(const std::string& text) { LoadXML(text); }
   // "TXMLCursor.MoveTo - Index out of range: <index>/<count>" outside a non-empty list.
   virtual void MoveTo(int32_t index) = 0;
   // Advances; past the last node the cursor is at end and keeps the last node current.
@@ -224,6 +228,7 @@ class TXMLCursor final : public IXMLCursor {
   void Last() override;
   void Load(const std::string& file_name) override;
   void LoadXML(const std::string& text) override;
+  void ReloadXML(const std::string& text) override;
   void MoveTo(int32_t index) override;
   void Next() override;
   int32_t Index() const override;

@@ -468,9 +468,13 @@ void XMLDOMDocument::FreeParked() {
 }
 
 void XMLDOMDocument::ReplaceContent(XmlDocHandle parsed) {
+  RenewContent();
+  doc_ = std::move(parsed);
+}
+
+void XMLDOMDocument::RenewContent() {
   xpath_.reset();
   FreeParked();
-  doc_ = std::move(parsed);
   ++epoch_;
   ++generation_;
 }
@@ -563,6 +567,85 @@ XmlDocHandle ParseText(const std::string& text, bool drop_blank_text, bool accep
 }
 
 XmlDocHandle ParseText(const std::string& text) { return ParseText(text, true, false); }
+
+namespace {
+
+// Whether the serialiser writes `s` so that the parser reads back the same characters:
+// UTF-8 of characters XML allows (no control character but tab, line feed and carriage
+// return, no surrogate, no U+FFFE or U+FFFF). Anything else is written as bytes or a
+// character reference the parser refuses.
+bool ReadsBackAsWritten(const xmlChar* s) {
+  if (s == nullptr) return true;
+  if (xmlCheckUTF8(s) == 0) return false;
+  for (; *s; ++s) {
+    if (*s < 0x20 && *s != '\t' && *s != '\n' && *s != '\r') return false;
+    if (*s == 0xED && s[1] >= 0xA0) return false;                  // a surrogate
+    if (*s == 0xEF && s[1] == 0xBF && s[2] >= 0xBE) return false;  // U+FFFE, U+FFFF
+  }
+  return true;
+}
+
+// Whether a prefixed name is bound, in scope, to the namespace it stands for.
+bool PrefixBound(xmlNode* element, const xmlChar* name, const xmlNs* ns) {
+  if (ns == nullptr) return xmlStrchr(name, ':') == nullptr;
+  return ns->prefix == nullptr || xmlSearchNs(element->doc, element, ns->prefix) == ns;
+}
+
+bool ChildrenReparseTheSame(xmlNode* parent) {
+  const xmlNode* previous = nullptr;
+  for (xmlNode* child = parent->children; child != nullptr; previous = child, child = child->next) {
+    switch (child->type) {
+      case XML_TEXT_NODE:
+        if (previous != nullptr && previous->type == XML_TEXT_NODE) return false;
+        if (IsBlank(child->content) && xmlNodeGetSpacePreserve(parent) != 1) return false;
+        if (!ReadsBackAsWritten(child->content)) return false;
+        break;
+      case XML_CDATA_SECTION_NODE:
+        // A section holding "]]>" is written as two.
+        if (!ReadsBackAsWritten(child->content) || xmlStrstr(child->content, X("]]>")) != nullptr)
+          return false;
+        break;
+      case XML_COMMENT_NODE:
+      case XML_PI_NODE:
+        if (!ReadsBackAsWritten(child->content)) return false;
+        break;
+      case XML_ELEMENT_NODE:
+        if (!PrefixBound(child, child->name, child->ns)) return false;
+        for (xmlAttr* attr = child->properties; attr != nullptr; attr = attr->next) {
+          if (!PrefixBound(child, attr->name, attr->ns)) return false;
+          for (xmlNode* value = attr->children; value != nullptr; value = value->next)
+            if (!ReadsBackAsWritten(value->content)) return false;
+        }
+        if (!ChildrenReparseTheSame(child)) return false;
+        break;
+      default:
+        return false;  // entity references, declarations: left to the parse
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ReparseGivesSameTree(xmlDoc* doc) {
+  return doc->intSubset == nullptr && doc->extSubset == nullptr &&
+         ChildrenReparseTheSame(reinterpret_cast<xmlNode*>(doc));
+}
+
+void TakeDeclarationOf(xmlDoc* doc, const std::string& text) {
+  // The parse of the declaration alone sets what the parse of the whole text would.
+  const XmlDocHandle probe = ParseText(LeadingDeclaration(text) + "<r/>");
+  if (!probe) throw XMLException(xml_text::OutOfMemory("relire la déclaration"));
+  auto replace = [](const xmlChar*& field, const xmlChar* value) {
+    if (field != nullptr) xmlFree(const_cast<xmlChar*>(field));
+    field = value != nullptr ? xmlStrdup(value) : nullptr;
+  };
+  replace(doc->version, probe->version);
+  replace(doc->encoding, probe->encoding);
+  replace(doc->URL, probe->URL);
+  doc->standalone = probe->standalone;
+  doc->charset = probe->charset;
+}
 
 namespace {
 
@@ -678,6 +761,7 @@ void SetNodeText(XMLDOMDocument& document, xmlNode* node, const std::string& val
     case XML_COMMENT_NODE:
     case XML_PI_NODE:
       xmlNodeSetContentLen(node, X(value), static_cast<int>(value.size()));
+      document.Touch();
       return;
     default:
       throw XMLException(xml_text::TextCannotBeSet(NodeName(node)));

@@ -55,9 +55,12 @@ class XMLDOMDocument {
   // Puts a freshly parsed tree in place of the current one, frees the old tree and
   // every node parked from it, and starts a new epoch.
   void ReplaceContent(XmlDocHandle parsed);
+  // Keeps the tree as the content of a new load: frees the parked nodes and starts a
+  // new epoch, as ReplaceContent does.
+  void RenewContent();
   // Unlinks the node from the tree and keeps it until the content is replaced.
   void Park(xmlNode* node);
-  // Records a structural change made without Park (insertions).
+  // Records a change made without Park (insertions, a text node's new content).
   void Touch() { ++generation_; }
   uint64_t generation() const { return generation_; }
 
@@ -85,6 +88,14 @@ class XMLDOMDocument {
   size_t text_size() const { return text_size_; }
   void set_text_size(size_t size) { text_size_ = size; }
 
+  // Records that the whole document was just serialised into a text of `size` bytes;
+  // IsUnchangedSince tells whether a text of that size is still what it would give.
+  void NoteSerialised(size_t size) { serialised_ = {epoch_, generation_, size}; }
+  bool IsUnchangedSince(const std::string& text) const {
+    return serialised_.epoch == epoch_ && serialised_.generation == generation_ &&
+           serialised_.size == text.size();
+  }
+
   // The XML declaration exactly as the parsed text wrote it ("" when it had none or
   // came from a file); Save writes it back as written.
   const std::string& written_declaration() const { return written_declaration_; }
@@ -101,6 +112,11 @@ class XMLDOMDocument {
   uint64_t epoch_ = 0;
   size_t text_size_ = 0;
   std::string written_declaration_;
+  struct {
+    uint64_t epoch = UINT64_MAX;
+    uint64_t generation = 0;
+    size_t size = 0;
+  } serialised_;
 };
 
 namespace xmldom {
@@ -114,6 +130,16 @@ namespace xmldom {
 // about 200 characters of the faulty line, around the place of the fault.
 XmlDocHandle ParseText(const std::string& text, bool drop_blank_text, bool accept_doctype);
 XmlDocHandle ParseText(const std::string& text);  // drops blank text, refuses a DOCTYPE
+
+// True when ParseText of the document's own serialisation would give back this very
+// tree: it holds no blank text outside xml:space="preserve" (the parse drops it), no
+// text node right after another (the parse joins them) and no prefixed name without its
+// namespace (the parse refuses it).
+bool ReparseGivesSameTree(xmlDoc* doc);
+// Gives the document the version, encoding and standalone flag that ParseText(text)
+// sets, and no address, for a text whose declaration heads it as SerializeDocument
+// writes it.
+void TakeDeclarationOf(xmlDoc* doc, const std::string& text);
 // Parses a file ("\"-separated name), decoded by byte-order mark or declaration. A file
 // that cannot be read gives a parse error too (code XML_IO_LOAD_ERROR, line 0). Only a
 // regular file is read: anything else is a read error at once.
