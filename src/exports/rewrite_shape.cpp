@@ -10,14 +10,11 @@ namespace kalvex {
 
 namespace {
 
-// Names of the element children of the cursor's current node, in order.
-std::vector<std::string> ChildElementNames(IXMLCursor& record) {
-  std::vector<std::string> names;
-  for (XMLCursorPtr child = record.Select("*"); !child->Eof(); child->Next()) {
-    std::string name = child->NodeName();
-    if (!name.empty() && name[0] != '#') names.push_back(std::move(name));
-  }
-  return names;
+// Names of the element children of `record`, in order.
+void ChildElementNames(xmlNode* record, std::vector<std::string>* names) {
+  names->clear();
+  for (xmlNode* child = record->children; child != nullptr; child = child->next)
+    if (child->type == XML_ELEMENT_NODE) names->push_back(xmldom::NodeName(child));
 }
 
 bool Holds(const std::vector<std::string>& names, std::string_view name) {
@@ -104,18 +101,27 @@ void CheckRewriteShape(IXMLCursor& document, const RewriteShape& shape,
   const TextRewrite span = SpanRemoval(shape);
   const std::string& opening = span.from;
   const std::string& closing = span.closing;
+  const std::string key(shape.vehicle_key);
+  std::vector<std::string> names;
   for (XMLCursorPtr vehicles = document.Select(kVehiclesXPath); !vehicles->Eof();
        vehicles->Next()) {
-    const std::string vehicle =
-        export_text::Vehicle(shape.vehicle_key, vehicles->GetValue(std::string(shape.vehicle_key)));
-    const std::vector<std::string> names = ChildElementNames(*vehicles);
+    xmlNode* record = vehicles->CurrentNode();
+    const std::string vehicle = export_text::Vehicle(shape.vehicle_key, vehicles->GetValue(key));
+    ChildElementNames(record, &names);
     for (std::string_view marker : {shape.span_opening, shape.span_closing})
       if (!Holds(names, marker))
         RefuseDocument(document_name, export_text::MissingElement(vehicle, marker));
-    const std::string text = vehicles->XML();
-    if (text.find(opening) == std::string::npos)
+    // The tags as the record's text holds them: from the tree, or from the text itself
+    // when the record holds text that is written as it is (a section, a comment).
+    xmldom::SpanTags tags = xmldom::SpanTagsOf(record, shape.span_opening, shape.span_closing);
+    if (!tags.known) {
+      const std::string text = vehicles->XML();
+      tags.has_start = text.find(opening) != std::string::npos;
+      tags.start_after_end = !SpansCloseInside(text, opening, closing);
+    }
+    if (!tags.has_start)
       RefuseDocument(document_name, export_text::MarkerWithAttributes(vehicle, shape.span_opening));
-    if (!SpansCloseInside(text, opening, closing))
+    if (tags.start_after_end)
       RefuseDocument(document_name, export_text::MarkersOutOfOrder(vehicle, shape.span_opening,
                                                                    shape.span_closing));
     if (shape.photo_slots) CheckPhotoSlots(names, *shape.photo_slots, vehicle, document_name);

@@ -697,6 +697,42 @@ XmlDocHandle ParseFile(const std::string& file_name, bool drop_blank_text, bool 
 
 XmlDocHandle ParseFile(const std::string& file_name) { return ParseFile(file_name, true, false); }
 
+namespace {
+
+// The name an element's tags are written with, when it has no prefix.
+bool WrittenAs(const xmlNode* element, std::string_view name) {
+  return (element->ns == nullptr || element->ns->prefix == nullptr) &&
+         name == reinterpret_cast<const char*>(element->name);
+}
+
+void CollectSpanTags(xmlNode* node, std::string_view start_name, std::string_view end_name,
+                     SpanTags* tags) {
+  switch (node->type) {
+    case XML_ELEMENT_NODE:
+      // Attributes and namespace declarations are written inside the start tag.
+      if (node->properties == nullptr && node->nsDef == nullptr && WrittenAs(node, start_name)) {
+        tags->has_start = true;
+        tags->start_after_end = true;
+      }
+      for (xmlNode* child = node->children; child != nullptr && tags->known; child = child->next)
+        CollectSpanTags(child, start_name, end_name, tags);
+      if (WrittenAs(node, end_name)) tags->start_after_end = false;  // never written short
+      return;
+    case XML_TEXT_NODE:
+      return;  // "<" is written as "&lt;"
+    default:
+      tags->known = false;
+  }
+}
+
+}  // namespace
+
+SpanTags SpanTagsOf(xmlNode* node, std::string_view start_name, std::string_view end_name) {
+  SpanTags tags;
+  CollectSpanTags(node, start_name, end_name, &tags);
+  return tags;
+}
+
 std::string NodeName(xmlNode* node) {
   if (node == nullptr) return {};
   switch (node->type) {

@@ -171,6 +171,17 @@ std::vector<xmlNode*> EvaluateXPath(XMLDOMDocument& document, xmlNode* context,
 // test without prefix ("x") miss an element whose name() is "x".
 bool HasElementInNamespace(xmlDoc* doc);
 
+// Where the serialisation of `node` (as SerializeNode writes it) holds the start tag
+// "<" + start_name + ">" and the end tag "</" + end_name + ">", told from the tree: known
+// is false when the subtree holds a CDATA section, a comment or a processing
+// instruction, whose text may hold either tag.
+struct SpanTags {
+  bool known = true;
+  bool has_start = false;        // the start tag is written at least once
+  bool start_after_end = false;  // a start tag is written after the last end tag
+};
+SpanTags SpanTagsOf(xmlNode* node, std::string_view start_name, std::string_view end_name);
+
 // True for a name that XPath reads as child::name and that can be matched byte for
 // byte: an NCName of ASCII letters, digits, "_", "-" and "." starting with a letter or
 // "_". Other names (prefixed, non-ASCII, expressions) go through XPath.

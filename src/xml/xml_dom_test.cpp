@@ -303,5 +303,55 @@ TEST(XMLDomParseText, BlankTextIsDroppedWhereverItStandsAndKeptUnderSpacePreserv
   EXPECT_GT(compared, 20);
 }
 
+// The span tags told from the tree are those a search of the record's text finds.
+TEST(XMLDomSpanTags, TreeTellsWhatTheTextSearchFinds) {
+  const std::string records[] = {
+      "<V><A>1</A><x/><B>2</B></V>",
+      "<V><B/><A/></V>",
+      "<V><A/><B/><A/></V>",
+      "<V><A/><B/><A/><B/></V>",
+      "<V><A k=\"1\"/><B/></V>",
+      "<V><A xmlns=\"urn:a\"/><B/></V>",
+      "<V xmlns:p=\"urn:p\"><p:A/><B/></V>",
+      "<V xmlns:p=\"urn:p\"><A/><p:B/></V>",
+      "<V xmlns=\"urn:d\"><A/><B/></V>",
+      "<V><B><A/></B></V>",
+      "<V><A><B/></A></V>",
+      "<V><w><A/></w><w><B/></w><A>&lt;B&gt;</A></V>",
+      "<V><a/><b/></V>",
+      "<V><A/><!--</B>--></V>",
+      "<V><A/><![CDATA[</B>]]></V>",
+      "<V><?pi <A>?><B/></V>",
+  };
+  auto closes_inside = [](const std::string& text) {
+    size_t from = 0;
+    while (true) {
+      const size_t open_at = text.find("<A>", from);
+      if (open_at == std::string::npos) return true;
+      const size_t close_at = text.find("</B>", open_at + 3);
+      if (close_at == std::string::npos) return false;
+      from = close_at + 4;
+    }
+  };
+  int known = 0;
+  for (const std::string& record : records) {
+    SCOPED_TRACE(record);
+    XmlDocHandle doc = xmldom::ParseText(record);
+    ASSERT_TRUE(doc);
+    xmlNode* node = xmlDocGetRootElement(doc.get());
+    const xmldom::SpanTags tags = xmldom::SpanTagsOf(node, "A", "B");
+    const std::string text = xmldom::SerializeNode(node);
+    if (!tags.known) {
+      // Only sections, comments and processing instructions.
+      EXPECT_TRUE(text.find("<!") != std::string::npos || text.find("<?") != std::string::npos);
+      continue;
+    }
+    ++known;
+    EXPECT_EQ(tags.has_start, text.find("<A>") != std::string::npos) << text;
+    EXPECT_EQ(tags.start_after_end, !closes_inside(text)) << text;
+  }
+  EXPECT_EQ(known, 13);
+}
+
 }  // namespace
 }  // namespace kalvex
