@@ -1,6 +1,7 @@
 #include "xml/xml_dom.h"
 
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlsave.h>
 #include <libxml/xpath.h>
@@ -596,6 +597,7 @@ bool ChildrenReparseTheSame(xmlNode* parent) {
   for (xmlNode* child = parent->children; child != nullptr; previous = child, child = child->next) {
     switch (child->type) {
       case XML_TEXT_NODE:
+        if (child->name == xmlStringTextNoenc) return false;  // written unescaped
         if (previous != nullptr && previous->type == XML_TEXT_NODE) return false;
         if (IsBlank(child->content) && xmlNodeGetSpacePreserve(parent) != 1) return false;
         if (!ReadsBackAsWritten(child->content)) return false;
