@@ -35,23 +35,9 @@ std::optional<std::string> Iconv(const char* to, const char* from, std::string_v
 }
 
 std::string Utf8(uint32_t cp) {
-  std::string s;
-  if (cp < 0x80) {
-    s += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    s += static_cast<char>(0xC0 | cp >> 6);
-    s += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    s += static_cast<char>(0xE0 | cp >> 12);
-    s += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-    s += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    s += static_cast<char>(0xF0 | cp >> 18);
-    s += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-    s += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-    s += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-  return s;
+  const char le[4] = {static_cast<char>(cp), static_cast<char>(cp >> 8),
+                      static_cast<char>(cp >> 16), 0};
+  return *Iconv("UTF-8", "UTF-32LE", std::string_view(le, 4));
 }
 
 // Characters that are written as themselves in text and in attribute values.
