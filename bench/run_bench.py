@@ -227,6 +227,42 @@ def photo_sync(work, kalvex, server, vehicles, repeat):
     return len(files), t_kalvex, t_curl
 
 
+def full_photo_folder(work, kalvex, server, vehicles, repeat):
+    """AutoScout24 with every photo and thumbnail of its stock in the photo folder, as at a
+    dealer's: it copies each photo into its staging folder for the archive. Against the
+    floor and cp of the same photos into one folder."""
+    setup = Setup(os.path.join(work, "full-photos"), kalvex, None, server)
+    document = "ExpDatasAutoScout24.xml"
+    path = os.path.join(setup.working, document)
+    make_stock("AutoScout24", vehicles, path)
+    for v in range(vehicles):
+        for p in range(1, 11):
+            for suffix in (".jpg", "m.jpg"):
+                name = "vo%d_%d%s" % (100001 + v, p, suffix)
+                with open(os.path.join(setup.photos, name), "wb") as f:
+                    f.write(b"JPEG " + name.encode() + bytes(range(256)) * 8)
+    floor_time, _ = floor(setup, path, repeat, work)
+    copies = os.path.join(work, "copies")
+
+    def fresh_copies():
+        shutil.rmtree(copies, ignore_errors=True)
+        os.makedirs(copies)
+
+    t_cp, _ = best_run(repeat, fresh_copies,
+                       lambda: run(["find", setup.photos, "-name", "*.jpg", "!", "-name",
+                                    "*m.jpg", "-exec", "cp", "-t", copies, "{}", "+"]))
+    shutil.rmtree(copies, ignore_errors=True)
+    t, rss = best_run(repeat, lambda: setup.clean_outputs(document),
+                      lambda: setup.console("AutoScout24"))
+    staged = os.path.join(setup.windir, "TEMP", "AS24")
+    count = len([e for e in os.listdir(staged) if e.endswith(".jpg")]) if os.path.isdir(
+        staged) else 0
+    if count != vehicles * 10:
+        raise RuntimeError("kalvex a copié %d photos sur %d" % (count, vehicles * 10))
+    shutil.rmtree(os.path.join(work, "full-photos"), ignore_errors=True)
+    return count, t, floor_time, t_cp, rss
+
+
 def machine():
     cpu = platform.processor() or platform.machine()
     try:
@@ -257,6 +293,7 @@ def main(argv):
     parser.add_argument("--repeat", type=int, default=3)
     parser.add_argument("--portals", default=",".join(PORTALS))
     parser.add_argument("--photo-sync-vehicles", type=int, default=200)
+    parser.add_argument("--full-photo-vehicles", type=int, default=0)
     parser.add_argument("--work")
     options = parser.parse_args(argv)
     sizes = [int(s) for s in options.sizes.split(",")]
@@ -311,6 +348,16 @@ def main(argv):
             print("| %d vehicles, TestFTPPixtrove=1, empty image server | %d | %.2f | %.2f "
                   "| %.2f |" % (options.photo_sync_vehicles, files, t_kalvex, t_curl,
                                 t_kalvex / t_curl))
+        if options.full_photo_vehicles > 0:
+            count, t, floor_time, t_cp, rss = full_photo_folder(
+                work, options.kalvex, server, options.full_photo_vehicles, options.repeat)
+            print()
+            print("| AutoScout24, full photo folder | Vehicles | Photos copied | Time (s) "
+                  "| Floor (s) | cp of the photos (s) | × (floor + cp) | Peak RSS (MB) |")
+            print("|---|---:|---:|---:|---:|---:|---:|---:|")
+            print("| console | %d | %d | %.2f | %.2f | %.2f | %.1f | %.0f |" % (
+                options.full_photo_vehicles, count, t, floor_time, t_cp,
+                t / (floor_time + t_cp), rss))
     finally:
         server.stop()
         if not options.work:
