@@ -120,7 +120,8 @@ class TZip::Run {
   zip_int64_t Existing(zip_t* archive, const std::string& entry_name);
   void Added(const std::string& entry_name, zip_int64_t index);
   bool Skip(const SelectedFile& file, zip_int64_t existing, zip_t* archive);
-  void Put(zip_t* archive, const SelectedFile& file, zip_int64_t existing);
+  // Takes the file over: the batch keeps it until the archive is written.
+  void Put(zip_t* archive, SelectedFile file, zip_int64_t existing);
   void PutFolder(zip_t* archive, const std::string& name);
 
   // The library's callbacks. No exception may cross libzip: one raised by an event
@@ -187,7 +188,7 @@ bool TZip::Run::Skip(const SelectedFile& file, zip_int64_t existing, zip_t* arch
   return true;
 }
 
-void TZip::Run::Put(zip_t* archive, const SelectedFile& file, zip_int64_t existing) {
+void TZip::Run::Put(zip_t* archive, SelectedFile file, zip_int64_t existing) {
   zip_error_t error;
   zip_error_init(&error);
   SourceHandle source(zip_source_file_create(file.path.c_str(), 0, -1, &error));
@@ -221,7 +222,7 @@ void TZip::Run::Put(zip_t* archive, const SelectedFile& file, zip_int64_t existi
                               zip_.password_.c_str()) != 0) {
     ThrowZipError(ZipStep::kEncryption, file.path, zip_get_error(archive));
   }
-  batch_.push_back({file, index});
+  batch_.push_back({std::move(file), index});
 }
 
 void TZip::Run::PutFolder(zip_t* archive, const std::string& name) {
@@ -325,14 +326,14 @@ int32_t TZip::Run::Execute() {
   if (!archive) ThrowZipErrorCode(ZipStep::kOpen, zip_.zip_file_name_, error_code);
 
   for (const std::string& folder : selection.folders) PutFolder(archive.get(), folder);
-  for (const SelectedFile& file : selection.files) {
+  for (SelectedFile& file : selection.files) {
     // Names of the archive ignore letter case, as the file names of its users do.
     zip_int64_t existing = Existing(archive.get(), file.entry_name);
     if (Skip(file, existing, archive.get())) {
       ++skipped_;
       continue;
     }
-    Put(archive.get(), file, existing);
+    Put(archive.get(), std::move(file), existing);
   }
 
   // The batch: its count, its size and the factor of the progress bar.
