@@ -36,23 +36,29 @@ bool SpansCloseInside(std::string_view text, std::string_view opening, std::stri
   }
 }
 
+// An element of no namespace named `name`, as an XPath name test without prefix finds it.
+bool Plain(const xmlNode* node, std::string_view name) {
+  return node != nullptr && node->type == XML_ELEMENT_NODE && node->ns == nullptr &&
+         name == reinterpret_cast<const char*>(node->name);
+}
+
 void CheckMarkersOutsideVehicles(IXMLCursor& document, const RewriteShape& shape,
                                  std::string_view document_name) {
-  // A marker anywhere but among a vehicle record's fields, first in document order. Name
-  // tests find the markers outside any namespace at no cost beside the walk; name() is
-  // compared only when some element has a namespace, as a marker there reads the same in
-  // the text.
-  const std::string misplaced =
-      Join({"not(parent::", kVehicleRecord, "/parent::", RecordSetName(kVehicleRecord),
-            "/parent::document)"});
-  std::string stray = Join({"/descendant::", shape.span_opening, "[", misplaced,
-                            "] | /descendant::", shape.span_closing, "[", misplaced, "]"});
+  // A marker anywhere but among a vehicle record's fields, first in document order. An
+  // element of a default namespace counts: its tag reads the same in the text.
   const XMLDOMDocumentPtr dom = document.Document();
-  if (dom && xmldom::HasElementInNamespace(dom->doc()))
-    stray += Join({" | /descendant::*[namespace-uri()][(name()='", shape.span_opening,
-                   "' or name()='", shape.span_closing, "') and ", misplaced, "]"});
-  XMLCursorPtr found = document.Select(stray);
-  if (!found->Eof()) RefuseDocument(document_name, export_text::StrayMarker(found->NodeName()));
+  if (!dom) return;
+  const std::string set = RecordSetName(kVehicleRecord);
+  xmlNode* stray = xmldom::FirstElementBelow(dom->doc_node(), [&](const xmlNode* element) {
+    if (!xmldom::WrittenAs(element, shape.span_opening) &&
+        !xmldom::WrittenAs(element, shape.span_closing))
+      return false;
+    const xmlNode* record = element->parent;
+    return !(Plain(record, kVehicleRecord) && Plain(record->parent, set) &&
+             Plain(record->parent->parent, "document"));
+  });
+  if (stray != nullptr)
+    RefuseDocument(document_name, export_text::StrayMarker(xmldom::NodeName(stray)));
 }
 
 void CheckPhotoSlots(const std::vector<std::string>& names, const PhotoSlots& slots,

@@ -699,13 +699,12 @@ XmlDocHandle ParseFile(const std::string& file_name, bool drop_blank_text, bool 
 
 XmlDocHandle ParseFile(const std::string& file_name) { return ParseFile(file_name, true, false); }
 
-namespace {
-
-// The name an element's tags are written with, when it has no prefix.
 bool WrittenAs(const xmlNode* element, std::string_view name) {
   return (element->ns == nullptr || element->ns->prefix == nullptr) &&
          name == reinterpret_cast<const char*>(element->name);
 }
+
+namespace {
 
 void CollectSpanTags(xmlNode* node, std::string_view start_name, std::string_view end_name,
                      SpanTags* tags) {
@@ -804,23 +803,6 @@ void SetNodeText(XMLDOMDocument& document, xmlNode* node, const std::string& val
     default:
       throw XMLException(xml_text::TextCannotBeSet(NodeName(node)));
   }
-}
-
-namespace {
-
-bool HasElementInNamespaceBelow(const xmlNode* parent) {
-  for (const xmlNode* child = parent->children; child != nullptr; child = child->next)
-    if (child->type == XML_ELEMENT_NODE &&
-        (child->ns != nullptr || HasElementInNamespaceBelow(child)))
-      return true;
-  return false;
-}
-
-}  // namespace
-
-// The parser's depth limit keeps the recursion short, as for DropBlankText.
-bool HasElementInNamespace(xmlDoc* doc) {
-  return doc != nullptr && HasElementInNamespaceBelow(reinterpret_cast<xmlNode*>(doc));
 }
 
 bool IsPlainChildName(std::string_view name) {

@@ -167,9 +167,21 @@ xmlNode* SelectFirst(XMLDOMDocument& document, xmlNode* context, const std::stri
 std::vector<xmlNode*> EvaluateXPath(XMLDOMDocument& document, xmlNode* context,
                                     const std::string& xpath);
 
-// True when an element of the document belongs to a namespace: only then can a name
-// test without prefix ("x") miss an element whose name() is "x".
-bool HasElementInNamespace(xmlDoc* doc);
+// True when the element's tags are written with `name`: it has that name and no prefix
+// (no namespace, or a default one).
+bool WrittenAs(const xmlNode* element, std::string_view name);
+
+// The first element below `node`, in document order, for which `match` is true. The
+// parser's depth limit keeps the recursion short, as for DropBlankText.
+template <typename Match>
+xmlNode* FirstElementBelow(xmlNode* node, const Match& match) {
+  for (xmlNode* child = node->children; child != nullptr; child = child->next) {
+    if (child->type != XML_ELEMENT_NODE) continue;
+    if (match(child)) return child;
+    if (xmlNode* found = FirstElementBelow(child, match)) return found;
+  }
+  return nullptr;
+}
 
 // Where the serialisation of `node` (as SerializeNode writes it) holds the start tag
 // "<" + start_name + ">" and the end tag "</" + end_name + ">", told from the tree: known
