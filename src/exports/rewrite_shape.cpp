@@ -36,12 +36,6 @@ bool SpansCloseInside(std::string_view text, std::string_view opening, std::stri
   }
 }
 
-// An element of no namespace named `name`, as an XPath name test without prefix finds it.
-bool Plain(const xmlNode* node, std::string_view name) {
-  return node != nullptr && node->type == XML_ELEMENT_NODE && node->ns == nullptr &&
-         name == reinterpret_cast<const char*>(node->name);
-}
-
 void CheckMarkersOutsideVehicles(IXMLCursor& document, const RewriteShape& shape,
                                  std::string_view document_name) {
   // A marker anywhere but among a vehicle record's fields, first in document order. An
@@ -54,8 +48,9 @@ void CheckMarkersOutsideVehicles(IXMLCursor& document, const RewriteShape& shape
         !xmldom::WrittenAs(element, shape.span_closing))
       return false;
     const xmlNode* record = element->parent;
-    return !(Plain(record, kVehicleRecord) && Plain(record->parent, set) &&
-             Plain(record->parent->parent, "document"));
+    return !(xmldom::FoundByNameTest(record, kVehicleRecord) &&
+             xmldom::FoundByNameTest(record->parent, set) &&
+             xmldom::FoundByNameTest(record->parent->parent, "document"));
   });
   if (stray != nullptr)
     RefuseDocument(document_name, export_text::StrayMarker(xmldom::NodeName(stray)));

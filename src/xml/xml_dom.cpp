@@ -289,16 +289,19 @@ bool IsBlank(const xmlChar* s) {
 }
 
 // Text nodes that hold only white space between markup are not part of the document
-// (except under xml:space="preserve").
+// (except under xml:space="preserve"): true for such a child of `parent`.
+bool IsBlankText(xmlNode* parent, const xmlNode* child) {
+  return child->type == XML_TEXT_NODE && IsBlank(child->content) &&
+         xmlNodeGetSpacePreserve(parent) != 1;
+}
+
 void DropBlankText(xmlNode* parent) {
   xmlNode* child = parent->children;
   while (child != nullptr) {
     xmlNode* next = child->next;
-    if (child->type == XML_TEXT_NODE && IsBlank(child->content)) {
-      if (xmlNodeGetSpacePreserve(parent) != 1) {
-        xmlUnlinkNode(child);
-        xmlFreeNode(child);
-      }
+    if (IsBlankText(parent, child)) {
+      xmlUnlinkNode(child);
+      xmlFreeNode(child);
     } else if (child->type == XML_ELEMENT_NODE) {
       DropBlankText(child);
     }
@@ -599,7 +602,7 @@ bool ChildrenReparseTheSame(xmlNode* parent) {
       case XML_TEXT_NODE:
         if (child->name == xmlStringTextNoenc) return false;  // written unescaped
         if (previous != nullptr && previous->type == XML_TEXT_NODE) return false;
-        if (IsBlank(child->content) && xmlNodeGetSpacePreserve(parent) != 1) return false;
+        if (IsBlankText(parent, child)) return false;
         if (!ReadsBackAsWritten(child->content)) return false;
         break;
       case XML_CDATA_SECTION_NODE:
@@ -702,6 +705,24 @@ XmlDocHandle ParseFile(const std::string& file_name) { return ParseFile(file_nam
 bool WrittenAs(const xmlNode* element, std::string_view name) {
   return (element->ns == nullptr || element->ns->prefix == nullptr) &&
          name == reinterpret_cast<const char*>(element->name);
+}
+
+namespace {
+
+// True when the element name equals `name` (not empty), without measuring the element's
+// name first: most names differ at their first letters.
+bool SameName(const xmlChar* element_name, std::string_view name) {
+  const auto* e = reinterpret_cast<const char*>(element_name);
+  return e[0] == name[0] && std::strncmp(e, name.data(), name.size()) == 0 &&
+         e[name.size()] == '\0';
+}
+
+}  // namespace
+
+bool FoundByNameTest(const xmlNode* node, std::string_view name) {
+  // An unprefixed name test finds elements in no namespace only.
+  return node != nullptr && node->type == XML_ELEMENT_NODE && node->ns == nullptr &&
+         node->name != nullptr && !name.empty() && SameName(node->name, name);
 }
 
 namespace {
@@ -816,14 +837,6 @@ bool IsPlainChildName(std::string_view name) {
 
 namespace {
 
-// True when the element name equals `name` (not empty), without measuring the element's
-// name first: most names differ at their first letters.
-bool SameName(const xmlChar* element_name, std::string_view name) {
-  const auto* e = reinterpret_cast<const char*>(element_name);
-  return e[0] == name[0] && std::strncmp(e, name.data(), name.size()) == 0 &&
-         e[name.size()] == '\0';
-}
-
 // Calls visit(child) for the child elements child::name finds, in document order, until
 // it returns false. False when the walk does not apply (name or context of another kind).
 template <typename Visit>
@@ -831,11 +844,8 @@ bool WalkChildElements(xmlNode* context, std::string_view name, Visit visit) {
   if (context == nullptr || !IsPlainChildName(name)) return false;
   // The child axis of other nodes (texts, attributes...) is for XPath to walk.
   if (context->type != XML_ELEMENT_NODE && context->type != XML_DOCUMENT_NODE) return false;
-  for (xmlNode* child = context->children; child != nullptr; child = child->next) {
-    // An unprefixed name test finds elements in no namespace only.
-    if (child->type != XML_ELEMENT_NODE || child->ns != nullptr || child->name == nullptr) continue;
-    if (SameName(child->name, name) && !visit(child)) break;
-  }
+  for (xmlNode* child = context->children; child != nullptr; child = child->next)
+    if (FoundByNameTest(child, name) && !visit(child)) break;
   return true;
 }
 

@@ -170,6 +170,9 @@ std::vector<xmlNode*> EvaluateXPath(XMLDOMDocument& document, xmlNode* context,
 // True when the element's tags are written with `name`: it has that name and no prefix
 // (no namespace, or a default one).
 bool WrittenAs(const xmlNode* element, std::string_view name);
+// True for an element that an XPath name test without prefix ("name") finds: that name,
+// in no namespace.
+bool FoundByNameTest(const xmlNode* node, std::string_view name);
 
 // The first element below `node`, in document order, for which `match` is true. The
 // parser's depth limit keeps the recursion short, as for DropBlankText.
