@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """End-to-end benchmark of the exporters at dealer-group scale, against the floor.
 
-    run_bench.py --kalvex PATH [--window-shot PATH] [--sizes 2000,20000] [--repeat N]
-                 [--portals ParuVendu,...] [--photo-sync-vehicles N] [--work DIR]
+    run_bench.py --kalvex PATH [--window-shot PATH] [--work-floor PATH] [--sizes 2000,20000]
+                 [--repeat N] [--portals ParuVendu,...] [--photo-sync-vehicles N]
+                 [--full-photo-vehicles N] [--work DIR]
 
 For each stock size and each portal whose exporter the tool has (`kalvex
 --list-portals`; a tool without that option is asked by running each portal once on a
@@ -16,7 +17,17 @@ processes on this machine only:
 - the same export with the status window on Qt's offscreen platform
   (kalvex_window_shot: the window's start-up, the run, the window shown and drawn);
 - the floor: `xmllint --noblanks` of the input (parse and serialise) plus `curl -T` of
-  its output to the same server, and `xmllint --noout` for the memory of the tree.
+  its output to the same server, and `xmllint --noout` for the memory of the tree;
+- the work floor: the work the exporter's run must do and no implementation can
+  leave out, learnt from one more run of the exporter. Every version of every XML file
+  the run puts in place is kept (the tool writes a file under a temporary name and
+  renames it), and kalvex_work_floor (work_floor.cpp) redoes with libxml2 alone the
+  parse of the input, the save of each version of the file saved last, the parse of
+  each version the exporter makes by parsing a rewritten text, one log-file append
+  (open, write, close) per run-log line, and one check of a missing file per photo
+  and thumbnail; plus the same `curl -T`. Its tree is the largest `xmllint --noout`
+  of the input and those versions. Text rewrites, record edits and the archive are
+  not counted.
 
 Wall time is the shortest of the repeats (the machine may be shared); peak RSS is
 each process's own maximum resident set (wait4), the median of the repeats. The
@@ -26,14 +37,19 @@ over one session. The tables are printed in Markdown.
 """
 
 import argparse
+import ctypes
+import filecmp
 import os
 import platform
+import select
 import shutil
 import signal
 import statistics
+import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -43,10 +59,13 @@ MAKE_STOCK = os.path.join(HERE, "make_stock.py")
 SERVER_PYTHON = "/usr/bin/python3"  # Debian's, with python3-pyftpdlib
 PORTALS = ["ParuVendu", "AutoScout24", "SitAutoPro", "TopAnnonces", "LeBonCoin", "InfoPress"]
 USER, PASSWORD = "bench", "bench"
+INOTIFY_EVENT = struct.Struct("iIII")  # struct inotify_event, ahead of its name
 
 
 def run(argv, env=None, stdout=subprocess.DEVNULL, cwd=None):
-    """Runs a process; gives (wall seconds, peak RSS in MiB, exit status)."""
+    """Runs a process; gives (wall seconds, peak RSS in MiB). The peak a process reports
+    is at least this script's own peak when it started (the kernel hands the high-water
+    mark on through exec), so this script never holds a whole document in memory."""
     start = time.perf_counter()
     process = subprocess.Popen(argv, env=env, stdout=stdout, stderr=subprocess.PIPE,
                                stdin=subprocess.DEVNULL, cwd=cwd)
@@ -195,7 +214,102 @@ def floor(setup, document, repeat, scratch):
     t_send, _ = best_run(repeat, lambda: None, upload)
     _, tree = best_run(repeat, lambda: None, lambda: run(["xmllint", "--noout", document]))
     os.remove(out)
-    return t_parse + t_send, tree
+    return t_parse + t_send, tree, t_send
+
+
+# Versions of the file saved last that the exporter makes by parsing a rewritten text,
+# counted from 1; None when it parses nothing but the input. ParuVendu saves the
+# parse of its renamed text; the others save the edited document, then the document
+# without its link record sets (the parse of its own text gives the same tree), and
+# parse each rewritten text from the third version on.
+PARSED_VERSIONS_FROM = {"ParuVendu": 1, "AutoScout24": None, "SitAutoPro": 3,
+                        "TopAnnonces": 3, "LeBonCoin": 3, "InfoPress": 3}
+IN_MOVED_TO = 0x80
+
+
+class SaveCapture:
+    """Keeps a copy of every version of every XML file put in place in a folder by
+    renaming, in the order they come. The file is opened as soon as its rename is
+    seen, so a later version renamed over it cannot change what is copied."""
+
+    def __init__(self, folder, into):
+        self.folder, self.into, self.versions = folder, into, []
+        os.makedirs(into, exist_ok=True)
+        libc = ctypes.CDLL(None, use_errno=True)
+        self.fd = libc.inotify_init1(os.O_CLOEXEC)
+        if self.fd < 0 or libc.inotify_add_watch(self.fd, folder.encode(), IN_MOVED_TO) < 0:
+            raise OSError(ctypes.get_errno(), "inotify : %s" % folder)
+        self.stopping = False
+        self.thread = threading.Thread(target=self._watch)
+        self.thread.start()
+
+    def _watch(self):
+        while True:
+            ready, _, _ = select.select([self.fd], [], [], 0.05)
+            if not ready:
+                if self.stopping:
+                    return
+                continue
+            data = os.read(self.fd, 65536)
+            at = 0
+            while at < len(data):
+                _, mask, _, length = INOTIFY_EVENT.unpack_from(data, at)
+                name = data[at + INOTIFY_EVENT.size:at + INOTIFY_EVENT.size + length]
+                at += INOTIFY_EVENT.size + length
+                name = name.rstrip(b"\0").decode()
+                if mask & IN_MOVED_TO and name.lower().endswith(".xml"):
+                    with open(os.path.join(self.folder, name), "rb") as source:
+                        copy = os.path.join(self.into, "%03d-%s" % (len(self.versions), name))
+                        with open(copy, "wb") as target:
+                            shutil.copyfileobj(source, target, 1 << 20)
+                    self.versions.append((name, copy))
+
+    def stop(self):
+        self.stopping = True
+        self.thread.join()
+        os.close(self.fd)
+
+
+def work_floor(setup, portal, document, vehicles, repeat, work, t_send, work_floor_tool):
+    """The work floor of an exporter: time and tree (see the module's comment)."""
+    captured = os.path.join(work, "captured")
+    shutil.rmtree(captured, ignore_errors=True)
+    setup.clean_outputs(document)
+    capture = SaveCapture(setup.working, captured)
+    memo = os.path.join(work, "memo.txt")
+    try:
+        with open(memo, "wb") as out:
+            run([setup.kalvex, "--console", portal], env=setup.env, stdout=out)
+    finally:
+        capture.stop()
+    # Counted by grep: the "Result : " line holds the whole result, and this process's
+    # own peak memory would be handed on to the processes it starts and measures.
+    counted = subprocess.run(["grep", "-c", "-a", "^-> .", memo], capture_output=True, text=True)
+    log_lines = int(counted.stdout.strip() or 0)
+    os.remove(memo)
+    names = [name for name, _ in capture.versions]
+    if not names:
+        raise RuntimeError("%s n'a enregistré aucun fichier XML" % portal)
+    last = max(names, key=names.count)
+    versions = [copy for name, copy in capture.versions if name == last]
+    if not filecmp.cmp(os.path.join(setup.working, last), versions[-1], shallow=False):
+        raise RuntimeError("la copie de %s ne rend pas le fichier final" % last)
+    start = PARSED_VERSIONS_FROM[portal]
+    parsed = versions[start - 1:] if start else []
+    argv = [work_floor_tool, "--scratch", work, "--parse", os.path.join(setup.working, document)]
+    for version in versions:
+        argv += ["--save", version]
+    for version in parsed:
+        argv += ["--parse", version]
+    argv += ["--log-lines", str(log_lines), "--missing", str(vehicles * 10 * 2)]
+    timed = []
+    for _ in range(repeat):
+        out = subprocess.run(argv, check=True, capture_output=True, text=True, stdin=subprocess.DEVNULL)
+        timed.append(float(out.stdout.strip()))
+    tree = max(run(["xmllint", "--noout", path])[1]
+               for path in [os.path.join(setup.working, document)] + versions)
+    shutil.rmtree(captured, ignore_errors=True)
+    return min(timed) + t_send, tree
 
 
 def photo_sync(work, kalvex, server, vehicles, repeat):
@@ -241,7 +355,7 @@ def full_photo_folder(work, kalvex, server, vehicles, repeat):
                 name = "vo%d_%d%s" % (100001 + v, p, suffix)
                 with open(os.path.join(setup.photos, name), "wb") as f:
                     f.write(b"JPEG " + name.encode() + bytes(range(256)) * 8)
-    floor_time, _ = floor(setup, path, repeat, work)
+    floor_time, _, _ = floor(setup, path, repeat, work)
     copies = os.path.join(work, "copies")
 
     def fresh_copies():
@@ -289,6 +403,7 @@ def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--kalvex", required=True)
     parser.add_argument("--window-shot")
+    parser.add_argument("--work-floor", help="kalvex_work_floor; without it, no work floor")
     parser.add_argument("--sizes", default="2000,20000")
     parser.add_argument("--repeat", type=int, default=3)
     parser.add_argument("--portals", default=",".join(PORTALS))
@@ -308,9 +423,10 @@ def main(argv):
         print("Machine : %s" % machine())
         print("Exporters : %s" % (", ".join(portals) or "aucun"))
         print()
-        print("| Exporter | Front end | Vehicles | Time (s) | Floor (s) | × floor | 20k/2k "
-              "| Peak RSS (MB) | Tree floor (MB) | × tree | × console (time, RSS) |")
-        print("|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---|")
+        print("| Exporter | Front end | Vehicles | Time (s) | Floor (s) | × floor "
+              "| Work floor (s) | × work floor | 20k/2k | Peak RSS (MB) | Tree floor (MB) "
+              "| × tree | Work tree (MB) | × work tree | × console (time, RSS) |")
+        print("|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|")
         sys.stdout.flush()
         for portal in portals:
             document = "ExpDatas%s.xml" % portal
@@ -319,24 +435,33 @@ def main(argv):
                 setup.clean_outputs(None)
                 path = os.path.join(setup.working, document)
                 make_stock(portal, vehicles, path)
-                floor_time, tree = floor(setup, path, options.repeat, work)
+                floor_time, tree, t_send = floor(setup, path, options.repeat, work)
+                work_time, work_tree = float("nan"), float("nan")
+                if options.work_floor:
+                    work_time, work_tree = work_floor(setup, portal, document, vehicles,
+                                                      options.repeat, work, t_send,
+                                                      options.work_floor)
                 t, rss = best_run(options.repeat, lambda: setup.clean_outputs(document),
                                     lambda: setup.console(portal))
                 console_times[vehicles] = t
                 scaling = ""
                 if vehicles == sizes[-1] and len(sizes) > 1:
                     scaling = "%.1f" % (t / console_times[sizes[0]])
-                print("| %s | console | %d | %.2f | %.2f | %.1f | %s | %.0f | %.0f | %.2f | |" % (
-                    portal, vehicles, t, floor_time, t / floor_time, scaling, rss, tree,
-                    rss / tree))
+                print("| %s | console | %d | %.2f | %.2f | %.1f | %.2f | %.1f | %s | %.0f | %.0f "
+                      "| %.2f | %.0f | %.2f | |" % (
+                          portal, vehicles, t, floor_time, t / floor_time, work_time,
+                          t / work_time, scaling, rss, tree, rss / tree, work_tree,
+                          rss / work_tree))
                 sys.stdout.flush()
                 if options.window_shot:
                     shot = os.path.join(work, "window.png")
                     tw, rw = best_run(options.repeat, lambda: setup.clean_outputs(document),
                                         lambda: setup.window(portal, shot))
-                    print("| %s | window | %d | %.2f | %.2f | %.1f | | %.0f | %.0f | %.2f "
-                          "| %.2f, %.2f |" % (portal, vehicles, tw, floor_time, tw / floor_time,
-                                              rw, tree, rw / tree, tw / t, rw / rss))
+                    print("| %s | window | %d | %.2f | %.2f | %.1f | %.2f | %.1f | | %.0f | %.0f "
+                          "| %.2f | %.0f | %.2f | %.2f, %.2f |" % (
+                              portal, vehicles, tw, floor_time, tw / floor_time, work_time,
+                              tw / work_time, rw, tree, rw / tree, work_tree, rw / work_tree,
+                              tw / t, rw / rss))
                     sys.stdout.flush()
                 os.remove(path)
         if options.photo_sync_vehicles > 0:
