@@ -59,6 +59,7 @@ MAKE_STOCK = os.path.join(HERE, "make_stock.py")
 SERVER_PYTHON = "/usr/bin/python3"  # Debian's, with python3-pyftpdlib
 PORTALS = ["ParuVendu", "AutoScout24", "SitAutoPro", "TopAnnonces", "LeBonCoin", "InfoPress"]
 USER, PASSWORD = "bench", "bench"
+PHOTO_LINKS_PER_VEHICLE = 10
 INOTIFY_EVENT = struct.Struct("iIII")  # struct inotify_event, ahead of its name
 
 
@@ -158,7 +159,7 @@ class Setup:
         return run([self.window_shot, shot, "--ini-folder", self.bin, portal], env=self.env)
 
 
-def make_stock(portal, vehicles, path, photos_per_vehicle=10):
+def make_stock(portal, vehicles, path, photos_per_vehicle=PHOTO_LINKS_PER_VEHICLE):
     subprocess.run([sys.executable, MAKE_STOCK, portal, str(vehicles), path,
                     "--photos-per-vehicle", str(photos_per_vehicle)], check=True)
 
@@ -239,11 +240,17 @@ class SaveCapture:
         self.fd = libc.inotify_init1(os.O_CLOEXEC)
         if self.fd < 0 or libc.inotify_add_watch(self.fd, folder.encode(), IN_MOVED_TO) < 0:
             raise OSError(ctypes.get_errno(), "inotify : %s" % folder)
-        self.stopping = False
+        self.stopping, self.failure = False, None
         self.thread = threading.Thread(target=self._watch)
         self.thread.start()
 
     def _watch(self):
+        try:
+            self._copy_versions()
+        except OSError as e:  # raised again by stop()
+            self.failure = e
+
+    def _copy_versions(self):
         while True:
             ready, _, _ = select.select([self.fd], [], [], 0.05)
             if not ready:
@@ -268,6 +275,8 @@ class SaveCapture:
         self.stopping = True
         self.thread.join()
         os.close(self.fd)
+        if self.failure:
+            raise RuntimeError("copie des fichiers enregistrés : %s" % self.failure)
 
 
 def work_floor(setup, portal, document, vehicles, repeat, work, t_send, work_floor_tool):
@@ -301,10 +310,12 @@ def work_floor(setup, portal, document, vehicles, repeat, work, t_send, work_flo
         argv += ["--save", version]
     for version in parsed:
         argv += ["--parse", version]
-    argv += ["--log-lines", str(log_lines), "--missing", str(vehicles * 10 * 2)]
+    photos_and_thumbnails = 2 * vehicles * PHOTO_LINKS_PER_VEHICLE
+    argv += ["--log-lines", str(log_lines), "--missing", str(photos_and_thumbnails)]
     timed = []
     for _ in range(repeat):
-        out = subprocess.run(argv, check=True, capture_output=True, text=True, stdin=subprocess.DEVNULL)
+        out = subprocess.run(argv, check=True, capture_output=True, text=True,
+                             stdin=subprocess.DEVNULL)
         timed.append(float(out.stdout.strip()))
     tree = max(run(["xmllint", "--noout", path])[1]
                for path in [os.path.join(setup.working, document)] + versions)
@@ -343,8 +354,12 @@ def photo_sync(work, kalvex, server, vehicles, repeat):
 
 def full_photo_folder(work, kalvex, server, vehicles, repeat):
     """AutoScout24 with every photo and thumbnail of its stock in the photo folder, as at a
-    dealer's: it copies each photo into its staging folder for the archive. Against the
-    floor and cp of the same photos into one folder."""
+    dealer's: it removes the staging folder of the run before, then copies each photo
+    into it for the archive. Against the floor and the same with rm and cp: removing the
+    copies of the time before, then cp of the same photos into one folder. Both are
+    timed after a first run left its files: creating files just after removing as many
+    is slower on some file systems (ext4 passes over inodes freed less than a minute
+    before), and a dealer's run always does it."""
     setup = Setup(os.path.join(work, "full-photos"), kalvex, None, server)
     document = "ExpDatasAutoScout24.xml"
     path = os.path.join(setup.working, document)
@@ -357,15 +372,12 @@ def full_photo_folder(work, kalvex, server, vehicles, repeat):
                     f.write(b"JPEG " + name.encode() + bytes(range(256)) * 8)
     floor_time, _, _ = floor(setup, path, repeat, work)
     copies = os.path.join(work, "copies")
-
-    def fresh_copies():
-        shutil.rmtree(copies, ignore_errors=True)
-        os.makedirs(copies)
-
-    t_cp, _ = best_run(repeat, fresh_copies,
-                       lambda: run(["find", setup.photos, "-name", "*.jpg", "!", "-name",
-                                    "*m.jpg", "-exec", "cp", "-t", copies, "{}", "+"]))
+    copy = ["sh", "-c", 'rm -rf "$1" && mkdir "$1" && find "$2" -name "*.jpg" ! -name "*m.jpg" '
+            '-exec cp -t "$1" {} +', "copy", copies, setup.photos]
+    run(copy)  # leaves copies for the first timed run to remove
+    t_cp, _ = best_run(repeat, lambda: None, lambda: run(copy))
     shutil.rmtree(copies, ignore_errors=True)
+    setup.console("AutoScout24")  # leaves a staging folder for the first timed run to remove
     t, rss = best_run(repeat, lambda: setup.clean_outputs(document),
                       lambda: setup.console("AutoScout24"))
     staged = os.path.join(setup.windir, "TEMP", "AS24")
@@ -478,7 +490,8 @@ def main(argv):
                 work, options.kalvex, server, options.full_photo_vehicles, options.repeat)
             print()
             print("| AutoScout24, full photo folder | Vehicles | Photos copied | Time (s) "
-                  "| Floor (s) | cp of the photos (s) | × (floor + cp) | Peak RSS (MB) |")
+                  "| Floor (s) | rm and cp of the photos (s) | × (floor + rm, cp) "
+                  "| Peak RSS (MB) |")
             print("|---|---:|---:|---:|---:|---:|---:|---:|")
             print("| console | %d | %d | %.2f | %.2f | %.2f | %.1f | %.0f |" % (
                 options.full_photo_vehicles, count, t, floor_time, t_cp,
