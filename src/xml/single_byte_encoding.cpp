@@ -21,7 +21,9 @@ struct Tables {
   std::unordered_map<uint32_t, unsigned char> encode;
 };
 
-// Converts `in` with a fresh iconv descriptor; false when iconv refuses it.
+// Converts `in` with a fresh iconv descriptor; false when iconv refuses it. iconv, and
+// not the ICU converters of platform/code_page.h: libxml2 converted these files through
+// iconv, and its bytes are the ones the tables must give.
 bool Iconv(const char* to, const char* from, std::string_view in, std::string* out) {
   iconv_t cd = ::iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) return false;
@@ -37,14 +39,25 @@ bool Iconv(const char* to, const char* from, std::string_view in, std::string* o
   return ok;
 }
 
-// The code point of a UTF-8 sequence of one character; 0 when it is not one.
+// The length of the UTF-8 sequence that `lead` starts; 0 for a byte that starts none.
+int SequenceLength(unsigned char lead) {
+  return lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+}
+
+// The code point of the UTF-8 sequence of `length` bytes at `s`.
+uint32_t CodePointOf(const unsigned char* s, int length) {
+  if (length == 1) return s[0];
+  uint32_t cp = s[0] & (0x7Fu >> length);
+  for (int k = 1; k < length; ++k) cp = cp << 6 | (s[k] & 0x3Fu);
+  return cp;
+}
+
+// The code point of a UTF-8 text of one character; 0 when it is not one.
 uint32_t CodePoint(std::string_view utf8) {
-  const auto b = [&](size_t i) { return static_cast<unsigned char>(utf8[i]); };
-  if (utf8.size() == 1 && b(0) < 0x80) return b(0);
-  if (utf8.size() == 2 && (b(0) & 0xE0) == 0xC0) return (b(0) & 0x1Fu) << 6 | (b(1) & 0x3Fu);
-  if (utf8.size() == 3 && (b(0) & 0xF0) == 0xE0)
-    return (b(0) & 0x0Fu) << 12 | (b(1) & 0x3Fu) << 6 | (b(2) & 0x3Fu);
-  return 0;
+  if (utf8.empty()) return 0;
+  const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+  const int length = SequenceLength(s[0]);
+  return length != 0 && static_cast<size_t>(length) == utf8.size() ? CodePointOf(s, length) : 0;
 }
 
 // Asks iconv about every byte, both ways. False when the encoding is not a single-byte
@@ -118,15 +131,13 @@ int Encode(unsigned char* out, int* outlen, const unsigned char* in, int* inlen)
       ++i;
       continue;
     }
-    const int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    const int length = SequenceLength(lead);
     if (length == 0) {
       result = -2;
       break;
     }
     if (i + length > *inlen) break;
-    uint32_t cp = lead & (0x7Fu >> length);
-    for (int k = 1; k < length; ++k) cp = cp << 6 | (in[i + k] & 0x3Fu);
-    const auto found = t.encode.find(cp);
+    const auto found = t.encode.find(CodePointOf(in + i, length));
     if (found == t.encode.end()) {
       result = -2;
       break;
