@@ -54,6 +54,12 @@ void ConsoleFrontEnd::FlushOut() {
   last_flush_ = std::chrono::steady_clock::now();
 }
 
+void ConsoleFrontEnd::WriteOut(const std::string& line, bool flush_now) {
+  std::fprintf(out_, "%s\n", line.c_str());
+  out_held_ = true;
+  if (flush_now || std::chrono::steady_clock::now() - last_flush_ >= kFlushInterval) FlushOut();
+}
+
 void ConsoleFrontEnd::ShowMessage(const std::string& text) {
   FlushOut();
   if (label_line_open_) {
@@ -70,9 +76,7 @@ std::unique_ptr<ProgressDialog> ConsoleFrontEnd::OpenProgressDialog(const std::s
 
 void ConsoleFrontEnd::TextChanged(WindowField field, const std::string& text) {
   if (field == WindowField::kCaption) {
-    std::fprintf(out_, "%s\n", text.c_str());
-    out_held_ = true;
-    FlushOut();
+    WriteOut(text, /*flush_now=*/true);
   } else if ((field == WindowField::kLabel1 || field == WindowField::kLabel2) && err_is_terminal_) {
     // Held lines go first, or they would land on the label's line of a shared terminal.
     FlushOut();
@@ -87,9 +91,7 @@ void ConsoleFrontEnd::MemoLineAdded(const std::string& line) {
     std::fprintf(err_, "\r\x1b[K");
     label_line_open_ = false;
   }
-  std::fprintf(out_, "%s\n", line.c_str());
-  out_held_ = true;
-  if (std::chrono::steady_clock::now() - last_flush_ >= kFlushInterval) FlushOut();
+  WriteOut(line, /*flush_now=*/false);
 }
 
 int ConsoleFrontEnd::Run(Application& app, const std::vector<std::string>& portal_args) {

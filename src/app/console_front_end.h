@@ -39,6 +39,8 @@ class ConsoleFrontEnd : public FrontEnd, public WindowObserver {
   static constexpr std::chrono::milliseconds kFlushInterval{50};
 
  private:
+  // A line on out_, flushed now or, in a burst, at most every kFlushInterval.
+  void WriteOut(const std::string& line, bool flush_now);
   void FlushOut();
   std::FILE* out_;
   std::FILE* err_;
