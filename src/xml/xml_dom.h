@@ -132,9 +132,10 @@ XmlDocHandle ParseText(const std::string& text, bool drop_blank_text, bool accep
 XmlDocHandle ParseText(const std::string& text);  // drops blank text, refuses a DOCTYPE
 
 // True when ParseText of the document's own serialisation would give back this very
-// tree: it holds no blank text outside xml:space="preserve" (the parse drops it), no
-// text node right after another (the parse joins them) and no prefixed name without its
-// namespace (the parse refuses it).
+// tree: it has no DTD and holds no blank text outside xml:space="preserve" (the parse
+// drops it), no text node right after another (the parse joins them), no text written
+// unescaped, no CDATA section holding "]]>" (written as two), no character the parser
+// refuses and no prefixed name without its namespace (the parse refuses it).
 bool ReparseGivesSameTree(xmlDoc* doc);
 // Gives the document the version, encoding and standalone flag that ParseText(text)
 // sets, and no address, for a text whose declaration heads it as SerializeDocument
