@@ -154,7 +154,7 @@ void ExportAutoScout24(ExportRun& run) {
   // Loaded first: a document that cannot be read, or a stock below the minimum, leaves
   // the staging folder of the last delivery as it was.
   XMLCursorPtr document = run.LoadDocument();
-  DeleteFolderTree(state.staging_folder);
+  run.RenewFolderToEmpty(config::PortalKey::kPathTemp);
 
   const PhotoLinkIndex links(*document);
   PhotoService& photos = run.Photos();

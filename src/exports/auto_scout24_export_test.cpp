@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
 #include <map>
 #include <string>
 #include <utility>
@@ -263,7 +265,7 @@ TEST_F(AutoScout24ExportTest, AVehicleWithoutIdentifierEndsTheRunBeforeTheFileIs
   EXPECT_FALSE(window_.AutoClose());
 }
 
-TEST_F(AutoScout24ExportTest, AVehicleFileThatCannotBeWrittenEndsTheRunWithoutArchive) {
+TEST_F(AutoScout24ExportTest, AStagingFolderThatIsAFileEndsTheRunWithoutArchive) {
   // A file stands where the staging folder should be.
   WriteFile(Staging(), "not a folder");
   UseIni(kIni);
@@ -273,10 +275,43 @@ TEST_F(AutoScout24ExportTest, AVehicleFileThatCannotBeWrittenEndsTheRunWithoutAr
     FAIL() << "no error";
   } catch (const IoError& e) {
     EXPECT_EQ(std::string(e.what()),
-              "Erreur d'entrée/sortie 20 (Ce n'est pas un dossier) : " + VehicleFile());
+              "Erreur d'entrée/sortie 20 (Ce n'est pas un dossier) : " + Staging());
   }
+  EXPECT_EQ(ReadFile(Staging()), "not a folder");
   EXPECT_FALSE(PathExists(Archive()));
   EXPECT_FALSE(window_.AutoClose());
+}
+
+// The staging folder is emptied: through a link, however spelled, it would empty the
+// folder the link points to. A link anywhere on its path ends the run first.
+TEST_F(AutoScout24ExportTest, AStagingPathThroughALinkIsRefusedAndItsTargetKept) {
+  const std::string outside = dir_.path() + "/outside";
+  WriteFile(outside + "/a.jpg", "a");
+  WriteFile(outside + "/AS24/b.jpg", "b");
+  std::filesystem::create_directories(dir_.path() + "/TEMP");
+  std::filesystem::create_directory_symlink(outside, dir_.path() + "/TEMP/lnk");
+  for (const char* value :
+       {"\\Temp\\lnk", "\\Temp\\lnk\\", "\\Temp\\lnk/", "\\Temp\\lnk\\.", "\\Temp\\lnk\\AS24"}) {
+    UseIni(std::string(kIni) + "PathTemp=" + value + "\n");
+    WriteDocument("AutoScout24", Document("<DataVO><idNVO>1</idNVO></DataVO>", Link("1", "p")));
+    try {
+      driver_.RunExport("AUTOSCOUT24");
+      ADD_FAILURE() << value << ": no error";
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()),
+                std::string("Dossier refusé dans Kalvex.ini, [AUTOSCOUT24] PathTemp=") + value +
+                    " : le chemin passe par le lien symbolique " + dir_.path() +
+                    "/TEMP/lnk (vers " + outside +
+                    "), qui n'est jamais suivi ; ce dossier est vidé entièrement à chaque "
+                    "export, il doit servir à cela seulement");
+    }
+    EXPECT_EQ(ReadFile(outside + "/a.jpg"), "a") << value;
+    EXPECT_EQ(ReadFile(outside + "/AS24/b.jpg"), "b") << value;
+    EXPECT_TRUE(photos_.staged.empty()) << value;
+    EXPECT_FALSE(PathExists(Archive())) << value;
+    EXPECT_FALSE(window_.AutoClose());
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(outside), {}), 2);
 }
 
 TEST_F(AutoScout24ExportTest, ACustomerIdThatCouldShiftFieldsOrLeaveTheFolderIsRefused) {

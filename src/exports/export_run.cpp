@@ -76,6 +76,16 @@ std::string ExportRun::SettingFolderToEmpty(config::PortalKey key) const {
   return folder;
 }
 
+void ExportRun::RenewFolderToEmpty(config::PortalKey key) const {
+  const std::string value = Setting(key);
+  try {
+    platform::RenewFolderBelow(platform::Windir(), value);
+  } catch (const platform::LinkInPath& link) {
+    throw Error(
+        export_text::FolderRefused(portal_.code, config::PortalKeyName(key), value, link.what()));
+  }
+}
+
 std::string ExportRun::Stamp(const char* pattern) const {
   return FormatStamp(context_.clock.Now(), pattern);
 }

@@ -73,6 +73,12 @@ class ExportRun {
   // executable's folder, the home folder or a file-system root, ends the run with an
   // Error naming the section, the key and the folder, before anything is deleted.
   std::string SettingFolderToEmpty(config::PortalKey key) const;
+  // Removes that folder with everything in it and makes it again, empty, going down from
+  // Windir without following any link (platform::RenewFolderBelow). A symbolic link as
+  // any component of the value, the last included and however it is spelled ("\lnk\",
+  // "\lnk\."), ends the run with an Error naming the section, the key, the value and
+  // the link, before anything is deleted.
+  void RenewFolderToEmpty(config::PortalKey key) const;
   // The local date and time in a file-name pattern; the clock is read at each call.
   std::string Stamp(const char* pattern) const;
 

@@ -1,9 +1,5 @@
 #include "ftp/photo_sync.h"
 
-#include <filesystem>
-#include <system_error>
-#include <vector>
-
 #include "ftp/ftp_texts.h"
 #include "ftp/ftp_transfer.h"
 #include "platform/error.h"
@@ -127,48 +123,6 @@ void StagePhotoForAutoScout24(RunContext& context, int32_t index, const std::str
   }
   if (ftp.ImageOnServer(file)) return;
   CountUpdate(context, file, source);
-}
-
-namespace {
-
-namespace fs = std::filesystem;
-
-void EmptyAndRemove(const fs::path& folder) {
-  std::error_code ec;
-  // A folder that is not writable cannot lose its entries.
-  fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, ec);
-  std::vector<fs::path> entries;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-    entries.push_back(it->path());
-  for (const fs::path& entry : entries) {
-    fs::file_status status = fs::symlink_status(entry, ec);
-    if (ec) continue;
-    if (fs::is_directory(status)) {
-      EmptyAndRemove(entry);
-      continue;
-    }
-    // Files, and links of any kind: the link goes, never what it points to.
-    if (!fs::is_symlink(status) &&
-        (status.permissions() & fs::perms::owner_write) == fs::perms::none)
-      fs::permissions(entry, fs::perms::owner_write, fs::perm_options::add, ec);
-    fs::remove(entry, ec);
-  }
-  fs::remove(folder, ec);
-}
-
-}  // namespace
-
-void DeleteFolderTree(const std::string& folder) {
-  const fs::path root(platform::NativePath(folder));
-  std::error_code ec;
-  fs::file_status status = fs::symlink_status(root, ec);
-  if (ec || !fs::exists(status)) return;
-  if (fs::is_symlink(status) || !fs::is_directory(status)) {
-    // Not a folder of ours to empty: a link to a folder is removed, not followed.
-    if (fs::is_symlink(status)) fs::remove(root, ec);
-    return;
-  }
-  EmptyAndRemove(root);
 }
 
 }  // namespace kalvex

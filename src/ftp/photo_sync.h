@@ -43,9 +43,4 @@ class FtpPhotoService : public PhotoService {
   RunContext& context_;
 };
 
-// Deletes every file and sub-folder below folder, then folder itself, as far as the
-// system allows; never fails. Read-only files are made writable first. A symbolic link
-// is removed itself; what it points to is never touched.
-void DeleteFolderTree(const std::string& folder);
-
 }  // namespace kalvex

@@ -396,39 +396,5 @@ TEST_F(StagePhotoTest, ThumbnailOnServerStopsQuietly) {
               ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove"));
 }
 
-// ---- DeleteFolderTree ----
-
-TEST(DeleteFolderTreeTest, RemovesReadOnlyFilesSubFoldersAndLinksButNotTheirTargets) {
-  TempDir dir;
-  const std::string root = dir / "stage";
-  std::filesystem::create_directories(root + "/sub/deeper");
-  WriteFile(root + "/readonly.jpg", "r");
-  ::chmod((root + "/readonly.jpg").c_str(), 0444);
-  WriteFile(root + "/sub/a.jpg", "a");
-  WriteFile(root + "/sub/deeper/b.jpg", "b");
-  ::chmod((root + "/sub/deeper").c_str(), 0555);  // a folder that does not let go of its files
-  std::filesystem::create_directories(dir / "outside");
-  WriteFile(dir / "outside/keep.jpg", "keep");
-  std::filesystem::create_directory_symlink(dir / "outside", root + "/link-to-folder");
-  std::filesystem::create_symlink(dir / "outside/keep.jpg", root + "/link-to-file");
-
-  DeleteFolderTree(dir.path() + "\\stage");
-
-  EXPECT_FALSE(PathExists(root));
-  EXPECT_EQ(ReadFile(dir / "outside/keep.jpg"), "keep");
-}
-
-TEST(DeleteFolderTreeTest, MissingFolderAndLinkAsTheFolderItself) {
-  TempDir dir;
-  DeleteFolderTree(dir.path() + "\\absent");
-  EXPECT_FALSE(PathExists(dir / "absent"));
-  std::filesystem::create_directories(dir / "target");
-  WriteFile(dir / "target/keep.jpg", "keep");
-  std::filesystem::create_directory_symlink(dir / "target", dir / "stage");
-  DeleteFolderTree(dir.path() + "\\stage");
-  EXPECT_FALSE(std::filesystem::is_symlink(dir / "stage"));
-  EXPECT_EQ(ReadFile(dir / "target/keep.jpg"), "keep");
-}
-
 }  // namespace
 }  // namespace kalvex

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/error.h"
+
 namespace kalvex::platform {
 
 struct IoErrorInfo {
@@ -88,6 +90,30 @@ bool ReadRegularFile(const std::string& native_path, std::string& bytes, std::st
 bool DirectoryExists(const std::string& path);  // a folder is there
 // Creates the folder and its missing parents; true when the folder exists afterwards.
 bool ForceDirectories(const std::string& path);
+// A symbolic link met on the way to a folder the tool removes and makes again: `link` is
+// its native path, `target` what it points to. The message says both (in French).
+class LinkInPath : public Error {
+ public:
+  LinkInPath(std::string link, std::string target);
+  const std::string& link() const { return link_; }
+  const std::string& target() const { return target_; }
+
+ private:
+  std::string link_;
+  std::string target_;
+};
+// Removes the folder `relative` below the folder `base` with everything in it, then
+// creates it again, empty. `base` is trusted (links in it are followed); `relative` is
+// "\" or "/" separated, empty and "." components skipped, and each of its components,
+// the last one included, is opened from the one before without following a link (a
+// missing folder on the way is created, a component is found in any letter case). So a
+// link anywhere in `relative` throws LinkInPath before anything is removed; the removal
+// goes relative to the opened folders and never follows a link inside either, and a
+// link met inside is removed itself. A ".." component or an empty `relative` throws
+// Error; a component that is not a folder, or a folder that cannot be opened or made,
+// throws IoError. Entries that resist removal are left (the removal goes on with the
+// others). Gives the native path of the new folder.
+std::string RenewFolderBelow(const std::string& base, std::string_view relative);
 // Removes a file; true on success.
 bool RemoveFile(const std::string& path);
 // Removes an empty folder; true on success.

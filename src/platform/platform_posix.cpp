@@ -8,14 +8,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/error.h"
@@ -334,6 +337,133 @@ bool ForceDirectories(const std::string& path) {
     if (pos == std::string::npos) break;
   }
   return IsDir(native);
+}
+
+LinkInPath::LinkInPath(std::string link, std::string target)
+    : Error(platform_text::LinkInPath(link, target)),
+      link_(std::move(link)),
+      target_(std::move(target)) {}
+
+namespace {
+
+// The names in an open folder, "." and ".." left out; the descriptor stays the caller's.
+std::vector<std::string> EntryNames(int dir_fd) {
+  std::vector<std::string> names;
+  const int own = ::fcntl(dir_fd, F_DUPFD_CLOEXEC, 0);
+  if (own < 0) return names;
+  DIR* dir = ::fdopendir(own);
+  if (dir == nullptr) {
+    ::close(own);
+    return names;
+  }
+  ::rewinddir(dir);
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") names.emplace_back(name);
+  }
+  ::closedir(dir);
+  return names;
+}
+
+// Removes everything inside an open folder, never following a link: a sub-folder is
+// opened from its parent with O_NOFOLLOW and emptied the same way, a link is unlinked.
+void EmptyFolderAt(int dir_fd) {
+  struct stat st;
+  // A folder that is not writable cannot lose its entries.
+  if (::fstat(dir_fd, &st) == 0 && (st.st_mode & S_IRWXU) != S_IRWXU)
+    ::fchmod(dir_fd, (st.st_mode & 07777) | S_IRWXU);
+  for (const std::string& name : EntryNames(dir_fd)) {
+    if (::fstatat(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
+      const ClosedOnExit sub(
+          ::openat(dir_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+      if (sub.get() >= 0) EmptyFolderAt(sub.get());
+      ::unlinkat(dir_fd, name.c_str(), AT_REMOVEDIR);
+    } else {
+      ::unlinkat(dir_fd, name.c_str(), 0);
+    }
+  }
+}
+
+// Opens the folder `name` of the open folder `parent_fd` without following a link; -1
+// with errno when it is missing. A link there throws LinkInPath, anything else that is
+// not a folder IoError (ENOTDIR); shown is the native path of the component.
+int OpenFolderNoFollow(int parent_fd, const std::string& name, const std::string& shown) {
+  const int fd = ::openat(parent_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0 || errno == ENOENT) return fd;
+  const int error = errno;
+  struct stat st;
+  if (::fstatat(parent_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (S_ISLNK(st.st_mode)) {
+      char target[4096];
+      const ssize_t n = ::readlinkat(parent_fd, name.c_str(), target, sizeof target);
+      throw LinkInPath(shown, n > 0 ? std::string(target, static_cast<size_t>(n)) : "?");
+    }
+    if (!S_ISDIR(st.st_mode)) ThrowIoError(ENOTDIR, shown);
+  }
+  ThrowIoError(error, shown);
+}
+
+// The name of the entry of `parent_fd` that `name` designates: itself when it exists,
+// else one that equals it ignoring ASCII case, else `name` (missing).
+std::string EntryNameAt(int parent_fd, const std::string& name) {
+  struct stat st;
+  if (::fstatat(parent_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT)
+    return name;
+  for (const std::string& entry : EntryNames(parent_fd))
+    if (::strcasecmp(entry.c_str(), name.c_str()) == 0) return entry;
+  return name;
+}
+
+}  // namespace
+
+std::string RenewFolderBelow(const std::string& base, std::string_view relative) {
+  std::vector<std::string> components;
+  const std::string written = WrittenPath(relative);
+  for (size_t start = 0; start <= written.size();) {
+    const size_t end = std::min(written.find('/', start), written.size());
+    const std::string component = written.substr(start, end - start);
+    if (component == "..") throw Error(platform_text::PathGoesUpBelow(base + written));
+    if (!component.empty() && component != ".") components.push_back(component);
+    start = end + 1;
+  }
+  if (components.empty()) throw Error(platform_text::NoFolderBelow(base));
+
+  std::string shown = WrittenPath(base);
+  while (shown.size() > 1 && shown.back() == '/') shown.pop_back();
+  auto folder =
+      std::make_unique<ClosedOnExit>(::open(shown.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder->get() < 0) ThrowIoError(errno, shown);
+  // Every folder on the way is opened from the one before: the path checked is the
+  // path used, whatever is renamed or linked meanwhile.
+  for (size_t i = 0; i + 1 < components.size(); ++i) {
+    const std::string name = EntryNameAt(folder->get(), components[i]);
+    shown += "/" + name;
+    int next = OpenFolderNoFollow(folder->get(), name, shown);
+    if (next < 0) {
+      if (::mkdirat(folder->get(), name.c_str(), 0777) != 0 && errno != EEXIST)
+        ThrowIoError(errno, shown);
+      next = OpenFolderNoFollow(folder->get(), name, shown);
+      if (next < 0) ThrowIoError(errno, shown);
+    }
+    folder = std::make_unique<ClosedOnExit>(next);
+  }
+  const int parent = folder->get();
+  const std::string name = EntryNameAt(parent, components.back());
+  const std::string target = shown + "/" + name;
+  {
+    const ClosedOnExit old(OpenFolderNoFollow(parent, name, target));
+    if (old.get() >= 0) {
+      EmptyFolderAt(old.get());
+      ::unlinkat(parent, name.c_str(), AT_REMOVEDIR);
+    }
+  }
+  // Made again as written; a folder that would not go is still a folder, not a link.
+  const std::string made = shown + "/" + components.back();
+  if (::mkdirat(parent, components.back().c_str(), 0777) != 0 && errno != EEXIST)
+    ThrowIoError(errno, made);
+  const ClosedOnExit check(OpenFolderNoFollow(parent, components.back(), made));
+  if (check.get() < 0) ThrowIoError(errno, made);
+  return made;
 }
 
 bool RemoveFile(const std::string& path) { return ::unlink(NativePath(path).c_str()) == 0; }

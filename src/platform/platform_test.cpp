@@ -228,6 +228,62 @@ TEST(RegularFileTest, WholeFileWritesReplaceALinkInsteadOfFollowingIt) {
   EXPECT_FALSE(std::filesystem::is_symlink(dir / "out.xml"));
 }
 
+TEST(RenewFolderTest, EmptiesWithoutFollowingLinksAndMakesTheFolderAgain) {
+  testing::TempDir dir;
+  const std::string stage = dir / "TEMP/AS24";
+  std::filesystem::create_directories(stage + "/sub/deeper");
+  testing::WriteFile(stage + "/sub/deeper/b.jpg", "b");
+  ::chmod((stage + "/sub/deeper").c_str(), 0555);  // a folder that does not let go of its files
+  std::filesystem::create_directories(dir / "outside");
+  testing::WriteFile(dir / "outside/keep.jpg", "keep");
+  std::filesystem::create_directory_symlink(dir / "outside", stage + "/link-to-folder");
+  std::filesystem::create_symlink(dir / "outside/keep.jpg", stage + "/link-to-file");
+
+  // "Temp" finds TEMP; "as24" is made again as written.
+  EXPECT_EQ(RenewFolderBelow(dir.path(), "\\Temp\\.\\AS24\\"), dir / "TEMP/AS24");
+  EXPECT_TRUE(std::filesystem::is_empty(stage));
+  EXPECT_EQ(testing::ReadFile(dir / "outside/keep.jpg"), "keep");
+  // Missing folders on the way are made.
+  EXPECT_EQ(RenewFolderBelow(dir.path(), "/new/stage"), dir / "new/stage");
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "new/stage"));
+  EXPECT_THROW(RenewFolderBelow(dir.path(), "\\TEMP\\..\\x"), Error);
+  EXPECT_THROW(RenewFolderBelow(dir.path(), "\\."), Error);
+  // A file where the folder should be is left, and said.
+  testing::WriteFile(dir / "TEMP/file", "f");
+  try {
+    RenewFolderBelow(dir.path(), "\\TEMP\\file");
+    ADD_FAILURE() << "a file renewed";
+  } catch (const IoError& e) {
+    EXPECT_EQ(e.code(), ENOTDIR);
+  }
+  EXPECT_EQ(testing::ReadFile(dir / "TEMP/file"), "f");
+}
+
+TEST(RenewFolderTest, ALinkAnywhereOnThePathIsRefusedBeforeAnythingGoes) {
+  testing::TempDir dir;
+  std::filesystem::create_directories(dir / "outside/sub");
+  testing::WriteFile(dir / "outside/a.jpg", "a");
+  testing::WriteFile(dir / "outside/sub/b.jpg", "b");
+  std::filesystem::create_directories(dir / "Temp");
+  std::filesystem::create_directory_symlink(dir / "outside", dir / "Temp/lnk");
+  for (const char* spelled : {"\\Temp\\lnk", "\\Temp\\lnk\\", "\\Temp\\lnk/", "\\Temp\\lnk\\.",
+                              "\\Temp\\lnk\\sub", "\\temp\\LNK\\sub\\AS24"}) {
+    try {
+      RenewFolderBelow(dir.path(), spelled);
+      ADD_FAILURE() << spelled << ": no error";
+    } catch (const LinkInPath& e) {
+      EXPECT_EQ(std::string(e.what()), "le chemin passe par le lien symbolique " +
+                                           dir / "Temp/lnk" + " (vers " + dir / "outside" +
+                                           "), qui n'est jamais suivi")
+          << spelled;
+    }
+    EXPECT_EQ(testing::ReadFile(dir / "outside/a.jpg"), "a") << spelled;
+    EXPECT_EQ(testing::ReadFile(dir / "outside/sub/b.jpg"), "b") << spelled;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "Temp/lnk")) << spelled;
+  }
+  EXPECT_FALSE(testing::PathExists(dir / "outside/sub/AS24"));
+}
+
 TEST(FileLockTest, OneHolderAtATimeAcrossProcesses) {
   testing::TempDir dir;
   testing::ScopedEnv windir("Windir", dir.path().c_str());

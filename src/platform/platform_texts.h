@@ -18,6 +18,18 @@ inline constexpr char kNotARegularFile[] = "Ce n'est pas un fichier ordinaire";
 // A link found where the tool writes a file in place (it never follows one).
 inline constexpr char kLinkRefused[] =
     "lien symbolique refusé : le fichier est remplacé par un lien";
+// A link on the way to a folder the tool removes (RenewFolderBelow).
+inline std::string LinkInPath(const std::string& link, const std::string& target) {
+  return "le chemin passe par le lien symbolique " + link + " (vers " + target +
+         "), qui n'est jamais suivi";
+}
+// What RenewFolderBelow refuses besides links.
+inline std::string NoFolderBelow(const std::string& base) {
+  return "Aucun dossier à renouveler sous " + base;
+}
+inline std::string PathGoesUpBelow(const std::string& path) {
+  return "Le chemin " + path + " passe par « .. »";
+}
 // "Erreur d'entrée/sortie <code> (<reason>) : <path>"
 inline std::string IoErrorMessage(int code, const std::string& reason, const std::string& path) {
   return "Erreur d'entrée/sortie " + std::to_string(code) + " (" + reason + ") : " + path;
