@@ -48,9 +48,12 @@ char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 
 
 std::string ThumbnailName(std::string_view path) {
   static constexpr std::string_view kJpg = ".jpg";
-  std::string result;
+  // The folder part stays as it is: "/srv/pics.jpg.d" is the photo folder of the
+  // thumbnail too.
+  const size_t slash = path.find_last_of("\\/");
+  size_t i = slash == std::string_view::npos ? 0 : slash + 1;
+  std::string result(path.substr(0, i));
   result.reserve(path.size() + 4);
-  size_t i = 0;
   while (i < path.size()) {
     bool match = i + kJpg.size() <= path.size();
     for (size_t k = 0; match && k < kJpg.size(); ++k) match = LowerAscii(path[i + k]) == kJpg[k];

@@ -11,8 +11,9 @@
 
 namespace kalvex {
 
-// The thumbnail of a photo path or name: every ".jpg", found ignoring letter case,
-// becomes "m.jpg" (P1.JPG gives P1m.jpg).
+// The thumbnail of a photo path or name: every ".jpg" of the file name, found ignoring
+// letter case, becomes "m.jpg" (P1.JPG gives P1m.jpg); the folder part, up to the last
+// "\" or "/", stays as it is.
 std::string ThumbnailName(std::string_view path);
 
 // Checks the photo (photo folder + "\" + name) and its thumbnail against the photo

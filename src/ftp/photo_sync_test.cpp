@@ -26,7 +26,9 @@ using testing::WriteFile;
 TEST(ThumbnailNameTest, EveryJpgIgnoringCaseBecomesLowerCaseMJpg) {
   EXPECT_EQ(ThumbnailName("P1.JPG"), "P1m.jpg");
   EXPECT_EQ(ThumbnailName("p1.jpg"), "p1m.jpg");
-  EXPECT_EQ(ThumbnailName("c:\\img.Jpg\\p1.jPg"), "c:\\imgm.jpg\\p1m.jpg");
+  // The file name only: the folder part is the thumbnail's folder too.
+  EXPECT_EQ(ThumbnailName("c:\\img.Jpg\\p1.jPg"), "c:\\img.Jpg\\p1m.jpg");
+  EXPECT_EQ(ThumbnailName("/srv/pics.jpg.d/2024.jpg/p1.jpg"), "/srv/pics.jpg.d/2024.jpg/p1m.jpg");
   EXPECT_EQ(ThumbnailName("p1.jpeg"), "p1.jpeg");
   EXPECT_EQ(ThumbnailName("p1.jpg.jpg"), "p1m.jpgm.jpg");
   EXPECT_EQ(ThumbnailName(""), "");
@@ -100,6 +102,18 @@ TEST_F(PhotoSyncTest, PhotoMissingOnServerIsUploadedByteIdentical) {
   const std::string thumb_path = h.state.photo_folder + "\\p1m.jpg";
   EXPECT_EQ(h.window.Text(WindowField::kLabel2), "Update 2 : " + thumb_path + " - on transfert");
   EXPECT_EQ(h.window.Text(WindowField::kLabel1), "Image 1 : " + thumb_path);
+}
+
+TEST_F(PhotoSyncTest, TheThumbnailComesFromThePhotoFolderWhateverItsName) {
+  StartServer();
+  const std::string folder = h.Windir() + "/pics.jpg.d";
+  WriteFile(folder + "/p1.jpg", "photo");
+  WriteFile(folder + "/p1m.jpg", "thumb");
+  WriteFile(h.Windir() + "/picsm.jpg.d/p1m.jpg", "from another folder");
+  h.state.photo_folder = folder;
+  SyncPhoto(h.context, "p1.jpg");
+  EXPECT_EQ(ReadFile(OnServer("p1m.jpg")), "thumb");
+  EXPECT_EQ(h.window.Text(WindowField::kLabel1), "Image 0 : " + folder + "\\p1m.jpg");
 }
 
 TEST_F(PhotoSyncTest, PhotoAlreadyOnServerIsNotSentAgain) {
