@@ -49,9 +49,11 @@ class TemporaryFile {
   // Appends what another temporary file, not yet committed, holds so far (copied by the
   // system as above). Throws IoError naming this file.
   void CopyFrom(const TemporaryFile& other);
-  // Flushes to disk (unless told it is not needed), gives the file normal permissions
-  // (0644) and renames it over the target. Throws IoError; the temporary file is gone
-  // afterwards either way.
+  // Flushes to disk (unless told it is not needed), gives the file the mode a new file
+  // gets from the umask (0666 less the umask, for every file the tool puts in place) and
+  // renames it over the target. When a library has put a new file at the temporary path
+  // meanwhile, that file is the one flushed, given the mode and renamed. Throws IoError;
+  // the temporary file is gone afterwards either way.
   void Commit(Flush flush = Flush::kToDisk);
 
  private:

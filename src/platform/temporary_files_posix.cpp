@@ -183,10 +183,46 @@ void TemporaryFile::CopyFrom(const TemporaryFile& other) {
   if (error != 0) ThrowIoError(error, display_);
 }
 
+namespace {
+
+// The mode open() gives a new file: 0666 less the umask. The umask is read from
+// /proc/self/status, which leaves it as it is (umask() would change it for a moment,
+// under the other threads' feet); once per process.
+mode_t NewFileMode() {
+  static const mode_t mode = [] {
+    std::string status, reason;
+    if (ReadRegularFile("/proc/self/status", status, reason)) {
+      const size_t at = status.find("\nUmask:");
+      if (at != std::string::npos)
+        return static_cast<mode_t>(0666 & ~std::strtoul(status.c_str() + at + 8, nullptr, 8));
+    }
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return static_cast<mode_t>(0666 & ~mask);
+  }();
+  return mode;
+}
+
+// True when the descriptor is open on the file at `path` (not a file put there since).
+bool OpenOn(int fd, const std::string& path) {
+  struct stat open_file, at_path;
+  return ::fstat(fd, &open_file) == 0 && ::lstat(path.c_str(), &at_path) == 0 &&
+         open_file.st_dev == at_path.st_dev && open_file.st_ino == at_path.st_ino;
+}
+
+}  // namespace
+
 void TemporaryFile::Commit(Flush flush) {
   int error = 0;
-  if (flush == Flush::kToDisk && ::fsync(fd_) != 0) error = errno;
-  if (error == 0 && ::fchmod(fd_, 0644) != 0) error = errno;
+  // A library may have put a file of its own in place of ours (libzip writes the archive
+  // into a new file renamed over this one): the file now at our path is the one flushed,
+  // given its mode and put in place, so every output gets the same mode.
+  const bool ours = OpenOn(fd_, path_);
+  const ClosedOnExit reopened(ours ? -1 : ::open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  const int fd = ours ? fd_ : reopened.get();
+  if (fd < 0) error = errno;
+  if (error == 0 && flush == Flush::kToDisk && ::fsync(fd) != 0) error = errno;
+  if (error == 0 && ::fchmod(fd, NewFileMode()) != 0) error = errno;
   if (::close(fd_) != 0 && error == 0) error = errno;
   fd_ = -1;
   if (error == 0 && ::rename(path_.c_str(), target_.c_str()) != 0) error = errno;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,7 +46,9 @@ TEST(TemporaryFileTest, CarriesTheMarkAndIsEitherRenamedIntoPlaceOrRemoved) {
   file.Commit();
   EXPECT_EQ(ReadFile(target), "new");
   EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"FerlaneDatasVO-20261209.xml"});
-  EXPECT_EQ(std::filesystem::status(target).permissions(), std::filesystem::perms(0644));
+  const mode_t umask = ::umask(022);
+  ::umask(umask);
+  EXPECT_EQ(std::filesystem::status(target).permissions(), std::filesystem::perms(0666 & ~umask));
 }
 
 TEST(TemporaryFileTest, StaleFilesOfTheSameTagOnlyAreRemoved) {
