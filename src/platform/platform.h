@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -87,6 +88,17 @@ class RegularFileReader {
 // The whole content of a regular file (native path), opened as above. False with the
 // reason (SystemErrorText, or kNotARegularFile) when it cannot be read.
 bool ReadRegularFile(const std::string& native_path, std::string& bytes, std::string& reason);
+// Which file stands at a path (tool form), links not followed: a file put in place by a
+// rename is another file than the one it replaced. Nothing when nothing is there.
+struct FileId {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  bool operator==(const FileId&) const = default;
+};
+std::optional<FileId> FileIdentity(const std::string& path);
+// What stands at a native path; a link there is not followed.
+enum class PathKind { kNothing, kRegularFile, kLink, kFolder, kFifo, kDevice, kSocket, kOther };
+PathKind KindAt(const std::string& native_path);
 bool DirectoryExists(const std::string& path);  // a folder is there
 // Creates the folder and its missing parents; true when the folder exists afterwards.
 bool ForceDirectories(const std::string& path);

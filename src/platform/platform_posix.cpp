@@ -320,6 +320,24 @@ bool ReadRegularFile(const std::string& native_path, std::string& bytes, std::st
   return true;
 }
 
+std::optional<FileId> FileIdentity(const std::string& path) {
+  struct stat st;
+  if (::lstat(NativePath(path).c_str(), &st) != 0) return std::nullopt;
+  return FileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
+PathKind KindAt(const std::string& native_path) {
+  struct stat st;
+  if (::lstat(native_path.c_str(), &st) != 0) return PathKind::kNothing;
+  if (S_ISREG(st.st_mode)) return PathKind::kRegularFile;
+  if (S_ISLNK(st.st_mode)) return PathKind::kLink;
+  if (S_ISDIR(st.st_mode)) return PathKind::kFolder;
+  if (S_ISFIFO(st.st_mode)) return PathKind::kFifo;
+  if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return PathKind::kDevice;
+  if (S_ISSOCK(st.st_mode)) return PathKind::kSocket;
+  return PathKind::kOther;
+}
+
 bool DirectoryExists(const std::string& path) { return IsDir(NativePath(path)); }
 
 bool ForceDirectories(const std::string& path) {

@@ -5,8 +5,10 @@
 #include <ctime>
 
 #include "platform/code_page.h"
+#include "platform/error.h"
 #include "platform/file_digest.h"
 #include "platform/platform.h"
+#include "runcontrol/runcontrol_texts.h"
 
 namespace kalvex {
 
@@ -147,7 +149,33 @@ std::string RunReportJson(const RunReport& r) {
 }
 
 void WriteRunReport(const std::string& native_path, const RunReport& report) {
-  platform::WriteFileAtomically(native_path, RunReportJson(report));
+  const std::string json = RunReportJson(report);
+  // Renamed over whatever stands there: only a file or a link may be replaced, never a
+  // FIFO, a device (/dev/stdout, /dev/full), a socket or a folder.
+  const char* kind = nullptr;
+  switch (platform::KindAt(native_path)) {
+    case platform::PathKind::kNothing:
+    case platform::PathKind::kRegularFile:
+    case platform::PathKind::kLink:
+      break;
+    case platform::PathKind::kFolder:
+      kind = runcontrol_text::kFolderKind;
+      break;
+    case platform::PathKind::kFifo:
+      kind = runcontrol_text::kFifoKind;
+      break;
+    case platform::PathKind::kDevice:
+      kind = runcontrol_text::kDeviceKind;
+      break;
+    case platform::PathKind::kSocket:
+      kind = runcontrol_text::kSocketKind;
+      break;
+    case platform::PathKind::kOther:
+      kind = runcontrol_text::kSpecialFileKind;
+      break;
+  }
+  if (kind != nullptr) throw Error(runcontrol_text::ReportPathRefused(kind));
+  platform::WriteFileAtomically(native_path, json);
 }
 
 }  // namespace kalvex

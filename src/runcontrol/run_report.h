@@ -73,7 +73,10 @@ std::string IsoLocalTimeNow();
 std::string RunReportJson(const RunReport& report);
 
 // Writes the JSON of the report to native_path through a temporary file in the same
-// folder renamed over it, never through a link at that name. Throws IoError.
+// folder renamed over it, never through a link at that name. Only a regular file or a
+// link at that name is replaced: a FIFO, a device, a socket or a folder is left as it is
+// and refused with an Error saying what it is. Throws IoError when the file cannot be
+// written.
 void WriteRunReport(const std::string& native_path, const RunReport& report);
 
 }  // namespace kalvex

@@ -2,11 +2,15 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <memory>
 #include <regex>
+#include <utility>
 
+#include "platform/error.h"
+#include "platform/platform.h"
 #include "runcontrol/stock_guard.h"
 #include "test_support.h"
 
@@ -95,6 +99,27 @@ TEST(RunReportTest, WriteReplacesALinkAtTheReportNameWithoutWritingThroughIt) {
   EXPECT_EQ(ReadFile(dir / "elsewhere"), "kept");
   EXPECT_EQ(ParsedValue(dir / "r.json", "portail"), "\"INFOPRESS\"");
   EXPECT_EQ(CommandOutput("ls " + ShellQuoted(dir.path())), "elsewhere\nr.json\n");
+}
+
+TEST(RunReportTest, AFifoOrAFolderAtTheReportNameIsLeftAsItIs) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "fifo.json").c_str(), 0644), 0);
+  ASSERT_EQ(::mkdir((dir / "folder.json").c_str(), 0755), 0);
+  const std::pair<std::string, std::string> cases[] = {{"fifo.json", "un tube nommé (FIFO)"},
+                                                       {"folder.json", "un dossier"}};
+  for (const auto& [name, kind] : cases) {
+    try {
+      WriteRunReport(dir / name, RunReport{});
+      ADD_FAILURE() << name << " replaced";
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()), "c'est " + kind +
+                                           ", laissé tel quel : le rapport ne remplace qu'un "
+                                           "fichier ordinaire ou un lien symbolique");
+    }
+  }
+  EXPECT_EQ(platform::KindAt(dir / "fifo.json"), platform::PathKind::kFifo);
+  EXPECT_EQ(platform::KindAt(dir / "folder.json"), platform::PathKind::kFolder);
+  EXPECT_EQ(CommandOutput("ls -a " + ShellQuoted(dir.path())), ".\n..\nfifo.json\nfolder.json\n");
 }
 
 TEST(RunReportTest, TimesAreLocalIso8601WithTheOffset) {

@@ -33,6 +33,17 @@ inline std::string IniNotText(const std::string& path) {
          " - les valeurs par défaut sont utilisées";
 }
 // A memo line too long to show whole: its start, then " … (<n> caractères)".
+// Why the run report does not replace what stands at its path.
+inline std::string ReportPathRefused(const char* kind) {
+  return std::string("c'est ") + kind +
+         ", laissé tel quel : le rapport ne remplace qu'un fichier ordinaire ou un lien "
+         "symbolique";
+}
+inline constexpr char kFifoKind[] = "un tube nommé (FIFO)";
+inline constexpr char kDeviceKind[] = "un périphérique";
+inline constexpr char kSocketKind[] = "une socket";
+inline constexpr char kFolderKind[] = "un dossier";
+inline constexpr char kSpecialFileKind[] = "un fichier spécial";
 inline std::string Shortened(const std::string& start, size_t characters) {
   return start + " … (" + std::to_string(characters) + " caractères)";
 }

@@ -305,6 +305,15 @@ TEST_F(RunReportEndToEndTest, AReportThatCannotBeWrittenIsSaidAndFailsOnlyARunTh
   run = RunKalvex(ini, "--report " + ShellQuoted(unwritable) + " TopAnnonces");
   EXPECT_EQ(run.exit_code, 5) << run.err;
   EXPECT_THAT(run.err, HasSubstr(message));
+  // A FIFO at the report's name is neither replaced nor waited on.
+  const std::string fifo = dir_.path() + "/rapport.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  run = RunKalvex(ini, "--report " + ShellQuoted(fifo) + " TopAnnonces");
+  EXPECT_EQ(run.exit_code, 5) << run.err;
+  EXPECT_THAT(run.err, HasSubstr("Rapport d'exécution non écrit dans " + fifo +
+                                 " : c'est un tube nommé (FIFO), laissé tel quel"));
+  struct stat st;
+  EXPECT_TRUE(::lstat(fifo.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
 }
 
 TEST_F(RunReportEndToEndTest, AStopSignalDuringTheRunLeavesAShortReport) {
