@@ -6,11 +6,13 @@
 #include <utility>
 
 #include "exports/export_texts.h"
+#include "exports/exporters.h"
 #include "exports/vehicle_index.h"
 #include "ftp/ftp_transfer.h"
 #include "ftp/photo_service.h"
 #include "platform/error.h"
 #include "platform/platform.h"
+#include "platform/unicode_case.h"
 #include "runcontrol/run_folders.h"
 #include "runcontrol/stock_guard.h"
 #include "zip/zip_builder.h"
@@ -40,6 +42,28 @@ std::string ExportRun::SettingFileName(config::PortalKey key) const {
   if (!IsPlainFileName(name))
     throw Error(export_text::FileNameRefused(portal_.code, config::PortalKeyName(key), name));
   return name;
+}
+
+std::vector<std::string> ExportRun::SettingFileNames(
+    std::initializer_list<config::PortalKey> keys,
+    std::initializer_list<NamedOutput> outputs) const {
+  std::vector<NamedOutput> taken;
+  for (const PortalExporter& exporter : Exporters()) {
+    const std::string document = VehicleDocumentName(exporter.portal.name);
+    taken.push_back({export_text::VehicleDocumentNamed(document), document});
+  }
+  taken.insert(taken.end(), outputs.begin(), outputs.end());
+  std::vector<std::string> names;
+  for (config::PortalKey key : keys) {
+    const std::string name = SettingFileName(key);
+    const char* key_name = config::PortalKeyName(key);
+    for (const NamedOutput& other : taken)
+      if (SameTextIgnoringCase(name, other.name))
+        throw Error(export_text::FileNameTaken(portal_.code, key_name, name, other.what));
+    taken.push_back({export_text::KeyNamed(portal_.code, key_name, name), name});
+    names.push_back(name);
+  }
+  return names;
 }
 
 std::string ExportRun::SettingFolderToEmpty(config::PortalKey key) const {
@@ -220,8 +244,23 @@ void ExportRun::ReloadResult(IXMLCursor& document, const std::string& text,
 }
 
 void ExportRun::Save(IXMLCursor& document, std::initializer_list<std::string> paths) {
-  // The same document under every name: serialised once.
-  document.SaveToFiles(std::vector<std::string>(paths));
+  // A save that fails (a full disk) leaves the files before the failing one in place:
+  // they are the run's all the same and go into the report. A file put in place is a new
+  // file, which tells it from one an earlier run left there.
+  std::vector<std::optional<platform::FileId>> before;
+  for (const std::string& path : paths) before.push_back(platform::FileIdentity(path));
+  try {
+    // The same document under every name: serialised once.
+    document.SaveToFiles(std::vector<std::string>(paths));
+  } catch (...) {
+    size_t at = 0;
+    for (const std::string& path : paths) {
+      const std::optional<platform::FileId> now = platform::FileIdentity(path);
+      if (now && now != before[at]) NoteOutputFile(path);
+      ++at;
+    }
+    throw;
+  }
   for (const std::string& path : paths) NoteOutputFile(path);
 }
 

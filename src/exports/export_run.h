@@ -66,6 +66,18 @@ class ExportRun {
   // Error naming the section, the key and the value: no setting reaches outside the
   // working folder.
   std::string SettingFileName(config::PortalKey key) const;
+  // The file names that keys of the portal's section give (SettingFileName), checked
+  // together before anything is written: a name equal, letter case ignored as on Windows,
+  // to a vehicle data document of the working folder (any portal's), to one of the run's
+  // own outputs (`outputs`: what it is, its file name) or to the name of another of the
+  // keys ends the run with an Error naming the key, the value and what bears it already.
+  // Gives the names in the order of the keys.
+  struct NamedOutput {
+    std::string what;  // "la copie datée SitAutoPro-20261209.xml"
+    std::string name;
+  };
+  std::vector<std::string> SettingFileNames(std::initializer_list<config::PortalKey> keys,
+                                            std::initializer_list<NamedOutput> outputs) const;
   // A key of the portal's section naming, below Windir, a folder that the run empties
   // with everything in it: gives Windir + value ("\" form). A value with a ".."
   // component, or one whose folder (symbolic links followed) is or holds the Windir
@@ -126,7 +138,8 @@ class ExportRun {
   // "Avant Enregistrement".
   void ReloadResult(IXMLCursor& document, const std::string& text, std::string_view after_line);
   // Saves the document under each path, in order, serialised once (SaveToFiles); each
-  // path goes into the run report's output files.
+  // path goes into the run report's output files, also when a later one fails and the
+  // files before it stay in place.
   void Save(IXMLCursor& document, std::initializer_list<std::string> paths);
   // A file the exporter wrote itself, for the run report's output files.
   void NoteOutputFile(const std::string& path);

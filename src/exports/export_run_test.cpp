@@ -231,6 +231,19 @@ TEST_F(ExportRunTest, UploadLineStartsWithTheTransferResult) {
                           "transmis sur site FTP : PARUVENDU - x.xml"));
 }
 
+TEST_F(ExportRunTest, AFailedSaveStillReportsTheFilesItPutInPlace) {
+  XMLCursorPtr document = LoadDocument("<document/>");
+  const std::string folder = WorkingFolder();
+  WriteFile(folder + "/blocked", "a file where a folder should be");
+  WriteFile(folder + "/old.xml", "an earlier run's");
+  EXPECT_THROW(
+      run_.Save(*document, {run_.WorkingPath("kept.xml"), run_.WorkingPath("blocked\\x.xml"),
+                            run_.WorkingPath("old.xml")}),
+      Error);
+  EXPECT_THAT(state_.report.output_paths, ElementsAre(folder + "/kept.xml"));
+  EXPECT_EQ(ReadFile(folder + "/old.xml"), "an earlier run's");
+}
+
 // A folder the run empties: each value that reaches a folder holding anything else is
 // refused, naming the key and the resolved folder; a folder used for nothing else is not.
 struct FolderCase {

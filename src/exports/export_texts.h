@@ -46,6 +46,22 @@ inline std::string FolderHolds(std::string_view folder, std::string_view kept,
                                std::string_view kept_path) {
   return Join({"le dossier ", folder, " contient ", kept, " ", kept_path});
 }
+// A file name of the portal's section that another file of the run already bears,
+// letter case ignored as on Windows.
+inline std::string FileNameTaken(std::string_view portal, std::string_view key,
+                                 std::string_view value, std::string_view taken_by) {
+  return Join({"Nom de fichier refusé dans Kalvex.ini, [", portal, "] ", key, "=", value,
+               " : ce nom est déjà pris par ", taken_by,
+               " dans le dossier de travail ; chaque fichier de l'export doit avoir son propre "
+               "nom (majuscules et minuscules confondues)"});
+}
+inline std::string VehicleDocumentNamed(std::string_view name) {
+  return Join({"le document des véhicules ", name});
+}
+inline std::string DatedCopyNamed(std::string_view name) { return Join({"la copie datée ", name}); }
+inline std::string KeyNamed(std::string_view portal, std::string_view key, std::string_view value) {
+  return Join({"le fichier de [", portal, "] ", key, "=", value});
+}
 // AutoScout24's customer number, which names the vehicle file and the archive.
 inline std::string CustomerIdRefused(std::string_view portal, std::string_view id,
                                      std::string_view vehicle_file, std::string_view archive) {

@@ -140,8 +140,13 @@ void CheckCoordinatesSet(IXMLCursor& document, const std::string& document_name)
 }  // namespace
 
 void ExportSitAutoPro(ExportRun& run) {
-  const std::string result_name = run.SettingFileName(config::PortalKey::kFileResult);
-  const std::string archive_name = run.SettingFileName(config::PortalKey::kFileResultZip);
+  // The dated file's name is taken once: the result names must not be it.
+  const std::string dated_name = "SitAutoPro-" + run.Stamp("yyyymmdd") + ".xml";
+  const std::vector<std::string> names =
+      run.SettingFileNames({config::PortalKey::kFileResult, config::PortalKey::kFileResultZip},
+                           {{export_text::DatedCopyNamed(dated_name), dated_name}});
+  const std::string& result_name = names[0];
+  const std::string& archive_name = names[1];
   run.CreateWorkingFolder();
   run.ReadServerSettings();
   XMLCursorPtr document = run.LoadDocument();
@@ -158,7 +163,7 @@ void ExportSitAutoPro(ExportRun& run) {
   const bool coordinates_set =
       !document->Select("/document/" + RecordSetName(kCoordinatesRecord))->Eof();
 
-  const std::string dated_path = run.WorkingPath("SitAutoPro-" + run.Stamp("yyyymmdd") + ".xml");
+  const std::string dated_path = run.WorkingPath(dated_name);
   const std::string result_path = run.WorkingPath(result_name);
   run.RewriteAndSave(*document, dated_path,
                      {PhotoSlotsAsList(kPhotoSlotsUpperCase, "PHOTOS", "PHOTO")},

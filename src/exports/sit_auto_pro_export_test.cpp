@@ -3,6 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
+#include <utility>
+
 #include "export_test_fixture.h"
 #include "zip/zip_builder.h"
 
@@ -276,6 +280,40 @@ TEST_F(SitAutoProExportTest, ResultNamesMustStayInTheWorkingFolder) {
                                      "FileResult=..\\..\\etc\\passwd : "));
   }
   EXPECT_FALSE(PathExists(DatedFile()));
+}
+
+// A result name that another file of the run already bears would overwrite it (the
+// vehicle data document, the dated file) or leave one file for two: refused first.
+TEST_F(SitAutoProExportTest, ResultNamesThatAnotherFileBearsAreRefusedBeforeAnyOutput) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"FileResult=expdatasSITAUTOPRO.XML\nFileResultZip=r.zip",
+       "FileResult=expdatasSITAUTOPRO.XML : ce nom est déjà pris par le document des véhicules "
+       "ExpDatasSitAutoPro.xml"},
+      {"FileResult=r.xml\nFileResultZip=ExpDatasParuVendu.xml",
+       "FileResultZip=ExpDatasParuVendu.xml : ce nom est déjà pris par le document des "
+       "véhicules ExpDatasParuVendu.xml"},
+      {"FileResult=r.xml\nFileResultZip=sitautopro-20261209.xml",
+       "FileResultZip=sitautopro-20261209.xml : ce nom est déjà pris par la copie datée "
+       "SitAutoPro-20261209.xml"},
+      {"FileResult=Same.xml\nFileResultZip=SAME.xml",
+       "FileResultZip=SAME.xml : ce nom est déjà pris par le fichier de [SITAUTOPRO] "
+       "FileResult=Same.xml"}};
+  WriteDocument("SitAutoPro", Document(Vehicle(1, "")));
+  const std::string document = ReadFile(WorkingFolder() + "/ExpDatasSitAutoPro.xml");
+  for (const auto& [keys, message] : cases) {
+    UseIni("[SITAUTOPRO]\n" + keys + "\n");
+    try {
+      driver_.RunExport("SITAUTOPRO");
+      ADD_FAILURE() << keys << ": no error";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.what(), "Nom de fichier refusé dans Kalvex.ini, [SITAUTOPRO] " + message +
+                              " dans le dossier de travail ; chaque fichier de l'export doit "
+                              "avoir son propre nom (majuscules et minuscules confondues)");
+    }
+    EXPECT_EQ(ReadFile(WorkingFolder() + "/ExpDatasSitAutoPro.xml"), document);
+    EXPECT_FALSE(PathExists(DatedFile())) << keys;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(WorkingFolder()), {}), 1) << keys;
+  }
 }
 
 }  // namespace
