@@ -369,17 +369,16 @@ std::vector<std::string> EntryNames(int dir_fd) {
   std::vector<std::string> names;
   const int own = ::fcntl(dir_fd, F_DUPFD_CLOEXEC, 0);
   if (own < 0) return names;
-  DIR* dir = ::fdopendir(own);
-  if (dir == nullptr) {
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(own), &::closedir);
+  if (!dir) {
     ::close(own);
     return names;
   }
-  ::rewinddir(dir);
-  while (const dirent* entry = ::readdir(dir)) {
+  ::rewinddir(dir.get());
+  while (const dirent* entry = ::readdir(dir.get())) {
     const std::string_view name = entry->d_name;
     if (name != "." && name != "..") names.emplace_back(name);
   }
-  ::closedir(dir);
   return names;
 }
 
