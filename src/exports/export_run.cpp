@@ -12,10 +12,36 @@
 #include "platform/error.h"
 #include "platform/platform.h"
 #include "runcontrol/run_folders.h"
+#include "runcontrol/runcontrol_texts.h"
 #include "runcontrol/stock_guard.h"
 #include "zip/zip_builder.h"
 
 namespace kalvex {
+
+namespace {
+
+// The window's services for the archive step, whose progress also checks the run's
+// deadline: the archive library stops, its work file goes, and the error ends the run.
+class DeadlineFrontEnd : public FrontEnd {
+ public:
+  DeadlineFrontEnd(FrontEnd& inner, const RunDeadline& deadline)
+      : inner_(inner), deadline_(deadline) {}
+  void ProcessPendingEvents() override {
+    inner_.ProcessPendingEvents();
+    deadline_.Check();
+  }
+  void ShowMessage(const std::string& text) override { inner_.ShowMessage(text); }
+  void RequestClose() override { inner_.RequestClose(); }
+  std::unique_ptr<ProgressDialog> OpenProgressDialog(const std::string& caption) override {
+    return inner_.OpenProgressDialog(caption);
+  }
+
+ private:
+  FrontEnd& inner_;
+  const RunDeadline& deadline_;
+};
+
+}  // namespace
 
 ExportRun::ExportRun(RunContext& context, const Portal& portal)
     : context_(context), portal_(portal), working_folder_(WorkingFolder()) {}
@@ -133,10 +159,12 @@ std::string ExportRun::DocumentPath() const {
 }
 
 XMLCursorPtr ExportRun::LoadDocument() {
+  state().deadline.EnterStep(runcontrol_text::kStepReadingDocument);
   const std::string shown = Shown(DocumentPath());
   state().report.document = shown;
   XMLCursorPtr document = CreateXMLCursor();
   document->Load(DocumentPath());
+  state().deadline.Check();
   state().ResetCounters();
   state().report.counters_known = true;
   if (state().min_vehicles > 0)
@@ -146,6 +174,7 @@ XMLCursorPtr ExportRun::LoadDocument() {
 
 void ExportRun::ForEachVehicle(IXMLCursor& document, const VehicleEdit& edit,
                                bool log_first_select) {
+  state().deadline.EnterStep(runcontrol_text::kStepVehicles);
   XMLCursorPtr vehicles = document.Select(kVehiclesXPath);
   if (log_first_select) WriteLog("Après premier Select DataVO");
   while (!vehicles->Eof()) {
@@ -153,11 +182,13 @@ void ExportRun::ForEachVehicle(IXMLCursor& document, const VehicleEdit& edit,
     edit(*vehicles);
     vehicles->Next();
     context_.window.ProcessPendingEventsWhenDue();
+    state().deadline.Check();
   }
 }
 
 void ExportRun::RunPhotoLoop(IXMLCursor& document, const std::string& vehicle_key,
                              const PhotoSlots& slots) {
+  state().deadline.EnterStep(runcontrol_text::kStepPhotos);
   PhotoService& photos = Photos();
   XMLCursorPtr links = document.Select(kPhotoLinksXPath);
   WriteLog("Après premier Select LiensImages");
@@ -176,10 +207,12 @@ void ExportRun::RunPhotoLoop(IXMLCursor& document, const std::string& vehicle_ke
     photos.Sync(file_name);
     links->Next();
     context_.window.ProcessPendingEventsWhenDue();
+    state().deadline.Check();
   }
 }
 
 void ExportRun::RemoveLinkRecordSets(IXMLCursor& document) {
+  state().deadline.EnterStep(runcontrol_text::kStepWritingFiles);
   XMLCursorPtr found = document.Select(kPhotoLinkSetXPath);
   WriteLog("Avant Suppression LiensImages");
   if (!found->Eof()) found->Delete();
@@ -202,6 +235,7 @@ std::string ExportRun::Reparse(IXMLCursor& document) {
 
 void ExportRun::ReloadResult(IXMLCursor& document, const std::string& text,
                              std::string_view after_line) {
+  state().deadline.EnterStep(runcontrol_text::kStepWritingFiles);
   // The memo keeps the one copy of the text the log line needs.
   context_.WriteLog("Result : ", text);
   WriteLog(std::string(after_line));
@@ -210,6 +244,7 @@ void ExportRun::ReloadResult(IXMLCursor& document, const std::string& text,
 }
 
 void ExportRun::Save(IXMLCursor& document, std::initializer_list<std::string> paths) {
+  state().deadline.EnterStep(runcontrol_text::kStepWritingFiles);
   // The same document under every name: serialised once.
   document.SaveToFiles(std::vector<std::string>(paths));
   for (const std::string& path : paths) NoteOutputFile(path);
@@ -237,8 +272,10 @@ void ExportRun::RewriteAndSave(IXMLCursor& document, const std::string& kept_pat
 }
 
 void ExportRun::BuildArchive(const std::string& archive_path, const std::string& file_spec) {
+  state().deadline.EnterStep(runcontrol_text::kStepArchive);
   if (platform::FileExists(archive_path)) platform::RemoveFile(archive_path);
-  TZip zip(context_.window.Ui());
+  DeadlineFrontEnd front_end(context_.window.Ui(), state().deadline);
+  TZip zip(front_end);
   zip.SetZipFileName(archive_path);
   zip.FilesToAdd().push_back(file_spec);
   // An archive without the files it was made for must not be sent as the delivery.
@@ -260,6 +297,7 @@ void ExportRun::LogUpdateSummary() {
 }
 
 std::string ExportRun::SendExportFile(const std::string& path, const std::string& log_suffix) {
+  state().deadline.EnterStep(runcontrol_text::kStepSending);
   std::string result = FtpTransfer::kConnectionFailed;
   if (context_.ftp) context_.ftp->SendExportFile(path, result);
   RunReport& report = state().report;
