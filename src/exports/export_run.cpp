@@ -278,8 +278,16 @@ void ExportRun::BuildArchive(const std::string& archive_path, const std::string&
   TZip zip(front_end);
   zip.SetZipFileName(archive_path);
   zip.FilesToAdd().push_back(file_spec);
+  int32_t written = 0;
+  try {
+    written = zip.Add();
+  } catch (const RunDeadlineExceeded&) {
+    // The archive was begun, empty, when it was opened: it goes with the work cut short.
+    if (platform::FileExists(archive_path)) platform::RemoveFile(archive_path);
+    throw;
+  }
   // An archive without the files it was made for must not be sent as the delivery.
-  if (zip.Add() <= 0)
+  if (written <= 0)
     throw Error(export_text::ArchiveNotMade(Shown(archive_path), Shown(file_spec)));
   NoteOutputFile(archive_path);
   context_.window.AddMemoLine(export_text::ArchiveMade(Shown(archive_path)));
