@@ -287,8 +287,7 @@ void ExportRun::BuildArchive(const std::string& archive_path, const std::string&
     throw;
   }
   // An archive without the files it was made for must not be sent as the delivery.
-  if (written <= 0)
-    throw Error(export_text::ArchiveNotMade(Shown(archive_path), Shown(file_spec)));
+  if (written <= 0) throw Error(export_text::ArchiveNotMade(Shown(archive_path), Shown(file_spec)));
   NoteOutputFile(archive_path);
   context_.window.AddMemoLine(export_text::ArchiveMade(Shown(archive_path)));
 }

@@ -206,6 +206,9 @@ bool FtpTransfer::Deliver(const std::string& native_path, const std::string& rem
     return true;
   } catch (const FtpError& error) {
     if (error.stage() != FtpError::Stage::kRename) return false;
+  } catch (const RunDeadlineExceeded&) {
+    RemoveAfterDeadline(partial);
+    throw;
   }
   // A server that does not rename gets the file under its final name directly.
   window_.AddMemoLine(ftp_text::RenameRefused(partial, remote_name));
