@@ -23,7 +23,11 @@ void RunDeadline::Start(int32_t minutes, std::chrono::milliseconds minute) {
   step_ = runcontrol_text::kStepPreparing;
   minutes_ = minutes;
   active_ = minutes > 0;
-  if (active_) end_ = now_() + minute * minutes;
+  // Beyond a century the clock's count would overflow; no run comes near it anyway.
+  constexpr std::chrono::milliseconds kLongest = std::chrono::hours(24 * 365 * 100);
+  const std::chrono::milliseconds span =
+      minute.count() > 0 && minutes > kLongest / minute ? kLongest : minute * minutes;
+  if (active_) end_ = now_() + span;
 }
 
 std::chrono::milliseconds RunDeadline::Remaining() const {

@@ -58,6 +58,8 @@ TEST(RunDeadlineTest, RunsOutAfterItsMinutesAndNamesTheStepItWasIn) {
   deadline.Start(0);
   time.now += std::chrono::hours(10000);
   EXPECT_NO_THROW(deadline.Check());
+  deadline.Start(INT32_MAX);  // minutes that the clock could not count stay far away
+  EXPECT_GT(deadline.Remaining(), std::chrono::hours(24 * 365));
   deadline.Start(1);
   deadline.Stop();
   time.now += 2min;
