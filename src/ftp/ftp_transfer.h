@@ -4,12 +4,14 @@
 //
 // Connection failures never end a run: ImageOnServer answers "not on the server",
 // SendImage stays silent and SendExportFile gives its failure text. Only a failed name
-// listing of the image server is raised (FtpError) and ends the run, and so does the
-// run's deadline (RunDeadlineExceeded, never taken for an FTP failure: see
-// run_deadline.h); when it cuts the portal upload, the temporary file on the drop is
-// deleted where the server still answers. An image server
+// listing of the image server is raised (FtpError) and ends the run. An image server
 // found unreachable (time-out or unknown name, see FtpSession) is not tried again in
 // the process: checks answer "not on the server" and uploads give up at once.
+//
+// The run's deadline (see run_deadline.h) is never taken for an FTP failure: the
+// RunDeadlineExceeded of a session goes through every operation here and ends the run.
+// When it cuts the portal upload, the file on the drop is deleted where the server
+// still answers within kCleanUpAllowance.
 //
 // Status texts of both sessions go to the memo (IdFTP1Status, IdFTP2Status). Time-outs
 // of both sessions are those of FtpTimeouts unless set with SetTimeouts. Each server a

@@ -1,11 +1,10 @@
 // The run's deadline in the FTP transfer: an operation it cuts ends the run
-// (RunDeadlineExceeded) instead of counting as an FTP failure, the portal's temporary
-// upload is deleted where the server still answers, and the server is not given up.
+// (RunDeadlineExceeded) instead of counting as an FTP failure, and the server is not
+// given up. The portal upload cut by it is tested end to end (run_report_e2e_test.cpp).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 
 #include "ftp/ftp_test_harness.h"
 #include "ftp/ftp_transfer.h"
@@ -34,44 +33,6 @@ FtpTimeouts LongTimeouts() {
 void StartDeadline(FtpHarness& h, std::chrono::milliseconds minute, const char* step) {
   h.state.deadline.Start(1, minute);
   h.state.deadline.EnterStep(step);
-}
-
-TEST(FtpDeadlineTest, APortalUploadCutByTheDeadlineEndsTheRunAndItsTemporaryFileGoes) {
-  FtpServerOptions options;
-  options.folders.push_back("depot");
-  options.fault_stall_stor_after_bytes = 1;
-  FtpTestServer server(options);
-  FtpHarness h;
-  h.PointPortalDropAt(server.HostField(), options, "depot");
-  h.ftp.SetTimeouts(LongTimeouts());
-  WriteFile(h.Windir() + "/a.zip", std::string(200000, 'z'));
-  StartDeadline(h, 1500ms, runcontrol_text::kStepSending);
-
-  const auto start = std::chrono::steady_clock::now();
-  std::string result;
-  try {
-    h.ftp.SendExportFile(h.Windir() + "\\a.zip", result);
-    ADD_FAILURE() << "no deadline error, result " << result;
-  } catch (const RunDeadlineExceeded& e) {
-    EXPECT_STREQ(e.what(),
-                 "Durée maximale d'exécution dépassée (1 min, [Options] DureeMaxMinutes dans "
-                 "Kalvex.ini) pendant : envoi au portail.");
-  }
-  const auto spent = std::chrono::steady_clock::now() - start;
-  EXPECT_GE(spent, 1400ms);
-  EXPECT_LT(spent, 1500ms + FtpTransfer::kCleanUpAllowance);
-  // Not an FTP failure of the run, and nothing left on the drop.
-  EXPECT_FALSE(h.state.portal_upload_failed);
-  EXPECT_EQ(server.CountCommand("STOR a.zip.part"), 1);
-  EXPECT_EQ(server.CountCommand("DELE a.zip.part"), 1);
-  EXPECT_EQ(server.CountCommand("RNFR"), 0);
-  EXPECT_FALSE(std::filesystem::exists(server.Home() + "/depot/a.zip.part"));
-  EXPECT_FALSE(std::filesystem::exists(server.Home() + "/depot/a.zip"));
-  EXPECT_THAT(h.MemoText(), HasSubstr("Erreur : Durée maximale d'exécution dépassée"));
-  // Back under the run's deadline, which is over: nothing more is tried.
-  EXPECT_EQ(h.ftp.IdFTP2().Deadline(), &h.state.deadline);
-  EXPECT_THROW(h.ftp.SendExportFile(h.Windir() + "\\a.zip", result), RunDeadlineExceeded);
-  EXPECT_EQ(server.CountCommand("STOR"), 1);
 }
 
 TEST(FtpDeadlineTest, APhotoUploadCutByTheDeadlineIsNotSilentAndTheServerIsNotGivenUp) {
