@@ -23,7 +23,9 @@ inline constexpr char kHelp[] =
     "  export du même portail déjà en cours), 2 syntaxe ou portail inconnu, 3 export terminé\n"
     "  mais fichier non transmis au portail, 4 stock inférieur au minimum [Options]\n"
     "  MinVehicules (rien n'est écrit ni envoyé), 5 export terminé mais rapport non écrit,\n"
-    "  128 + n arrêt par le signal n (fichiers temporaires supprimés).\n"
+    "  7 durée maximale [Options] DureeMaxMinutes dépassée (60 minutes par défaut, 0 : sans\n"
+    "  limite ; fichiers temporaires supprimés), 128 + n arrêt par le signal n (fichiers\n"
+    "  temporaires supprimés).\n"
     "Les dates du journal suivent la langue de l'utilisateur (LANG, LC_ALL) : 09/12/2026\n"
     "  avec fr_FR.UTF-8.\n";
 

@@ -3,8 +3,27 @@
 #include "exports/exporters.h"
 #include "ftp/ftp_transfer.h"
 #include "ftp/photo_sync.h"
+#include "platform/platform.h"
 
 namespace kalvex {
+
+namespace {
+
+// A test hook, not a setting: KALVEX_TEST_MINUTE_MS (1 to 60000) shortens the minute of
+// [Options] DureeMaxMinutes, so that a test of the built program sees a deadline run
+// out in seconds. Anything else leaves the minute whole.
+std::chrono::milliseconds DeadlineMinute() {
+  const std::string text = platform::GetEnv("KALVEX_TEST_MINUTE_MS");
+  long value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9' || value > 60000) return std::chrono::minutes(1);
+    value = value * 10 + (c - '0');
+  }
+  if (value < 1 || value > 60000) return std::chrono::minutes(1);
+  return std::chrono::milliseconds(value);
+}
+
+}  // namespace
 
 Application::Application()
     : log_(state_, window_, clock_),
@@ -15,6 +34,7 @@ Application::Application()
   context_.ftp = ftp_.get();
   context_.photos = photos_.get();
   RegisterExporters(driver_);
+  driver_.SetDeadlineMinute(DeadlineMinute());
 }
 
 Application::~Application() = default;

@@ -33,7 +33,8 @@ class ConsoleFrontEnd : public FrontEnd, public WindowObserver {
 
   // Runs one export from the command line and gives its exit code (see run_reporter.h):
   // 0 normal end, 1 error, 2 syntax or unknown portal, 3 upload failed, 4 stock below
-  // [Options] MinVehicules, 5 normal end but the report could not be written.
+  // [Options] MinVehicules, 5 normal end but the report could not be written, 7 the run
+  // lasted longer than [Options] DureeMaxMinutes.
   int Run(Application& app, const std::vector<std::string>& portal_args);
 
   static constexpr std::chrono::milliseconds kFlushInterval{50};

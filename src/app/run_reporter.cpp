@@ -5,6 +5,7 @@
 #include "app/app_texts.h"
 #include "platform/temporary_files.h"
 #include "platform/unicode_case.h"
+#include "runcontrol/run_deadline.h"
 #include "runcontrol/stock_guard.h"
 
 namespace kalvex {
@@ -40,6 +41,9 @@ void RunReporter::RunEnded(std::exception_ptr error) {
       std::rethrow_exception(error);
     } catch (const StockBelowMinimum& e) {
       exit_code_ = kExitStockBelowMinimum;
+      message_ = e.what();
+    } catch (const RunDeadlineExceeded& e) {
+      exit_code_ = kExitDeadline;
       message_ = e.what();
     } catch (const std::exception& e) {
       exit_code_ = kExitError;

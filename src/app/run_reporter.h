@@ -5,7 +5,9 @@
 // reached the portal; 1 an error ended the run; 2 syntax error or unknown portal; 3 the
 // run ended normally but its portal upload failed; 4 the stock is below [Options]
 // MinVehicules (nothing written or sent); 5 the run ended normally but its report could
-// not be written. A report that cannot be written is said on standard error, naming the
+// not be written; 7 the run lasted longer than [Options] DureeMaxMinutes and was ended
+// as a stop signal ends it (files in the making removed, the error names the step the
+// run was in). A report that cannot be written is said on standard error, naming the
 // file; it changes the exit code only of a run that ended normally (0 becomes 5), so the
 // code of a failed run always tells why the run failed.
 //
@@ -29,6 +31,7 @@ inline constexpr int kExitSyntax = 2;
 inline constexpr int kExitUploadFailed = 3;
 inline constexpr int kExitStockBelowMinimum = 4;
 inline constexpr int kExitReportNotWritten = 5;
+inline constexpr int kExitDeadline = 7;
 
 class RunReporter : public RunObserver {
  public:

@@ -14,10 +14,36 @@
 #include "platform/platform.h"
 #include "platform/unicode_case.h"
 #include "runcontrol/run_folders.h"
+#include "runcontrol/runcontrol_texts.h"
 #include "runcontrol/stock_guard.h"
 #include "zip/zip_builder.h"
 
 namespace kalvex {
+
+namespace {
+
+// The window's services for the archive step, whose progress also checks the run's
+// deadline: the archive library stops, its work file goes, and the error ends the run.
+class DeadlineFrontEnd : public FrontEnd {
+ public:
+  DeadlineFrontEnd(FrontEnd& inner, const RunDeadline& deadline)
+      : inner_(inner), deadline_(deadline) {}
+  void ProcessPendingEvents() override {
+    inner_.ProcessPendingEvents();
+    deadline_.Check();
+  }
+  void ShowMessage(const std::string& text) override { inner_.ShowMessage(text); }
+  void RequestClose() override { inner_.RequestClose(); }
+  std::unique_ptr<ProgressDialog> OpenProgressDialog(const std::string& caption) override {
+    return inner_.OpenProgressDialog(caption);
+  }
+
+ private:
+  FrontEnd& inner_;
+  const RunDeadline& deadline_;
+};
+
+}  // namespace
 
 ExportRun::ExportRun(RunContext& context, const Portal& portal)
     : context_(context), portal_(portal), working_folder_(WorkingFolder()) {}
@@ -167,10 +193,12 @@ std::string ExportRun::DocumentPath() const {
 }
 
 XMLCursorPtr ExportRun::LoadDocument() {
+  state().deadline.EnterStep(runcontrol_text::kStepReadingDocument);
   const std::string shown = Shown(DocumentPath());
   state().report.document = shown;
   XMLCursorPtr document = CreateXMLCursor();
   document->Load(DocumentPath());
+  state().deadline.Check();
   state().ResetCounters();
   state().report.counters_known = true;
   if (state().min_vehicles > 0)
@@ -180,6 +208,7 @@ XMLCursorPtr ExportRun::LoadDocument() {
 
 void ExportRun::ForEachVehicle(IXMLCursor& document, const VehicleEdit& edit,
                                bool log_first_select) {
+  state().deadline.EnterStep(runcontrol_text::kStepVehicles);
   XMLCursorPtr vehicles = document.Select(kVehiclesXPath);
   if (log_first_select) WriteLog("Après premier Select DataVO");
   while (!vehicles->Eof()) {
@@ -187,11 +216,13 @@ void ExportRun::ForEachVehicle(IXMLCursor& document, const VehicleEdit& edit,
     edit(*vehicles);
     vehicles->Next();
     context_.window.ProcessPendingEventsWhenDue();
+    state().deadline.Check();
   }
 }
 
 void ExportRun::RunPhotoLoop(IXMLCursor& document, const std::string& vehicle_key,
                              const PhotoSlots& slots) {
+  state().deadline.EnterStep(runcontrol_text::kStepPhotos);
   PhotoService& photos = Photos();
   XMLCursorPtr links = document.Select(kPhotoLinksXPath);
   WriteLog("Après premier Select LiensImages");
@@ -210,10 +241,12 @@ void ExportRun::RunPhotoLoop(IXMLCursor& document, const std::string& vehicle_ke
     photos.Sync(file_name);
     links->Next();
     context_.window.ProcessPendingEventsWhenDue();
+    state().deadline.Check();
   }
 }
 
 void ExportRun::RemoveLinkRecordSets(IXMLCursor& document) {
+  state().deadline.EnterStep(runcontrol_text::kStepWritingFiles);
   XMLCursorPtr found = document.Select(kPhotoLinkSetXPath);
   WriteLog("Avant Suppression LiensImages");
   if (!found->Eof()) found->Delete();
@@ -236,6 +269,7 @@ std::string ExportRun::Reparse(IXMLCursor& document) {
 
 void ExportRun::ReloadResult(IXMLCursor& document, const std::string& text,
                              std::string_view after_line) {
+  state().deadline.EnterStep(runcontrol_text::kStepWritingFiles);
   // The memo keeps the one copy of the text the log line needs.
   context_.WriteLog("Result : ", text);
   WriteLog(std::string(after_line));
@@ -244,6 +278,7 @@ void ExportRun::ReloadResult(IXMLCursor& document, const std::string& text,
 }
 
 void ExportRun::Save(IXMLCursor& document, std::initializer_list<std::string> paths) {
+  state().deadline.EnterStep(runcontrol_text::kStepWritingFiles);
   // A save that fails (a full disk) leaves the files before the failing one in place:
   // they are the run's all the same and go into the report. A file put in place is a new
   // file, which tells it from one an earlier run left there.
@@ -286,13 +321,22 @@ void ExportRun::RewriteAndSave(IXMLCursor& document, const std::string& kept_pat
 }
 
 void ExportRun::BuildArchive(const std::string& archive_path, const std::string& file_spec) {
+  state().deadline.EnterStep(runcontrol_text::kStepArchive);
   if (platform::FileExists(archive_path)) platform::RemoveFile(archive_path);
-  TZip zip(context_.window.Ui());
+  DeadlineFrontEnd front_end(context_.window.Ui(), state().deadline);
+  TZip zip(front_end);
   zip.SetZipFileName(archive_path);
   zip.FilesToAdd().push_back(file_spec);
+  int32_t written = 0;
+  try {
+    written = zip.Add();
+  } catch (const RunDeadlineExceeded&) {
+    // The archive was begun, empty, when it was opened: it goes with the work cut short.
+    if (platform::FileExists(archive_path)) platform::RemoveFile(archive_path);
+    throw;
+  }
   // An archive without the files it was made for must not be sent as the delivery.
-  if (zip.Add() <= 0)
-    throw Error(export_text::ArchiveNotMade(Shown(archive_path), Shown(file_spec)));
+  if (written <= 0) throw Error(export_text::ArchiveNotMade(Shown(archive_path), Shown(file_spec)));
   NoteOutputFile(archive_path);
   context_.window.AddMemoLine(export_text::ArchiveMade(Shown(archive_path)));
 }
@@ -309,6 +353,7 @@ void ExportRun::LogUpdateSummary() {
 }
 
 std::string ExportRun::SendExportFile(const std::string& path, const std::string& log_suffix) {
+  state().deadline.EnterStep(runcontrol_text::kStepSending);
   std::string result = FtpTransfer::kConnectionFailed;
   if (context_.ftp) context_.ftp->SendExportFile(path, result);
   RunReport& report = state().report;

@@ -157,7 +157,7 @@ class ExportRun {
   // the file specification names (a full path, wildcards allowed) and adds "Fichier " +
   // archive path + " créé" to the memo. An archive that ends up not written (the user
   // cancelled, nothing matched) ends the run with an Error. The archive goes into the run
-  // report's output files.
+  // report's output files. Cut by the run's deadline, it leaves no archive.
   void BuildArchive(const std::string& archive_path, const std::string& file_spec);
   // The XML portals' archive: restarts the run log first when no photo was sent, builds
   // the archive of the result file, then restarts the run log.

@@ -321,5 +321,48 @@ INSTANTIATE_TEST_SUITE_P(
         FolderCase{"BelowThePhotos", "\\data\\photos\\AS24", ""}),
     [](const ::testing::TestParamInfo<FolderCase>& info) { return std::string(info.param.name); });
 
+// The run's deadline is checked after each photo link and in the archive's progress; the
+// error names the step, and the archive in the making goes.
+TEST_F(ExportRunTest, TheDeadlineEndsThePhotoLoopAndTheArchiveNamingTheirStep) {
+  using namespace std::chrono_literals;
+  RunDeadline::TimePoint now{};
+  state_.deadline = RunDeadline([&now] { return now; });
+  state_.deadline.Start(1);
+  photos_.sent = [&now](const std::string&) { return (now += 40s, false); };
+  XMLCursorPtr doc = LoadDocument(
+      "<document><LiensImagesS><LiensImages><idNVO>1</idNVO><NomImage>a</NomImage></LiensImages>"
+      "<LiensImages><idNVO>1</idNVO><NomImage>b</NomImage></LiensImages>"
+      "<LiensImages><idNVO>1</idNVO><NomImage>c</NomImage></LiensImages></LiensImagesS></"
+      "document>");
+  EXPECT_THROW(run_.RunPhotoLoop(*doc, kVehicleKeyIdNVO, kPhotoSlotsParuVendu),
+               RunDeadlineExceeded);
+  EXPECT_THAT(photos_.synced, ElementsAre("a.jpg", "b.jpg"));
+  EXPECT_EQ(state_.deadline.Step(), "synchronisation des photos");
+
+  // The archive's progress lets the window run, and the time runs out then.
+  struct LateFrontEnd : NullFrontEnd {
+    explicit LateFrontEnd(RunDeadline::TimePoint& time) : now(time) {}
+    void ProcessPendingEvents() override { now += 61s; }
+    RunDeadline::TimePoint& now;
+  } late(now);
+  window_.SetFrontEnd(&late);
+  state_.deadline.Start(1);
+  run_.CreateWorkingFolder();
+  WriteFile(WorkingFolder() + "/result.xml", std::string(300000, 'r'));
+  EXPECT_THROW(
+      try {
+        run_.BuildArchive(run_.WorkingPath("result.zip"), run_.WorkingPath("result.xml"));
+      } catch (const RunDeadlineExceeded& e) {
+        EXPECT_THAT(e.what(), HasSubstr("pendant : construction de l'archive."));
+        throw;
+      },
+      RunDeadlineExceeded);
+  window_.SetFrontEnd(&front_end_);
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(WorkingFolder()))
+    left.push_back(entry.path().filename().string());
+  EXPECT_THAT(left, ElementsAre("result.xml"));
+}
+
 }  // namespace
 }  // namespace kalvex

@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
+#include <climits>
 #include <optional>
 #include <utility>
 
@@ -431,6 +433,7 @@ struct FtpSessionCallbacks {
 void FtpSession::Perform(Command command, const std::string& path, FtpError::Stage stage,
                          platform::RegularFileReader* upload, int64_t upload_size,
                          std::string* listing, const std::vector<std::string>& after_commands) {
+  if (deadline_ != nullptr) deadline_->Check();
   if (!curl_->easy) {
     if (CURLcode rc = EnsureCurlGlobal(); rc != CURLE_OK)
       throw FtpError(FtpError::Stage::kConnect, ftp_text::CannotStart(CurlReason(rc)));
@@ -494,6 +497,11 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
   SetOption(easy, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(timeouts_.server_response.count()));
   SetOption(easy, CURLOPT_LOW_SPEED_LIMIT, timeouts_.low_speed_bytes);
   SetOption(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(timeouts_.low_speed_time.count()));
+  // The whole operation within what remains of the run (0: no bound of its own).
+  long total_ms = 0;
+  if (deadline_ != nullptr && deadline_->Active())
+    total_ms = static_cast<long>(std::clamp<int64_t>(deadline_->Remaining().count(), 1, LONG_MAX));
+  SetOption(easy, CURLOPT_TIMEOUT_MS, total_ms);
   SetOption(easy, CURLOPT_USERNAME, user_.c_str());
   SetOption(easy, CURLOPT_PASSWORD, password_.c_str());
   SetOption(easy, CURLOPT_URL, Url(path).c_str());
@@ -546,6 +554,12 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
   // The list goes with this call: the handle must not keep pointing at it.
   SetOption(easy, CURLOPT_POSTQUOTE, static_cast<curl_slist*>(nullptr));
   if (rc == CURLE_OK) return;
+  if (deadline_ != nullptr && deadline_->Expired()) {
+    // Cut by the run's deadline, not by the server: the run ends, the server stays
+    // reachable for a later run of the process.
+    Status(ftp_text::StatusError(deadline_->ExceededMessage()));
+    deadline_->Check();
+  }
 
   FtpError::Stage failed = stage;
   if (rc == CURLE_LOGIN_DENIED)

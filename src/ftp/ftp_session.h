@@ -35,6 +35,11 @@
 // failure instead of blocking the run. Defaults: 30 s to connect and log in, 60 s for
 // any server reply, 60 s of a stalled transfer.
 //
+// With the run's deadline set (SetDeadline), no operation starts once it is over and
+// every operation's total time is capped by what remains of it; an operation that it
+// cut, or that would start after it, throws RunDeadlineExceeded instead of FtpError, and
+// the server is not marked unreachable for it.
+//
 // A connection attempt that fails by time-out or because the host name cannot be
 // resolved marks that server (host and port) unreachable for the rest of the process:
 // one status line says so, and every later Connect to it fails at once without a new
@@ -53,6 +58,7 @@
 
 #include "ftp/ftp_security.h"
 #include "platform/error.h"
+#include "runcontrol/run_deadline.h"
 #include "runcontrol/window_model.h"
 
 namespace kalvex {
@@ -120,6 +126,9 @@ class FtpSession {
   void SetWorkHandlers(WorkBeginHandler begin, WorkHandler work);
   void SetTimeouts(const FtpTimeouts& timeouts) { timeouts_ = timeouts; }
   const FtpTimeouts& Timeouts() const { return timeouts_; }
+  // The deadline that bounds every operation; none unless set.
+  void SetDeadline(const RunDeadline* deadline) { deadline_ = deadline; }
+  const RunDeadline* Deadline() const { return deadline_; }
   // Passive mode and TLS; set before the session connects.
   void SetSecurity(const FtpSecurity& security) { security_ = security; }
   const FtpSecurity& Security() const { return security_; }
@@ -186,6 +195,7 @@ class FtpSession {
   WindowModel& window_;
   FtpSessionFields fields_;
   FtpTimeouts timeouts_;
+  const RunDeadline* deadline_ = nullptr;
   FtpSecurity security_;
   StatusHandler on_status_;
   WorkBeginHandler on_work_begin_;

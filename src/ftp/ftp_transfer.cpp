@@ -54,6 +54,8 @@ FtpTransfer::FtpTransfer(RunState& state, WindowModel& window, RunLog& log)
   id_ftp2_.SetStatusHandler([this](const std::string& text) { IdFTP2Status(text); });
   id_ftp2_.SetWorkHandlers([this](int64_t total) { IdFTP2WorkBegin(total); },
                            [this](int64_t count) { IdFTP2Work(count); });
+  id_ftp1_.SetDeadline(&state_.deadline);
+  id_ftp2_.SetDeadline(&state_.deadline);
 }
 
 FtpTransfer::~FtpTransfer() = default;
@@ -89,6 +91,8 @@ bool FtpTransfer::ConnectOnDemand(FtpSession& session, WindowField folder_field,
   NoteServer(session, false);
   try {
     session.Connect();
+  } catch (const RunDeadlineExceeded&) {
+    throw;
   } catch (const Error&) {
     return false;
   }
@@ -97,6 +101,8 @@ bool FtpTransfer::ConnectOnDemand(FtpSession& session, WindowField folder_field,
   if (folder.empty()) return true;
   try {
     session.ChangeDir(folder);
+  } catch (const RunDeadlineExceeded&) {
+    throw;
   } catch (const Error&) {
     // Logged in but not in the folder: the session stays where it logged in.
     return false;
@@ -137,6 +143,8 @@ void FtpTransfer::SendImage(const std::string& local_path) {
     window_.SetText(WindowField::kLabel2,
                     window_.Text(WindowField::kLabel2) + ftp_text::kOnTransfer);
     id_ftp1_.Put(platform::NativePath(local_path), LocalFileName(local_path));
+  } catch (const RunDeadlineExceeded&) {
+    throw;
   } catch (const std::exception&) {
     // The session's status lines in the memo are the only trace.
   }
@@ -156,6 +164,8 @@ void FtpTransfer::SendExportFile(const std::string& local_path, std::string& res
     state_.progress_max = platform::FindFileSize(local_path);
     const std::string label = ftp_text::PortalConnectionLabel(state_.selected_portal);
     if (!ConnectOnDemand(id_ftp2_, WindowField::kParamRepert, label)) result = kConnectionFailed;
+  } catch (const RunDeadlineExceeded&) {
+    throw;
   } catch (const std::exception&) {
     result = kConnectionFailed;
   }
@@ -165,6 +175,8 @@ void FtpTransfer::SendExportFile(const std::string& local_path, std::string& res
                       window_.Text(WindowField::kLabel2) + ftp_text::kOnTransfer);
       if (!Deliver(platform::NativePath(local_path), LocalFileName(local_path)))
         result = kTransferFailed;
+    } catch (const RunDeadlineExceeded&) {
+      throw;
     } catch (const std::exception&) {
       result = kTransferFailed;
     }
@@ -184,6 +196,9 @@ bool FtpTransfer::Deliver(const std::string& native_path, const std::string& rem
     // when the server still listens.
     if (id_ftp2_.Connected()) DeleteQuietly(partial);
     return false;
+  } catch (const RunDeadlineExceeded&) {
+    RemoveAfterDeadline(partial);
+    throw;
   }
   try {
     id_ftp2_.Rename(partial, remote_name);
@@ -191,6 +206,9 @@ bool FtpTransfer::Deliver(const std::string& native_path, const std::string& rem
     return true;
   } catch (const FtpError& error) {
     if (error.stage() != FtpError::Stage::kRename) return false;
+  } catch (const RunDeadlineExceeded&) {
+    RemoveAfterDeadline(partial);
+    throw;
   }
   // A server that does not rename gets the file under its final name directly.
   window_.AddMemoLine(ftp_text::RenameRefused(partial, remote_name));
@@ -199,8 +217,31 @@ bool FtpTransfer::Deliver(const std::string& native_path, const std::string& rem
     id_ftp2_.Put(native_path, remote_name);
   } catch (const FtpError&) {
     return false;
+  } catch (const RunDeadlineExceeded&) {
+    // Part of a file under the final name must not stay for the portal to import.
+    RemoveAfterDeadline(remote_name);
+    throw;
   }
   return true;
+}
+
+void FtpTransfer::RemoveAfterDeadline(const std::string& remote_name) {
+  // The run's time is over: the server gets a short allowance of its own, and the
+  // session is bound by the run's deadline again whatever happens.
+  RunDeadline allowance;
+  allowance.Start(1, kCleanUpAllowance);
+  allowance.EnterStep(state_.deadline.Step());
+  id_ftp2_.SetDeadline(&allowance);
+  struct Restore {
+    FtpSession& session;
+    const RunDeadline* deadline;
+    ~Restore() { session.SetDeadline(deadline); }
+  } restore{id_ftp2_, &state_.deadline};
+  try {
+    if (id_ftp2_.Connected()) DeleteQuietly(remote_name);
+  } catch (const RunDeadlineExceeded&) {
+    // The allowance ran out too: what arrived stays under the temporary name.
+  }
 }
 
 void FtpTransfer::DeleteQuietly(const std::string& remote_name) {

@@ -8,11 +8,17 @@
 // found unreachable (time-out or unknown name, see FtpSession) is not tried again in
 // the process: checks answer "not on the server" and uploads give up at once.
 //
+// The run's deadline (see run_deadline.h) is never taken for an FTP failure: the
+// RunDeadlineExceeded of a session goes through every operation here and ends the run.
+// When it cuts the portal upload, the file on the drop is deleted where the server
+// still answers within kCleanUpAllowance.
+//
 // Status texts of both sessions go to the memo (IdFTP1Status, IdFTP2Status). Time-outs
 // of both sessions are those of FtpTimeouts unless set with SetTimeouts. Each server a
 // session tries to reach goes into the run state's run report.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -74,6 +80,9 @@ class FtpTransfer {
   // portal_upload_failed.
   void SendExportFile(const std::string& local_path, std::string& result);
   static constexpr const char* kPartialUploadSuffix = ".part";
+  // How long the portal drop may take to delete a temporary upload that the run's
+  // deadline cut.
+  static constexpr std::chrono::milliseconds kCleanUpAllowance{10000};
 
   // Session events. Status texts become memo lines. WorkBegin sets the progress
   // maximum; Work shows "Transfert en cours : " + percent + "%" in Label2 whenever the
@@ -101,6 +110,9 @@ class FtpTransfer {
   // name; false when it could not be delivered.
   bool Deliver(const std::string& native_path, const std::string& remote_name);
   void DeleteQuietly(const std::string& remote_name);
+  // After the run's deadline cut the upload of remote_name: deletes it when the server
+  // still answers within kCleanUpAllowance.
+  void RemoveAfterDeadline(const std::string& remote_name);
 
   RunState& state_;
   WindowModel& window_;

@@ -32,6 +32,8 @@ inline constexpr Key kPathImages{"Options", "PathImages", "c:\\projects\\relmo\\
 inline constexpr Key kURLImages{"Options", "URLImages", "http://127.0.0.1/pixtrove"};
 // Fewest vehicles a run may publish; "0": no minimum (see stock_guard.h).
 inline constexpr Key kMinVehicules{"Options", "MinVehicules", "0"};
+// Longest run in whole minutes; "0": no limit (see run_deadline.h).
+inline constexpr Key kDureeMaxMinutes{"Options", "DureeMaxMinutes", "60"};
 
 // [Pixtrove]: the image server.
 inline constexpr Key kPixtroveServeurFTP{"Pixtrove", "ServeurFTP", kPresetHost};
@@ -45,9 +47,9 @@ inline constexpr Key kPixtroveTLS{"Pixtrove", "TLS", "0"};
 
 // Every key of [Options] and [Pixtrove], in the order of the file. A key added above
 // joins this list too (a test compares it with the declarations of this header).
-inline constexpr Key kGlobalKeys[] = {kPathImages,         kURLImages,      kMinVehicules,
-                                      kPixtroveServeurFTP, kPixtroveUser,   kPixtrovePassWord,
-                                      kPixtrovePathFTP,    kPixtrovePassif, kPixtroveTLS};
+inline constexpr Key kGlobalKeys[] = {
+    kPathImages,   kURLImages,        kMinVehicules,    kDureeMaxMinutes, kPixtroveServeurFTP,
+    kPixtroveUser, kPixtrovePassWord, kPixtrovePathFTP, kPixtrovePassif,  kPixtroveTLS};
 
 // Keys of a portal section ([PARUVENDU], [AUTOSCOUT24], ...), by key name.
 enum class PortalKey {

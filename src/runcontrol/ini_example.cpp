@@ -35,6 +35,9 @@ const std::map<std::string, std::string>& KeyNotes() {
       {"MinVehicules",
        "Nombre minimal de véhicules du document (0 : aucun contrôle) ; en dessous, l'export "
        "s'arrête avec le code de sortie 4 sans rien écrire ni envoyer."},
+      {"DureeMaxMinutes",
+       "Durée maximale d'un export, en minutes entières (0 : sans limite) ; au-delà, l'export "
+       "s'arrête avec le code de sortie 7, fichiers en cours d'écriture supprimés."},
   };
   return kNotes;
 }

@@ -8,6 +8,7 @@
 #include "platform/temporary_files.h"
 #include "platform/unicode_case.h"
 #include "runcontrol/config_keys.h"
+#include "runcontrol/run_deadline.h"
 #include "runcontrol/run_folders.h"
 #include "runcontrol/runcontrol_texts.h"
 #include "runcontrol/stock_guard.h"
@@ -54,9 +55,11 @@ void RunDriver::RunExport(const std::string& option) {
   try {
     Run(option);
   } catch (...) {
+    ctx_.state.deadline.Stop();
     if (observer_) observer_->RunEnded(std::current_exception());
     throw;
   }
+  ctx_.state.deadline.Stop();
   if (observer_) observer_->RunEnded(nullptr);
 }
 
@@ -66,6 +69,7 @@ void RunDriver::Run(const std::string& option) {
   state.selected_portal.clear();
   state.portal_upload_failed = false;
   state.min_vehicles = 0;
+  state.deadline.Stop();
 
   const auto& codes = PortalCodes();
   const bool recognised = std::find(codes.begin(), codes.end(), code) != codes.end();
@@ -92,6 +96,7 @@ void RunDriver::Run(const std::string& option) {
   if (recognised) {
     state.report.portal = code;
     state.min_vehicles = ReadMinimumVehicles(*state.config);
+    state.deadline.Start(ReadMaximumDuration(*state.config), deadline_minute_);
     state.selected_portal = code;
   }
 

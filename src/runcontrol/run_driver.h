@@ -10,10 +10,12 @@
 // The lock held, the temporary files a killed run of that portal left in the working
 // folder are removed (one memo line says how many). A configuration file that is not
 // text is reported by one memo line and read as empty. For a recognised portal, an
-// [Options] MinVehicules that is not a whole number ends the run (Error) before the log
-// is restarted.
+// [Options] MinVehicules or DureeMaxMinutes that is not a whole number ends the run
+// (Error) before the log is restarted; with both read, the run's deadline starts (see
+// run_deadline.h), and it stops when the run ends, however it ends.
 #pragma once
 
+#include <chrono>
 #include <exception>
 #include <functional>
 #include <map>
@@ -61,6 +63,10 @@ class RunDriver {
 
   void SetObserver(RunObserver* observer) { observer_ = observer; }
 
+  // The length of one minute of [Options] DureeMaxMinutes: a minute, shorter only in
+  // tests, so that a deadline can run out in seconds.
+  void SetDeadlineMinute(std::chrono::milliseconds minute) { deadline_minute_ = minute; }
+
  private:
   void Run(const std::string& option);
   void LockPortal(const std::string& code);
@@ -70,6 +76,7 @@ class RunDriver {
   std::string ini_folder_;
   std::map<std::string, std::unique_ptr<platform::FileLock>> locks_;
   RunObserver* observer_ = nullptr;
+  std::chrono::milliseconds deadline_minute_ = std::chrono::minutes(1);
 };
 
 }  // namespace kalvex

@@ -228,6 +228,50 @@ TEST_F(RunDriverTest, ExporterErrorsReachTheCaller) {
   EXPECT_FALSE(window_.AutoClose());
 }
 
+// The deadline counts from the start of each portal run, as long as Kalvex.ini says, and
+// stops with the run however it ends; a value that is no count of minutes ends the run
+// before its log is restarted.
+TEST_F(RunDriverTest, EachPortalRunHasTheDeadlineOfItsIniAndEndsIt) {
+  using std::chrono::minutes;
+  std::vector<std::chrono::milliseconds> remaining;
+  driver_.SetExporter("PARUVENDU", [&](RunContext& ctx) {
+    remaining.push_back(ctx.state.deadline.Remaining());
+    EXPECT_EQ(ctx.state.deadline.Step(), "préparation de l'export");
+  });
+  driver_.SetExporter("SITAUTOPRO", [](RunContext& ctx) {
+    ctx.state.deadline.EnterStep("construction de l'archive");
+    throw Error("boom");
+  });
+  for (const char* ini :
+       {"", "[Options]\r\nDureeMaxMinutes=5\r\n", "[Options]\r\nDureeMaxMinutes=0\r\n"}) {
+    WriteIni(ini);
+    driver_.RunExport("ParuVendu");
+    EXPECT_FALSE(state_.deadline.Active()) << ini;
+  }
+  ASSERT_EQ(remaining.size(), 3u);
+  EXPECT_GT(remaining[0], minutes(59));
+  EXPECT_LE(remaining[0], minutes(60));
+  EXPECT_GT(remaining[1], minutes(4));
+  EXPECT_LE(remaining[1], minutes(5));
+  EXPECT_EQ(remaining[2], std::chrono::milliseconds::max());
+  WriteIni("[Options]\r\nDureeMaxMinutes=5\r\n");
+  EXPECT_THROW(driver_.RunExport("SitAutoPro"), Error);
+  EXPECT_FALSE(state_.deadline.Active());
+
+  WriteIni("[Options]\r\nDureeMaxMinutes=soixante\r\n");
+  try {
+    driver_.RunExport("LeBonCoin");
+    ADD_FAILURE() << "no error";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(),
+                 "Valeur refusée dans Kalvex.ini, [Options] DureeMaxMinutes=soixante : un nombre "
+                 "entier de minutes est attendu (0 : pas de durée maximale). Rien n'a été écrit "
+                 "ni envoyé.");
+  }
+  EXPECT_FALSE(PathExists(LogFile("LEBONCOIN")));
+  EXPECT_TRUE(ran_.empty());
+}
+
 // Each run starts a fresh report and tells the observer how it ended.
 TEST_F(RunDriverTest, TheObserverHearsEveryRunEndWithItsError) {
   struct Recorder : RunObserver {

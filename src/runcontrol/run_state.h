@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "runcontrol/ini_file.h"
+#include "runcontrol/run_deadline.h"
 #include "runcontrol/run_report.h"
 
 namespace kalvex {
@@ -36,6 +37,9 @@ struct RunState {
   bool portal_upload_failed = false;
   // [Options] MinVehicules of the run (0: no minimum); read by the driver.
   int32_t min_vehicles = 0;
+  // [Options] DureeMaxMinutes of the run: started by the driver, stopped when the run
+  // ends; the FTP sessions and the exporters' shared steps check it.
+  RunDeadline deadline;
   // What the run did, for the run report; reset by the driver at every run.
   RunReport report;
 

@@ -61,4 +61,23 @@ inline std::string StockBelowMinimum(const std::string& document, int count, int
          "portail n'a été écrit ni envoyé, aucune photo transmise.";
 }
 
+// [Options] DureeMaxMinutes: a value that is no count of minutes, the run that lasted
+// longer, and the steps of a run that the message names.
+inline std::string DurationRefused(const std::string& value) {
+  return "Valeur refusée dans Kalvex.ini, [Options] DureeMaxMinutes=" + value +
+         " : un nombre entier de minutes est attendu (0 : pas de durée maximale). Rien n'a "
+         "été écrit ni envoyé.";
+}
+inline std::string DeadlineExceeded(int minutes, const std::string& step) {
+  return "Durée maximale d'exécution dépassée (" + std::to_string(minutes) +
+         " min, [Options] DureeMaxMinutes dans Kalvex.ini) pendant : " + step + ".";
+}
+inline constexpr char kStepPreparing[] = "préparation de l'export";
+inline constexpr char kStepReadingDocument[] = "lecture du document des véhicules";
+inline constexpr char kStepVehicles[] = "traitement des véhicules";
+inline constexpr char kStepPhotos[] = "synchronisation des photos";
+inline constexpr char kStepWritingFiles[] = "écriture des fichiers du portail";
+inline constexpr char kStepArchive[] = "construction de l'archive";
+inline constexpr char kStepSending[] = "envoi au portail";
+
 }  // namespace kalvex::runcontrol_text

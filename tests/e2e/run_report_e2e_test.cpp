@@ -279,6 +279,8 @@ TEST_F(RunReportEndToEndTest, RefusedStartsAreReportedToo) {
       {"", "Foo", 2, "Portail inconnu : Foo (portails reconnus : PARUVENDU, "},
       {"MinVehicules=beaucoup\r\n", "ParuVendu", 1,
        "Valeur refusée dans Kalvex.ini, [Options] MinVehicules=beaucoup : "},
+      {"DureeMaxMinutes=une heure\r\n", "ParuVendu", 1,
+       "Valeur refusée dans Kalvex.ini, [Options] DureeMaxMinutes=une heure : "},
   };
   for (const Case& c : cases) {
     const RunResult run = Run({"", c.portal.c_str(), false}, images, images.HostField(), c.options);
@@ -314,6 +316,52 @@ TEST_F(RunReportEndToEndTest, AReportThatCannotBeWrittenIsSaidAndFailsOnlyARunTh
                                  " : c'est un tube nommé (FIFO), laissé tel quel"));
   struct stat st;
   EXPECT_TRUE(::lstat(fifo.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+}
+
+TEST_F(RunReportEndToEndTest, ARunPastDureeMaxMinutesEndsWithCode7AsAStopSignalEndsIt) {
+  FtpTestServer images(ImageServerOptions());
+  FtpServerOptions stalling = DropOptions(kDropUser, kDropPassword);
+  stalling.fault_stall_stor_after_bytes = 1;  // takes the first bytes, then never answers
+  FtpTestServer drop(stalling);
+  CopySampleDocument(kParuVendu);
+  ::mkdir((dir_.path() + "/rapport").c_str(), 0755);
+  // What lies outside the tool's folders (its TEMP folder, the report's folder, the
+  // program's own folder and the captured output).
+  const std::string outside =
+      "cd " + ShellQuoted(dir_.path()) +
+      " && find . -mindepth 1 \\( -path ./windows/TEMP -o -path ./rapport -o -path ./bin -o -name out -o "
+      "-name err \\) -prune -o -printf '%p %s %T@\\n' | sort";
+  const std::string before = CommandOutput(outside);
+  std::string ini = Ini(images, "PARUVENDU", drop.HostField(), kDropUser, kDropPassword, "");
+  ini.insert(ini.find("[Pixtrove]"), "DureeMaxMinutes=1\r\n");
+
+  // One minute of the deadline lasts 4 s here: the run is cut while the drop keeps the
+  // upload waiting.
+  const auto start = std::chrono::steady_clock::now();
+  const RunResult run = RunKalvex(ini, "--report " + ShellQuoted(ReportPath()) + " ParuVendu",
+                                  "KALVEX_TEST_MINUTE_MS=4000");
+  const auto spent = std::chrono::steady_clock::now() - start;
+  const std::string message =
+      "Durée maximale d'exécution dépassée (1 min, [Options] DureeMaxMinutes dans Kalvex.ini) "
+      "pendant : envoi au portail.";
+  EXPECT_EQ(run.exit_code, 7) << run.out << run.err;
+  EXPECT_EQ(run.err, message + "\n");
+  EXPECT_LT(spent, std::chrono::seconds(30));  // a minute of 4 s, the deletion's allowance
+
+  Report r = ReadReport(ReportPath());
+  EXPECT_EQ(r["code_sortie"], "7");
+  EXPECT_EQ(r["erreur"], message);
+  EXPECT_EQ(r["portail"], "PARUVENDU");
+  // The files written before the upload are kept and listed; none is in the making.
+  EXPECT_EQ(r["fichiers.#"], "2");
+  for (const std::string& folder : {WorkingFolder(), Windir() + "/TEMP"})
+    for (const std::string& name : Names(folder))
+      EXPECT_THAT(name, Not(HasSubstr(".kalvex-tmp-"))) << folder;
+  // The temporary upload went from the drop, which still answered.
+  EXPECT_EQ(drop.CountCommand("STOR"), 1);
+  EXPECT_EQ(drop.CountCommand("DELE"), 1) << run.out;
+  EXPECT_THAT(Names(drop.Home()), IsEmpty());
+  EXPECT_EQ(CommandOutput(outside), before);
 }
 
 TEST_F(RunReportEndToEndTest, AStopSignalDuringTheRunLeavesAShortReport) {

@@ -26,6 +26,10 @@ Options:
   --refuse-rename      every RNFR fails with 550, as on servers without renaming
   --die-after-bytes N  the server process ends abruptly (killed) once a STOR has
                        received N bytes, leaving what it wrote so far
+  --fault-stall-stor-after-bytes N
+                       once a STOR has received at least N bytes (written to the
+                       file), its data connection is read no more and no final
+                       reply comes; the control connection and new ones still answer
   --tls CERT:KEY       explicit TLS (AUTH TLS) with this certificate and key (PEM
                        files), required before the login and for every data
                        connection (PROT P); needs python3-openssl
@@ -69,6 +73,7 @@ def parse_args(argv):
     parser.add_argument("--stall-stor", action="store_true")
     parser.add_argument("--refuse-rename", action="store_true")
     parser.add_argument("--die-after-bytes", type=int, default=0)
+    parser.add_argument("--fault-stall-stor-after-bytes", type=int, default=0)
     parser.add_argument("--tls")
     parser.add_argument("--verbose", action="store_true")
     return parser.parse_args(argv)
@@ -174,6 +179,22 @@ def make_handler(options):
                 return self._ssl_accepting or super().readable()
 
         Handler.dtp_handler = DataHandler
+
+    if options.fault_stall_stor_after_bytes:
+
+        class StallingDataHandler(Handler.dtp_handler):
+            # Takes the first bytes of a STOR, then leaves the transfer hanging: out of the
+            # event loop, the data connection is kept open, never read, never closed.
+            def handle_read(self):
+                super().handle_read()
+                limit = options.fault_stall_stor_after_bytes
+                if self.receive and self.file_obj and self.tot_bytes_received >= limit:
+                    self.file_obj.flush()
+                    self.del_channel()
+
+            handle_read_event = handle_read  # pyftpdlib's loop calls this name
+
+        Handler.dtp_handler = StallingDataHandler
 
     # pyftpdlib resolves the path arguments of these commands before calling the
     # methods above; the overrides only change the answers.

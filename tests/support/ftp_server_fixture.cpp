@@ -58,6 +58,10 @@ FtpTestServer::FtpTestServer(FtpServerOptions options) : options_(std::move(opti
   if (options_.refuse_stor) args.push_back("--refuse-stor");
   if (options_.stall_stor) args.push_back("--stall-stor");
   if (options_.refuse_rename) args.push_back("--refuse-rename");
+  if (options_.fault_stall_stor_after_bytes > 0) {
+    args.push_back("--fault-stall-stor-after-bytes");
+    args.push_back(std::to_string(options_.fault_stall_stor_after_bytes));
+  }
   if (options_.die_after_bytes > 0) {
     args.push_back("--die-after-bytes");
     args.push_back(std::to_string(options_.die_after_bytes));

@@ -24,6 +24,9 @@ struct FtpServerOptions {
   bool stall_stor = false;           // 150 to every STOR, then silence; data never read
   bool refuse_rename = false;        // 550 to every RNFR
   long die_after_bytes = 0;          // > 0: the server dies once a STOR received that much
+  // > 0: a STOR that received that much is read no more and never answered (the server
+  // still answers other connections).
+  long fault_stall_stor_after_bytes = 0;
   // Both set: explicit TLS with this certificate and key (PEM), required before the
   // login and on every data connection.
   std::string tls_certificate;

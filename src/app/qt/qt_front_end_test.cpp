@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QTimer>
+#include <chrono>
+#include <thread>
 
 #include "app/qt/form1.h"
 #include "app/qt/qt_test_support.h"
@@ -79,6 +81,23 @@ TEST_F(QtFrontEndRunTest, ARunIsReportedBeforeItsMessageBoxAndGivesTheExitCode) 
   EXPECT_NE(ui.report_at_message.find("\"code_sortie\": 1,"), std::string::npos)
       << ui.report_at_message;
   EXPECT_NE(ui.report_at_message.find("\"erreur\": \"panne \\\"disque\\\"\","), std::string::npos);
+}
+
+// A run past [Options] DureeMaxMinutes ends in the window as an error does, with code 7.
+TEST_F(QtFrontEndRunTest, ARunPastItsDeadlineShowsTheMessageAndEndsWithCode7) {
+  testing::RecordingFrontEnd ui(app_);
+  WriteFile(dir_ / "Kalvex.ini", "[Options]\r\nDureeMaxMinutes=1\r\n");
+  app_.Driver().SetDeadlineMinute(std::chrono::milliseconds(1));
+  app_.Driver().SetExporter("PARUVENDU", [](RunContext& ctx) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ctx.state.deadline.EnterStep("envoi au portail");
+  });
+
+  QTimer::singleShot(0, [&] { ui.Form().close(); });
+  EXPECT_EQ(RunUntilClosed(ui), 7);
+  EXPECT_EQ(ui.messages, std::vector<std::string>{
+                             "Durée maximale d'exécution dépassée (1 min, [Options] "
+                             "DureeMaxMinutes dans Kalvex.ini) pendant : envoi au portail."});
 }
 
 TEST(QtFrontEndTest, ModelOutlivesTheFrontEnd) {
