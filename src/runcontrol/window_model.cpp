@@ -15,6 +15,60 @@ NullFrontEnd& DefaultFrontEnd() {
 
 }  // namespace
 
+namespace {
+
+// The byte of text starting at `at` opens a C1 control (U+0080 to U+009F).
+bool OpensC1Control(std::string_view text, size_t at) {
+  return static_cast<unsigned char>(text[at]) == 0xC2 && at + 1 < text.size() &&
+         static_cast<unsigned char>(text[at + 1]) >= 0x80 &&
+         static_cast<unsigned char>(text[at + 1]) <= 0x9F;
+}
+
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+void AppendHexEscape(std::string& line, unsigned char c) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  const char escape[] = {'\\', 'x', kDigits[c >> 4], kDigits[c & 0xF]};
+  line.append(escape, sizeof escape);
+}
+
+}  // namespace
+
+bool HoldsControls(std::string_view text) {
+  for (size_t i = 0; i < text.size(); ++i)
+    if (IsControl(static_cast<unsigned char>(text[i])) || OpensC1Control(text, i)) return true;
+  return false;
+}
+
+void AppendEscapingControls(std::string& line, std::string_view text) {
+  size_t plain = 0;  // start of the run of bytes not yet appended
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const bool c1 = OpensC1Control(text, i);
+    if (!IsControl(c) && !c1) continue;
+    line.append(text.substr(plain, i - plain));
+    if (c == '\r') {
+      line.append("\\r");
+    } else if (c == '\n') {
+      line.append("\\n");
+    } else if (c == '\t') {
+      line.append("\\t");
+    } else {
+      AppendHexEscape(line, c);
+      if (c1) AppendHexEscape(line, static_cast<unsigned char>(text[++i]));
+    }
+    plain = i + 1;
+  }
+  line.append(text.substr(plain));
+}
+
+std::string EscapeControls(std::string_view text) {
+  std::string line;
+  line.reserve(text.size());
+  AppendEscapingControls(line, text);
+  return line;
+}
+
 std::string MemoDisplayText(const std::string& line, size_t limit) {
   const size_t characters = CodePointCount(line);
   if (characters <= limit) return line;
@@ -44,6 +98,13 @@ const std::string& WindowModel::Text(WindowField field) const {
 }
 
 void WindowModel::SetText(WindowField field, const std::string& text) {
+  const bool shown_only = field == WindowField::kCaption || field == WindowField::kGroupBox1 ||
+                          field == WindowField::kBoxServer || field == WindowField::kLabel1 ||
+                          field == WindowField::kLabel2;
+  if (shown_only && HoldsControls(text)) {
+    SetText(field, EscapeControls(text));
+    return;
+  }
   std::string& slot = texts_[static_cast<size_t>(field)];
   if (slot == text) return;
   slot = text;
@@ -51,6 +112,7 @@ void WindowModel::SetText(WindowField field, const std::string& text) {
 }
 
 void WindowModel::AddMemoLine(std::string line) {
+  if (HoldsControls(line)) line = EscapeControls(line);
   memo_.push_back(std::move(line));
   if (observer_) observer_->MemoLineAdded(memo_.back());
 }
