@@ -14,8 +14,6 @@ namespace {
 constexpr size_t kNameBytesKept = 100;
 constexpr uint32_t kReplacement = 0xFFFD;
 
-bool IsBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 // A byte that can start an element name: a letter, "_", ":" or a byte of a character
 // beyond ASCII.
 bool IsNameStart(unsigned char c) {
@@ -151,60 +149,174 @@ void AttributeLimit::Decode(std::string_view bytes) {
   pending_.assign(bytes.substr(at));
 }
 
-void AttributeLimit::SkipText(std::string_view text, size_t* at) {
-  // Text is most of a document: it goes by the run up to the next "<".
-  std::string_view run = text.substr(*at);
-  const auto* less = static_cast<const char*>(std::memchr(run.data(), '<', run.size()));
-  if (less != nullptr) run = run.substr(0, static_cast<size_t>(less - run.data()));
-  *at += run.size();
-  const size_t last_line_end = run.rfind('\n');
-  if (last_line_end != std::string_view::npos) {
-    line_ += static_cast<int32_t>(std::count(run.begin(), run.end(), '\n'));
-    column_ = 1;
-    run.remove_prefix(last_line_end + 1);
+namespace {
+
+// Counts over a whole piece, eight bytes at a time: every byte of the document goes
+// through them. In a word, a lane's top bit is set where the lane holds the byte counted.
+constexpr uint64_t kLowBits = 0x0101010101010101;
+constexpr uint64_t kHighBits = 0x8080808080808080;
+
+template <typename Lanes, typename Byte>
+size_t CountBytes(std::string_view text, Lanes lanes, Byte byte) {
+  size_t count = 0;
+  size_t at = 0;
+  while (at + 8 <= text.size()) {
+    // Up to 255 words summed lane by lane, then the eight lanes added up.
+    uint64_t sums = 0;
+    for (int words = 0; words < 255 && at + 8 <= text.size(); ++words, at += 8) {
+      uint64_t word;
+      std::memcpy(&word, text.data() + at, 8);
+      sums += lanes(word) >> 7;
+    }
+    sums = (sums & 0x00FF00FF00FF00FF) + ((sums >> 8) & 0x00FF00FF00FF00FF);
+    count += static_cast<size_t>((sums * 0x0001000100010001) >> 48);
   }
-  column_ += static_cast<int32_t>(
-      std::count_if(run.begin(), run.end(), [](char c) { return !IsContinuationByte(c); }));
-  if (less == nullptr) return;
+  for (; at < text.size(); ++at) count += byte(static_cast<unsigned char>(text[at])) ? 1 : 0;
+  return count;
+}
+
+size_t LineEnds(std::string_view text) {
+  return CountBytes(
+      text,
+      [](uint64_t word) {
+        const uint64_t x = word ^ (kLowBits * '\n');  // zero lanes where the byte is LF
+        return ~(((x & ~kHighBits) + ~kHighBits) | x) & kHighBits;
+      },
+      [](unsigned char c) { return c == '\n'; });
+}
+
+size_t CodePoints(std::string_view text) {
+  const size_t continuations = CountBytes(
+      text, [](uint64_t word) { return word & ~(word << 1) & kHighBits; },  // 10xxxxxx
+      [](unsigned char c) { return (c & 0xC0) == 0x80; });
+  return text.size() - continuations;
+}
+
+// The place (line, column) `text` ends at when it starts at (line, column).
+void Advance(std::string_view text, int32_t* line, int32_t* column) {
+  const size_t last_line_end = text.rfind('\n');
+  if (last_line_end != std::string_view::npos) {
+    *line += static_cast<int32_t>(LineEnds(text));
+    *column = 1;
+    text.remove_prefix(last_line_end + 1);
+  }
+  *column += static_cast<int32_t>(CodePoints(text));
+}
+
+// Position of the first byte of text from `at` that is one of `stops`, or text.size().
+size_t FindFirst(std::string_view text, size_t at, char stop) {
+  const void* found = std::memchr(text.data() + at, stop, text.size() - at);
+  return found == nullptr ? text.size()
+                          : static_cast<size_t>(static_cast<const char*>(found) - text.data());
+}
+
+}  // namespace
+
+void AttributeLimit::NoteTagPlace(std::string_view text) {
+  if (!tag_in_piece_) return;
   tag_line_ = line_;
-  tag_column_ = column_++;
-  ++*at;
-  state_ = State::kLess;
+  tag_column_ = column_;
+  Advance(text.substr(0, tag_at_), &tag_line_, &tag_column_);
+  tag_in_piece_ = false;
 }
 
 bool AttributeLimit::Scan(std::string_view text) {
+  // The states a document spends its bytes in are handled here, a run at a time; the
+  // others (declarations, comments, sections, instructions) a byte at a time by Step.
+  const size_t size = text.size();
   size_t at = 0;
-  while (at < text.size()) {
-    if (state_ == State::kText) {
-      SkipText(text, &at);
-      continue;
+  while (at < size) {
+    switch (state_) {
+      case State::kText:
+        // Text is most of a document: it goes by the run up to the next "<".
+        at = FindFirst(text, at, '<');
+        if (at == size) break;
+        tag_at_ = at++;
+        tag_in_piece_ = true;
+        state_ = State::kLess;
+        break;
+      case State::kLess: {
+        const auto c = static_cast<unsigned char>(text[at]);
+        if (c == '/') {
+          ++at;
+          state_ = State::kEndTag;
+        } else if (IsNameStart(c) && c != '<') {
+          name_.clear();
+          count_ = 0;
+          state_ = State::kName;
+        } else {
+          Step(c, at++);
+        }
+        break;
+      }
+      case State::kEndTag:
+        // An end tag is short: a loop finds its ">" sooner than a call would.
+        while (at < size && text[at] != '>') ++at;
+        if (at == size) break;
+        ++at;
+        state_ = State::kText;
+        break;
+      case State::kName: {
+        static constexpr std::array<bool, 256> kEndsName = [] {
+          std::array<bool, 256> ends{};
+          for (unsigned char c : {' ', '\t', '\r', '\n', '/', '>', '=', '"', '\''}) ends[c] = true;
+          return ends;
+        }();
+        size_t end = at;
+        while (end < size && !kEndsName[static_cast<unsigned char>(text[end])]) ++end;
+        const std::string_view more = text.substr(at, end - at);
+        if (name_.size() < kNameBytesKept) {
+          size_t keep = std::min(more.size(), kNameBytesKept - name_.size());
+          while (keep < more.size() && IsContinuationByte(more[keep])) ++keep;  // whole characters
+          name_.append(more.substr(0, keep));
+        }
+        at = end;
+        if (at < size) state_ = State::kAttributes;
+        break;
+      }
+      case State::kAttributes:
+        for (; at < size && state_ == State::kAttributes; ++at) {
+          const auto c = static_cast<unsigned char>(text[at]);
+          if (c == '"' || c == '\'') {
+            quote_ = static_cast<char>(c);
+            state_ = State::kQuoted;
+          } else if (c == '>') {
+            state_ = State::kText;
+          } else if (c == '=' && ++count_ > limit_) {
+            NoteTagPlace(text);
+            exceeded_ = true;
+            if (!IsValidUtf8(name_)) name_ = Utf8OrWindows1252(name_);
+            return false;
+          }
+        }
+        break;
+      case State::kQuoted:
+        at = FindFirst(text, at, quote_);
+        if (at == size) break;
+        ++at;
+        state_ = State::kAttributes;
+        break;
+      default:
+        at = Step(static_cast<unsigned char>(text[at]), at);
+        break;
     }
-    const auto c = static_cast<unsigned char>(text[at++]);
-    const int32_t line = line_;
-    const int32_t column = column_;
-    if (c == '\n') {
-      ++line_;
-      column_ = 1;
-    } else if (!IsContinuationByte(static_cast<char>(c))) {
-      ++column_;
-    }
-    if (state_ == State::kLess && c == '<') {
-      tag_line_ = line;
-      tag_column_ = column;
-      continue;
-    }
-    if (!Step(c)) return false;
   }
+  // A start tag that runs on into the next piece: its place is known from this one.
+  if (state_ == State::kLess || state_ == State::kName || state_ == State::kAttributes ||
+      state_ == State::kQuoted)
+    NoteTagPlace(text);
+  tag_in_piece_ = false;
+  Advance(text, &line_, &column_);
   return true;
 }
 
-bool AttributeLimit::Step(unsigned char c) {
+size_t AttributeLimit::Step(unsigned char c, size_t at) {
   switch (state_) {
-    case State::kText:
-      break;
     case State::kLess:
-      if (c == '/') {
-        state_ = State::kEndTag;
+      // What kLess leaves here: "<" again, an instruction, "<!", or no markup at all.
+      if (c == '<') {
+        tag_at_ = at;
+        tag_in_piece_ = true;
       } else if (c == '?') {
         after_ = State::kText;
         run_ = 0;
@@ -212,41 +324,9 @@ bool AttributeLimit::Step(unsigned char c) {
       } else if (c == '!') {
         bang_.clear();
         state_ = State::kBang;
-      } else if (IsNameStart(c)) {
-        name_.assign(1, static_cast<char>(c));
-        count_ = 0;
-        state_ = State::kName;
       } else {
         state_ = State::kText;
       }
-      break;
-    case State::kName:
-      if (!IsBlank(c) && c != '/' && c != '>' && c != '=' && c != '"' && c != '\'') {
-        if (name_.size() < kNameBytesKept || IsContinuationByte(static_cast<char>(c)))
-          name_.push_back(static_cast<char>(c));
-        break;
-      }
-      state_ = State::kAttributes;
-      return Step(c);
-    case State::kAttributes:
-      if (c == '"' || c == '\'') {
-        quote_ = static_cast<char>(c);
-        state_ = State::kQuoted;
-      } else if (c == '=') {
-        if (++count_ > limit_) {
-          exceeded_ = true;
-          if (!IsValidUtf8(name_)) name_ = Utf8OrWindows1252(name_);
-          return false;
-        }
-      } else if (c == '>') {
-        state_ = State::kText;
-      }
-      break;
-    case State::kQuoted:
-      if (c == static_cast<unsigned char>(quote_)) state_ = State::kAttributes;
-      break;
-    case State::kEndTag:
-      if (c == '>') state_ = State::kText;
       break;
     case State::kBang:
     case State::kSubsetLess: {
@@ -261,13 +341,12 @@ bool AttributeLimit::Step(unsigned char c) {
       }
       bang_.push_back(static_cast<char>(c));
       if (subset && bang_ == "!") break;
+      const std::string_view body = subset ? std::string_view(bang_).substr(1) : bang_;
       if (subset && bang_.front() != '!') {
         quote_ = 0;
         state_ = State::kSubsetMarkup;
-        return Step(c);
-      }
-      const std::string_view body = subset ? std::string_view(bang_).substr(1) : bang_;
-      if (body == "--") {
+        return at;  // the declaration's own first character, again
+      } else if (body == "--") {
         after_ = subset ? State::kSubset : State::kText;
         run_ = 0;
         state_ = State::kComment;
@@ -278,7 +357,7 @@ bool AttributeLimit::Step(unsigned char c) {
                  (subset || !std::string_view("[CDATA[").starts_with(body))) {
         quote_ = 0;
         state_ = subset ? State::kSubsetMarkup : State::kDoctype;
-        return Step(c);
+        return at;
       }
       break;
     }
@@ -323,8 +402,14 @@ bool AttributeLimit::Step(unsigned char c) {
         state_ = State::kSubsetLess;
       }
       break;
+    case State::kText:
+    case State::kEndTag:
+    case State::kQuoted:
+    case State::kName:
+    case State::kAttributes:
+      break;
   }
-  return true;
+  return at + 1;
 }
 
 }  // namespace kalvex

@@ -34,8 +34,8 @@ class AttributeLimit {
   bool Feed(std::string_view bytes);
   bool Exceeded() const { return exceeded_; }
 
-  // The element that went past the limit: its name (UTF-8, at most about 100 bytes) and
-  // the place of its "<".
+  // Once Exceeded, the element that went past the limit: its name (UTF-8, at most about
+  // 100 bytes) and the place of its "<".
   const std::string& element() const { return name_; }
   int32_t line() const { return tag_line_; }
   int32_t column() const { return tag_column_; }
@@ -63,10 +63,14 @@ class AttributeLimit {
   // The units of the detected encoding as UTF-8, appended to decoded_.
   void Decode(std::string_view bytes);
   void AppendCodePoint(uint32_t code_point);
-  // Scans UTF-8 text; false on going past the limit.
+  // Scans UTF-8 text; false on going past the limit. Places are worked out only for the
+  // start tag being read when a piece ends or the limit is passed, and for the piece's
+  // end: the scan itself jumps from one byte that matters to the next.
   bool Scan(std::string_view text);
-  bool Step(unsigned char c);
-  void SkipText(std::string_view text, size_t* at);
+  // Handles the byte c, at `at` in the piece, in one of the states Scan leaves to it;
+  // gives where the scan goes on (`at` again when c starts what the new state reads).
+  size_t Step(unsigned char c, size_t at);
+  void NoteTagPlace(std::string_view text);
 
   bool detect_;
   int32_t limit_;
@@ -85,8 +89,10 @@ class AttributeLimit {
   int32_t count_ = 0;
   bool exceeded_ = false;
   std::string name_;
-  int32_t line_ = 1;
-  int32_t column_ = 1;  // of the next character
+  int32_t line_ = 1;    // at the start of the piece being scanned
+  int32_t column_ = 1;  // of the piece's first character
+  size_t tag_at_ = 0;   // where in the piece the last "<" stands
+  bool tag_in_piece_ = false;
   int32_t tag_line_ = 0;
   int32_t tag_column_ = 0;
 };
