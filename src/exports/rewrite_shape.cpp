@@ -108,7 +108,10 @@ void CheckTopLevel(IXMLCursor& document, std::initializer_list<std::string_view>
     allowed.push_back(std::string_view(xpath).substr(std::string_view("/document/").size()));
   std::vector<bool> seen(allowed.size(), false);
   for (xmlNode* child = root->children; child != nullptr; child = child->next) {
+    // What may stand outside a root: comments, instructions, white space (kept where
+    // xml:space="preserve" asks for it).
     if (child->type == XML_COMMENT_NODE || child->type == XML_PI_NODE) continue;
+    if (child->type == XML_TEXT_NODE && xmlIsBlankNode(child) != 0) continue;
     if (child->type != XML_ELEMENT_NODE) RefuseDocument(document_name, export_text::kTextUnderRoot);
     size_t i = 0;
     while (i < allowed.size() && !xmldom::FoundByNameTest(child, allowed[i])) ++i;
