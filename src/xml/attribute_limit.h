@@ -9,8 +9,8 @@
 // outside quoted values, and skips text, end tags, comments, CDATA sections, processing
 // instructions and a document type declaration with its internal subset. It reads the
 // encodings libxml2 detects from the first bytes (UTF-8 and the 8-bit encodings, UTF-16
-// and UCS-4 in either byte order, EBCDIC) and counts lines and columns as the parser
-// does: a line ends at LF, columns count characters from 1.
+// and UCS-4 in either byte order, EBCDIC read as code page 037) and counts lines and
+// columns as the parser does: a line ends at LF, columns count characters from 1.
 #pragma once
 
 #include <cstddef>
