@@ -33,6 +33,7 @@ def xml_seeds():
         ("broken.xml", b'<?xml version="1.0"?>\n<document>\n<DataVOS>\n</document>\n'),
         ("long_line.xml", b"<document>" + b"<v>1</v>" * 400 + b"<a>x</b></document>"),
         ("namespaces.xml", b'<document xmlns:p="urn:p"><p:DataVOS><DataVO p:a="1"><idNVO>2</idNVO></DataVO></p:DataVOS><Aliases/></document>'),
+        ("many_attributes.xml", b"<document><DataVOS" + b"".join(b' a%d="="' % i for i in range(300)) + b"/><!-- a=1 --></document>"),
         ("cdata_pi.xml", b'<?xml version="1.0" standalone="yes"?><?pi x?><!--c--><document><LiensImagesS><LiensImages><idNVO>1</idNVO><NomImage><![CDATA[a&b]]></NomImage></LiensImages></LiensImagesS></document>'),
     ]
     # One corpus for both XML readers (the document loader and LoadXML).
@@ -54,6 +55,8 @@ def ini_seeds():
     put("ini_reader", "utf16be.ini", b"\xfe\xff" + "[Options]\r\nURLImages=x\r\n".encode("utf-16-be"))
     put("ini_reader", "binary.ini", b"MZ\x90\x00\x03\x00\x00\x00[Options]\x00PathImages=x")
     put("ini_reader", "long.ini", "[Options]\nPathImages=" + "a" * 3000 + "\n")
+    put("ini_reader", "utf8_after_mark.ini", b"\xff\xfe[Options]\nPathImages=/img\xc3\xa9\n")
+    put("ini_reader", "duplicates.ini", "[Options]\nPathImages=/a\nPathImages=/b\n[OPTIONS]\nURLImages=x\n")
 
 
 def zip_with(entries, comment=b"", zip64_end=False):

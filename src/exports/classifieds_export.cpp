@@ -96,6 +96,7 @@ void ExportClassifieds(ExportRun& run) {
   run.CreateWorkingFolder();
   run.ReadServerSettings();
   XMLCursorPtr document = run.LoadDocument();
+  CheckTopLevel(*document, {}, ExportRun::Shown(run.DocumentPath()));
   // Nothing the loops below do moves the span, so a document the rewrite cannot take
   // is refused before any photo is sent.
   CheckRewriteShape(*document, kShape, ExportRun::Shown(run.DocumentPath()));

@@ -223,5 +223,28 @@ TEST_P(ClassifiedsExportTest, VehicleOutOfShapeIsRefusedBeforeAnyOutput) {
   }
 }
 
+// Only SitAutoPro's file is made of the coordinates: here they would stand beside the
+// root `annonces`, as any other record set would.
+TEST_P(ClassifiedsExportTest, OtherRecordSetUnderTheRootIsRefusedBeforeAnyOutput) {
+  UseIni(IniFor("User=depot\n"));
+  const std::string document = dir_.path() + "/TEMP/Kalvex/" + VehicleDocumentName(GetParam().name);
+  for (const char* set : {"AgenceS", "COORDONNEESS"}) {
+    std::string text = OneVehicle("<EqutInterieur/><InfoComplement/>");
+    text.insert(text.find("</document>"), "<" + std::string(set) + "/>");
+    WriteDocument(text);
+    try {
+      Run();
+      FAIL() << "accepted " << set;
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "Export refusé, " + document + " : l'élément " + set +
+                    " se trouve sous document, qui ne peut contenir que DataVOS, LiensImagesS, "
+                    "LiensEquipementsS et Aliases.");
+    }
+    EXPECT_FALSE(testing::PathExists(Output("xml")));
+    EXPECT_THAT(photos_.synced, ::testing::IsEmpty());
+  }
+}
+
 }  // namespace
 }  // namespace kalvex

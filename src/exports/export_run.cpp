@@ -261,9 +261,24 @@ void ExportRun::RemoveLinkRecordSets(IXMLCursor& document) {
   WriteLog("Après Aliases");
 }
 
+void ExportRun::ParseMadeText(IXMLCursor& document, const std::string& text, bool reload) {
+  try {
+    if (reload)
+      document.ReloadXML(text);
+    else
+      document.LoadXML(text);
+  } catch (const XMLParseException& e) {
+    // Parsed text has no name of its own: the error says which text it was.
+    if (!e.source().empty()) throw;
+    throw XMLParseException(e.code(), e.line(), e.column(),
+                            export_text::RewrittenText(Shown(DocumentPath())), e.source_text(),
+                            e.reason());
+  }
+}
+
 std::string ExportRun::Reparse(IXMLCursor& document) {
   std::string text = document.XML();
-  document.ReloadXML(text);
+  ParseMadeText(document, text, /*reload=*/true);
   return text;
 }
 
@@ -273,7 +288,7 @@ void ExportRun::ReloadResult(IXMLCursor& document, const std::string& text,
   // The memo keeps the one copy of the text the log line needs.
   context_.WriteLog("Result : ", text);
   WriteLog(std::string(after_line));
-  document.LoadXML(text);
+  ParseMadeText(document, text);
   WriteLog("Avant Enregistrement");
 }
 
@@ -313,7 +328,7 @@ void ExportRun::RewriteAndSave(IXMLCursor& document, const std::string& kept_pat
   Save(document, {kept_path});
   for (const std::vector<TextRewrite>& stage : kept_stages) {
     text = ApplyRewrites(std::move(text), stage);
-    document.LoadXML(text);
+    ParseMadeText(document, text);
     Save(document, {kept_path});
   }
   ReloadResult(document, ApplyRewrites(std::move(text), result_rewrite), "Après Remplacements");

@@ -135,7 +135,8 @@ class ExportRun {
   // Takes the document's text and parses it back into the document; gives the text.
   std::string Reparse(IXMLCursor& document);
   // Logs "Result : " + text and after_line, parses the text into the document and logs
-  // "Avant Enregistrement".
+  // "Avant Enregistrement". A parse error of a text the run made (here, in Reparse and in
+  // RewriteAndSave) names "texte réécrit de " + the document as its source.
   void ReloadResult(IXMLCursor& document, const std::string& text, std::string_view after_line);
   // Saves the document under each path, in order, serialised once (SaveToFiles); each
   // path goes into the run report's output files, also when a later one fails and the
@@ -177,6 +178,9 @@ class ExportRun {
   void Finish();
 
  private:
+  // LoadXML (ReloadXML when reload) of a text the run made, see ReloadResult.
+  void ParseMadeText(IXMLCursor& document, const std::string& text, bool reload = false);
+
   RunContext& context_;
   Portal portal_;
   std::string working_folder_;

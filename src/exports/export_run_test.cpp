@@ -204,6 +204,20 @@ TEST_F(ExportRunTest, LinkRecordSetsAreRemovedWithTheirLogLines) {
   EXPECT_EQ(doc->XML(), xml);
 }
 
+// A text the run made that does not parse: the error says which document it was made of.
+TEST_F(ExportRunTest, ParseErrorOfARewrittenTextNamesItsDocument) {
+  XMLCursorPtr doc = LoadDocument("<document><DataVOS/><Other/></document>");
+  const std::string kept = WorkingFolder() + "/kept.xml";
+  try {
+    run_.RewriteAndSave(*doc, kept, {}, {IgnoringCase("<document>", "")}, {kept});
+    FAIL() << "the rewritten text parsed";
+  } catch (const XMLParseException& e) {
+    EXPECT_EQ(e.source(), "texte réécrit de " + WorkingFolder() + "/ExpDatasParuVendu.xml");
+    EXPECT_THAT(e.what(), HasSubstr(" in \"texte réécrit de " + WorkingFolder() +
+                                    "/ExpDatasParuVendu.xml\"\r\n"));
+  }
+}
+
 TEST_F(ExportRunTest, SummaryRestartsTheLogAndCountsUpdatesOnlyWhenSent) {
   state_.selected_portal = "PARUVENDU";
   context_.WriteLog("");

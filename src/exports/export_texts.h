@@ -102,6 +102,24 @@ inline std::string RecordSetUnshaped(std::string_view set, std::string_view reco
   return Join({"l'élément ", set, " n'a pas les attributs EOF=\"…\" … RecordName=\"", record,
                "\" attendus"});
 }
+// What a parse error of a text the export made names as its source.
+inline std::string RewrittenText(std::string_view document) {
+  return Join({"texte réécrit de ", document});
+}
+// What the root element of a rewritten document may hold.
+inline std::string RootNotDocument(std::string_view root) {
+  return Join({"l'élément racine ", root, " n'est pas document"});
+}
+inline std::string SetMissing(std::string_view set) {
+  return Join({"l'élément document n'a pas d'élément ", set});
+}
+inline std::string SetTwice(std::string_view set) {
+  return Join({"l'élément ", set, " figure plus d'une fois sous document"});
+}
+inline std::string SetNotAllowed(std::string_view set, std::string_view allowed) {
+  return Join({"l'élément ", set, " se trouve sous document, qui ne peut contenir que ", allowed});
+}
+inline constexpr char kTextUnderRoot[] = "du texte se trouve sous document hors de tout élément";
 inline std::string SetMustPrecede(std::string_view set, std::string_view next) {
   return Join({"l'élément ", set, " doit précéder l'élément ", next});
 }

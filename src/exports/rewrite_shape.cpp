@@ -93,6 +93,41 @@ void CheckRecordSetShape(IXMLCursor& document, std::string_view record,
   }
 }
 
+void CheckTopLevel(IXMLCursor& document, std::initializer_list<std::string_view> also_kept,
+                   std::string_view document_name) {
+  const XMLDOMDocumentPtr dom = document.Document();
+  xmlNode* root = dom ? xmlDocGetRootElement(dom->doc()) : nullptr;
+  if (root == nullptr) return;  // a load gives a root or fails
+  if (!xmldom::FoundByNameTest(root, "document"))
+    RefuseDocument(document_name, export_text::RootNotDocument(xmldom::NodeName(root)));
+
+  const std::string vehicles = RecordSetName(kVehicleRecord);
+  std::vector<std::string_view> allowed{vehicles};
+  allowed.insert(allowed.end(), also_kept.begin(), also_kept.end());
+  for (const char* xpath : kRemovedBeforeOutputXPaths)
+    allowed.push_back(std::string_view(xpath).substr(std::string_view("/document/").size()));
+  std::vector<bool> seen(allowed.size(), false);
+  for (xmlNode* child = root->children; child != nullptr; child = child->next) {
+    // What may stand outside a root: comments, instructions, white space (kept where
+    // xml:space="preserve" asks for it).
+    if (child->type == XML_COMMENT_NODE || child->type == XML_PI_NODE) continue;
+    if (child->type == XML_TEXT_NODE && xmlIsBlankNode(child) != 0) continue;
+    if (child->type != XML_ELEMENT_NODE) RefuseDocument(document_name, export_text::kTextUnderRoot);
+    size_t i = 0;
+    while (i < allowed.size() && !xmldom::FoundByNameTest(child, allowed[i])) ++i;
+    if (i == allowed.size()) {
+      std::string list;
+      for (size_t j = 0; j < allowed.size(); ++j)
+        list.append(j == 0 ? "" : j + 1 == allowed.size() ? " et " : ", ").append(allowed[j]);
+      RefuseDocument(document_name, export_text::SetNotAllowed(xmldom::NodeName(child), list));
+    }
+    // Only the first of each is turned into the file or removed: a second stays behind.
+    if (seen[i]) RefuseDocument(document_name, export_text::SetTwice(allowed[i]));
+    seen[i] = true;
+  }
+  if (!seen[0]) RefuseDocument(document_name, export_text::SetMissing(vehicles));
+}
+
 void CheckRewriteShape(IXMLCursor& document, const RewriteShape& shape,
                        std::string_view document_name) {
   CheckRecordSetShape(document, kVehicleRecord, document_name);

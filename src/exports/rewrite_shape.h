@@ -6,6 +6,7 @@
 // file. Such a document is refused before any output is written.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,17 @@ void CheckRewriteShape(IXMLCursor& document, const RewriteShape& shape,
 // EOF="…" first and RecordName="<record>" last attributes that the rewrite's spans match.
 void CheckRecordSetShape(IXMLCursor& document, std::string_view record,
                          std::string_view document_name);
+
+// Refuses (same message form) a document whose root element `document` holds anything
+// but one vehicle record set DataVOS, at most one each of `also_kept` (a portal's own
+// record sets, which its rewrite turns into part of the file) and of the elements removed
+// before output (LiensImagesS, LiensEquipementsS, Aliases), comments and processing
+// instructions. The rewrite drops the root's tags: anything else there would stand
+// beside the portal file's root and leave a text that is not XML. Names are matched as
+// the XPath name test finds them (no namespace). Runs right after the load: nothing the
+// export does changes the root's children before the rewrite.
+void CheckTopLevel(IXMLCursor& document, std::initializer_list<std::string_view> also_kept,
+                   std::string_view document_name);
 
 // The refusal of a document whose shape the rewrite cannot take: an Error whose message
 // is "Export refusé, " + document name + " : " + what + ".".

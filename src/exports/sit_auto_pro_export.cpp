@@ -150,6 +150,9 @@ void ExportSitAutoPro(ExportRun& run) {
   run.CreateWorkingFolder();
   run.ReadServerSettings();
   XMLCursorPtr document = run.LoadDocument();
+  // COORDONNEESS opens the file's CLIENT element.
+  CheckTopLevel(*document, {RecordSetName(kCoordinatesRecord)},
+                ExportRun::Shown(run.DocumentPath()));
   run.ForEachVehicle(*document, EditVehicle);
 
   std::string client_code = kClientCodeWithoutCoordinates;

@@ -269,6 +269,50 @@ INSTANTIATE_TEST_SUITE_P(
                     "<NOTE xmlns=\"urn:n\"><INFOCOMPLEMENT/></NOTE><NOTE><EQUTINTERIEUR/></NOTE>"),
                 "un élément INFOCOMPLEMENT se trouve hors des champs d'un véhicule"}));
 
+// The root may hold only the record sets the file is made of and those removed before
+// output, once each; anything else would stand beside CLIENT after the rewrite. Refused
+// right after the load: no photo is sent, nothing is written.
+TEST_F(SitAutoProExportTest, RootHoldsOnlyTheSetsTheFileIsMadeOf) {
+  const std::string base = Document(Vehicle(1, ";Clim;"), Link(1, "1_1"));
+  const std::string head = "<document>";
+  auto after_head = [&](const std::string& piece) {
+    std::string text = base;
+    return text.insert(text.find(head) + head.size(), piece);
+  };
+  auto without = [&](const std::string& from, const std::string& to) {
+    std::string text = base;
+    const size_t at = text.find(from);
+    return text.erase(at, text.find(to, at) + to.size() - at);
+  };
+  const std::pair<std::string, std::string> cases[] = {
+      {after_head("<AgenceS EOF=\"False\" RecordName=\"Agence\"><Agence/></AgenceS>"),
+       "l'élément AgenceS se trouve sous document, qui ne peut contenir que DataVOS, "
+       "COORDONNEESS, LiensImagesS, LiensEquipementsS et Aliases"},
+      {after_head("<DataVOS EOF=\"False\" RecordName=\"DataVO\"/>"),
+       "l'élément DataVOS figure plus d'une fois sous document"},
+      {after_head("<Aliases/>"), "l'élément Aliases figure plus d'une fois sous document"},
+      {after_head("texte"), "du texte se trouve sous document hors de tout élément"},
+      {without("<DataVOS", "</DataVOS>"), "l'élément document n'a pas d'élément DataVOS"},
+  };
+  for (const auto& [text, what] : cases) {
+    WriteDocument("SitAutoPro", text);
+    try {
+      driver_.RunExport("SITAUTOPRO");
+      FAIL() << "accepted: " << text;
+    } catch (const Error& e) {
+      EXPECT_EQ(e.what(),
+                "Export refusé, " + WorkingFolder() + "/ExpDatasSitAutoPro.xml : " + what + ".");
+    }
+    EXPECT_THAT(photos_.synced, ::testing::IsEmpty());
+    EXPECT_FALSE(PathExists(DatedFile()));
+    EXPECT_FALSE(PathExists(ResultFile()));
+  }
+  // A comment beside the sets stays outside CLIENT, where it may.
+  WriteDocument("SitAutoPro", after_head("<!-- export du soir -->"));
+  driver_.RunExport("SITAUTOPRO");
+  EXPECT_TRUE(window_.AutoClose());
+}
+
 TEST_F(SitAutoProExportTest, ResultNamesMustStayInTheWorkingFolder) {
   UseIni("[SITAUTOPRO]\nFileResult=..\\..\\etc\\passwd\n");
   WriteDocument("SitAutoPro", Document(Vehicle(1, "")));

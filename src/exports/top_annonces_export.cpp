@@ -186,6 +186,7 @@ void ExportTopAnnonces(ExportRun& run) {
   run.CreateWorkingFolder();
   run.ReadServerSettings();  // the portal's fields are only shown: nothing is sent there
   XMLCursorPtr document = run.LoadDocument();
+  CheckTopLevel(*document, {}, ExportRun::Shown(run.DocumentPath()));
 
   const EquipmentLabels labels(*document);
   run.ForEachVehicle(*document, [&](IXMLCursor& vehicle) { EditVehicle(vehicle, labels); });

@@ -165,7 +165,7 @@ TEST_F(TopAnnoncesExportTest, RunWritesTheAdsSavesTwiceArchivesAndLeavesAnEmptyL
   const std::vector<std::string> memo = MemoTexts();
   ASSERT_EQ(memo.size(), 12u);
   EXPECT_THAT(memo[7],
-              StartsWith("Result : " + std::string(kIso885915Declaration) + "\n<listepa>"));
+              StartsWith("Result : " + std::string(kIso885915Declaration) + "\\n<listepa>"));
   EXPECT_THAT(std::vector<std::string>(memo.begin() + 8, memo.end()),
               ElementsAre("Après Remplacements", "Avant Enregistrement",
                           "Fichier " + ArchiveFile() + " créé", "-> "));
@@ -286,6 +286,24 @@ TEST_P(TopAnnoncesRefusalTest, EndsTheRunBeforeAnyOutput) {
                                   "/ExpDatasTopAnnonces.xml : " + refusal.what + ".");
   }
   EXPECT_FALSE(window_.AutoClose());
+  EXPECT_THAT(WorkingFiles(), ElementsAre("ExpDatasTopAnnonces.xml"));
+}
+
+// The agency record set beside the vehicles: refused at the load, before any photo.
+TEST_F(TopAnnoncesExportTest, OtherRecordSetUnderTheRootIsRefusedBeforeAnyOutput) {
+  std::string document = Document(Vehicle("401"), Link("401", "401_1"));
+  document.insert(document.find("<DataVOS"),
+                  "<AgenceS><Agence><Nom>Garage</Nom></Agence></AgenceS>");
+  try {
+    Run(document);
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Export refusé, " + WorkingFolder() +
+                  "/ExpDatasTopAnnonces.xml : l'élément AgenceS se trouve sous document, qui ne "
+                  "peut contenir que DataVOS, LiensImagesS, LiensEquipementsS et Aliases.");
+  }
+  EXPECT_THAT(photos_.synced, ::testing::IsEmpty());
   EXPECT_THAT(WorkingFiles(), ElementsAre("ExpDatasTopAnnonces.xml"));
 }
 

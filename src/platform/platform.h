@@ -161,7 +161,8 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 // The folder every file of the tool lives under (Windir) must be set: on POSIX an unset
 // or empty Windir would put the working folder and the log at the file-system root, so
-// it throws Error with a message that says what to set.
+// it throws Error with a message that says what to set. A Windir holding "\" throws too
+// (WindirBackslash): the "\" would become "/" and address another folder.
 void CheckWindir();
 
 }  // namespace kalvex::platform

@@ -540,8 +540,10 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
 }
 
 void CheckWindir() {
-  if (!Windir().empty()) return;
-  throw Error(platform_text::kWindirMissing);
+  const std::string windir = Windir();
+  if (windir.empty()) throw Error(platform_text::kWindirMissing);
+  // Every "\" of the tool's paths becomes "/": one of Windir's would split a name in two.
+  if (windir.find('\\') != std::string::npos) throw Error(platform_text::WindirBackslash(windir));
 }
 
 int32_t FindFileSize(const std::string& file_name) {

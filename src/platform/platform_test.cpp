@@ -13,6 +13,7 @@
 
 #include "platform/error.h"
 #include "platform/file_lock.h"
+#include "platform/platform_texts.h"
 #include "test_support.h"
 
 namespace kalvex::platform {
@@ -321,6 +322,17 @@ TEST(CheckWindirTest, UnsetOrEmptyIsAnError) {
   }
   testing::ScopedEnv windir("Windir", "/srv/windows");
   EXPECT_NO_THROW(CheckWindir());
+}
+
+TEST(CheckWindirTest, BackslashIsRefusedNamingTheValue) {
+  testing::ScopedEnv windir("Windir", "/srv/a\\b");
+  try {
+    CheckWindir();
+    FAIL() << "a Windir with \\ was accepted";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), platform_text::WindirBackslash("/srv/a\\b"));
+    EXPECT_NE(std::string(e.what()).find(": /srv/a\\b ;"), std::string::npos);
+  }
 }
 
 }  // namespace

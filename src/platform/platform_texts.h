@@ -39,6 +39,12 @@ inline constexpr char kWindirMissing[] =
     "La variable d'environnement Windir n'est pas définie (ou est vide) : elle désigne le "
     "dossier sous lequel se trouvent le dossier de travail (Windir/TEMP/Kalvex) et le journal "
     "(Windir/TEMP). Rien n'a été écrit ; définissez Windir puis relancez l'export.";
+// Windir holding "\": the tool's "\" separators become "/", so it would name another folder.
+inline std::string WindirBackslash(const std::string& value) {
+  return "La variable d'environnement Windir contient « \\ » : " + value +
+         " ; sur ce système « \\ » n'y sépare pas les dossiers et désignerait un autre "
+         "dossier. Rien n'a été écrit ; donnez le dossier avec « / » puis relancez l'export.";
+}
 
 // Text conversion between code pages.
 inline std::string UnknownCodePage(const std::string& code_page) {

@@ -2,9 +2,12 @@
 // key names match ignoring letter case, values are trimmed, one pair of surrounding
 // double or single quotes is removed, a missing file, section or key gives the default,
 // a key present with an empty value gives the empty text, values are cut at 2047 bytes.
+// A section name written twice is the first such section (a key found only in a later
+// one is missing); a key written twice in it gives its first value.
 // Values come back as UTF-8; a file written in Windows-1252 is converted, and one
 // saved as UTF-16 with its byte-order mark is read as the text it is. A file that is
-// not text (NUL bytes elsewhere) reads as empty and says so (NotText).
+// not text (NUL bytes elsewhere, or a UTF-16 mark before bytes that are not UTF-16
+// text) reads as empty and says so (NotText).
 #pragma once
 
 #include <memory>

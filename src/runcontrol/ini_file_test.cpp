@@ -95,3 +95,35 @@ TEST(IniFileEncodingTest, Windows1252ValuesBecomeUtf8) {
 
 }  // namespace
 }  // namespace kalvex
+
+namespace kalvex {
+namespace {
+
+// A dealer INI must read the same here as through the Windows profile functions.
+TEST(IniFileDuplicatesTest, FirstSectionAndFirstKeyWin) {
+  testing::TempDir dir;
+  testing::WriteFile(dir / "k.ini",
+                     "[Options]\nPathImages=/first\npathimages=/second\n"
+                     "[OPTIONS]\nPathImages=/third\nURLImages=http://later/\n");
+  IniFile ini(dir / "k.ini");
+  EXPECT_EQ(ini.ReadString("Options", "PathImages", "def"), "/first");
+  EXPECT_EQ(ini.ReadString("Options", "URLImages", "def"), "def");
+}
+
+TEST(IniFileEncodingTest, Utf8BehindUtf16MarkIsNotText) {
+  testing::TempDir dir;
+  // Even length, so that it decodes as UTF-16LE without an error: into no ASCII at all.
+  testing::WriteFile(dir / "k.ini", "\xFF\xFE[Options]\nPathImages=/img\xC3\xA9\n");
+  IniFile ini(dir / "k.ini");
+  EXPECT_TRUE(ini.NotText());
+  EXPECT_FALSE(ini.Loaded());
+  EXPECT_EQ(ini.ReadString("Options", "PathImages", "def"), "def");
+  // The same text saved as UTF-16 is read.
+  testing::WriteFile(dir / "w.ini", std::string("\xFF\xFE[\0O\0]\0\n\0k\0=\0v\0", 16));
+  IniFile wide(dir / "w.ini");
+  EXPECT_FALSE(wide.NotText());
+  EXPECT_EQ(wide.ReadString("o", "K", "def"), "v");
+}
+
+}  // namespace
+}  // namespace kalvex

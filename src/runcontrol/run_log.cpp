@@ -37,7 +37,11 @@ void RunLog::WriteLog(std::string_view prefix, std::string_view text) {
   const std::string stamp = platform::FormatDateTime(clock_.Now()) + " - ";
   std::string memo_line;
   memo_line.reserve(3 + stamp.size() + prefix.size() + text.size() + 2);
-  memo_line.append("-> ").append(stamp).append(prefix).append(text).append("\r\n");
+  memo_line.append("-> ").append(stamp);
+  // One line whatever the data in it holds (see EscapeControls).
+  AppendEscapingControls(memo_line, prefix);
+  AppendEscapingControls(memo_line, text);
+  memo_line.append("\r\n");
   write([&] { platform::AppendToFile(path, std::string_view(memo_line).substr(3)); });
   memo_line.resize(memo_line.size() - 2);
   window_.AddMemoLine(std::move(memo_line));

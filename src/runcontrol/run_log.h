@@ -20,7 +20,9 @@ class RunLog {
       : state_(state), window_(window), clock_(clock) {}
 
   // Empty text: start a new, empty log (create or truncate). Otherwise append one
-  // line "ddddd tt - text". A log file that does not exist is created. Failures throw
+  // line "ddddd tt - text", the text's control characters escaped (EscapeControls), so
+  // that one call gives one line whatever the text holds (a whole document keeps its
+  // line breaks as "\n"). A log file that does not exist is created. Failures throw
   // IoError with the system's text and the file name.
   void WriteLog(const std::string& text);
   // WriteLog(prefix + text), without a copy of the text: long texts (a whole

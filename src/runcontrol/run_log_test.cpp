@@ -86,9 +86,18 @@ TEST_F(RunLogTest, RestartEmptiesFileButKeepsMemo) {
   EXPECT_EQ(window_.MemoLines().back(), "-> ");
 }
 
-TEST_F(RunLogTest, TextWithLineBreaksIsWrittenUnchanged) {
-  log_.WriteLog("Result : a\r\nb");
-  EXPECT_EQ(ReadFile(LogFile("")), "12/09/26 14:05:07 - Result : a\r\nb\r\n");
+// A photo name with CR LF must not forge a line of the log or of the console.
+TEST_F(RunLogTest, ControlCharactersOfTheTextAreEscapedIntoOneLine) {
+  log_.WriteLog("Pb Existence : ",
+                "a\r\n12/09/26 14:05:07 - Transfert FTP OK\x1b[2J\tC:\\x\xC2\x9B\x7F");
+  const std::string line =
+      "12/09/26 14:05:07 - Pb Existence : a\\r\\n12/09/26 14:05:07 - Transfert FTP OK\\x1B[2J"
+      "\\tC:\\x\\xC2\\x9B\\x7F";
+  EXPECT_EQ(ReadFile(LogFile("")), line + "\r\n");
+  EXPECT_EQ(window_.MemoLines().back(), "-> " + line);
+  // Accents and the euro sign are text, not controls.
+  log_.WriteLog("Pb Existence : été €");
+  EXPECT_EQ(window_.MemoLines().back(), "-> 12/09/26 14:05:07 - Pb Existence : été €");
 }
 
 TEST_F(RunLogTest, PrefixAndTextMakeOneLine) {

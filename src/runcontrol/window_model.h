@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/front_end.h"
@@ -46,16 +47,30 @@ class WindowObserver {
 // " … (" + its length in characters + " caractères)".
 std::string MemoDisplayText(const std::string& line, size_t limit);
 
+// Data shown in a log or memo line may hold control characters (a photo name with CR LF
+// or an escape sequence): shown as they are, they would end the line early, forge a line
+// or drive the terminal. They are shown escaped, so that every line is one line: CR as
+// "\r", LF as "\n", tab as "\t", the other C0 controls and DEL as "\xNN", and the C1
+// controls (U+0080 to U+009F) as the "\xNN" of their two UTF-8 bytes. Other text, a
+// backslash included, is left as it is; text without control characters comes back
+// unchanged.
+void AppendEscapingControls(std::string& line, std::string_view text);
+bool HoldsControls(std::string_view text);
+std::string EscapeControls(std::string_view text);
+
 class WindowModel {
  public:
   WindowModel();
 
   const std::string& Text(WindowField field) const;
+  // The caption, the group captions and the two labels only show text: theirs is kept
+  // with its control characters escaped (EscapeControls). The edit fields keep theirs.
   void SetText(WindowField field, const std::string& text);
 
   // Every line whole, however long: what a window shows may be shortened
   // (MemoDisplayText), what is copied from it comes from here.
   const std::vector<std::string>& MemoLines() const { return memo_; }
+  // Keeps the line with its control characters escaped (EscapeControls).
   void AddMemoLine(std::string line);
   void ClearMemo();
 

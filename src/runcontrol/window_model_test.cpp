@@ -103,5 +103,18 @@ TEST(WindowModelTest, MemoLinesAreKeptWholeAndShownShortenedWithTheirLength) {
   EXPECT_EQ(MemoDisplayText("", 0), "");
 }
 
+// Lines and labels show data escaped; the edit fields are settings and keep their text.
+TEST(WindowModelTest, ShownTextsEscapeControlCharacters) {
+  WindowModel w;
+  w.AddMemoLine("Envoi de a\r\nDELE x.");
+  EXPECT_EQ(w.MemoLines().back(), "Envoi de a\\r\\nDELE x.");
+  w.SetText(WindowField::kLabel1, "Image 1 : /p/a\x1b]0;x\x07.jpg");
+  EXPECT_EQ(w.Text(WindowField::kLabel1), "Image 1 : /p/a\\x1B]0;x\\x07.jpg");
+  w.SetText(WindowField::kCaption, "Export des données pour A\nB");
+  EXPECT_EQ(w.Text(WindowField::kCaption), "Export des données pour A\\nB");
+  w.SetText(WindowField::kParamRepert, "a\tb");
+  EXPECT_EQ(w.Text(WindowField::kParamRepert), "a\tb");
+}
+
 }  // namespace
 }  // namespace kalvex

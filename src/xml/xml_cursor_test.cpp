@@ -250,6 +250,36 @@ TEST(XMLCursorLoad, DocumentTypeDeclarationsAreRefusedWhereTheyStand) {
       << message;
 }
 
+// libxml2 checks an element's attributes pair by pair: the parse is refused before it
+// meets more than 256 of them, in text and in files (100,000 take a minute to check).
+TEST(XMLCursorLoad, ElementsWithMoreThan256AttributesAreRefused) {
+  std::string attributes;
+  for (int i = 0; i < 100000; ++i) attributes += " a" + std::to_string(i) + "=\"\"";
+  const std::string reason =
+      "L'élément \"DataVOS\" a plus de 256 attributs : le document est refusé.";
+  XMLCursorPtr cursor = CreateXMLCursor();
+  try {
+    cursor->LoadXML("<document>\n<DataVOS" + attributes + "/></document>");
+    FAIL() << "no error";
+  } catch (const XMLParseException& e) {
+    EXPECT_EQ(e.code(), 111);
+    EXPECT_EQ(e.line(), 2);
+    EXPECT_EQ(e.column(), 1);
+    EXPECT_EQ(e.reason(), reason);
+  }
+  TempDir dir;
+  const std::string name = dir / "many.xml";
+  WriteFile(name, "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?>\r\n<document><DataVOS" +
+                      attributes + "/></document>");
+  const std::string message = MessageOf([&] { cursor->Load(name); });
+  EXPECT_THAT(message, StartsWith("TXMLCursor.Load FileName: \"" + name +
+                                  "\"\r\nError 111 on line 2, char 11 in \"" + name + "\"\r\n"));
+  EXPECT_TRUE(message.ends_with("\r\n" + reason)) << message.substr(0, 400);
+  // 256 are taken.
+  cursor->LoadXML("<r" + attributes.substr(0, attributes.find(" a256=")) + "/>");
+  EXPECT_EQ(cursor->Select("@*")->Count(), 256);
+}
+
 TEST(XMLCursorLoad, ParseErrorsQuoteAtMostAboutTwoHundredCharactersOfTheLine) {
   // A whole document on one 70 KB line, faulty near its end.
   std::string records;

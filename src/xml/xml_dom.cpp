@@ -22,6 +22,7 @@
 #include "platform/code_page.h"
 #include "platform/platform.h"
 #include "platform/unicode_case.h"
+#include "xml/attribute_limit.h"
 #include "xml/single_byte_encoding.h"
 #include "xml/xml_texts.h"
 
@@ -260,12 +261,31 @@ void RefuseDoctype(void* context, const xmlChar*, const xmlChar*, const xmlChar*
   xmlStopParser(ctxt);
 }
 
-// Runs `parse` (a read of the context) with the rule on document type declarations in
-// force: unless accepted, one stops the parse and comes back in `refused` (code
-// XML_ERR_USER_STOP at its place, no document).
+// The bytes `read` gives (a callable like a libxml2 read callback), handed to the parser
+// through the attribute limit: from the piece that goes past it on, the parser is told
+// the input has ended, so it never sees more than the limit of an element's attributes.
+// (xmlStopParser cannot be called here: it frees the input buffer being filled.)
+template <typename Read>
+struct LimitedInput {
+  Read read;
+  AttributeLimit* limit;
+
+  static int Callback(void* self, char* buffer, int length) {
+    auto* in = static_cast<LimitedInput*>(self);
+    if (in->limit->Exceeded()) return 0;
+    const int n = in->read(buffer, length);
+    if (n > 0 && !in->limit->Feed(std::string_view(buffer, static_cast<size_t>(n)))) return 0;
+    return n;
+  }
+};
+
+// Runs `parse` (a read of the context through `limit`) with the rules on document type
+// declarations and attributes in force: a declaration, unless accepted, stops the parse,
+// and so does an element past the attribute limit; the first comes back in `refused`
+// (code XML_ERR_USER_STOP at its place, no document).
 template <typename Parse>
-XmlDocHandle ParseWithRules(xmlParserCtxt* ctxt, bool accept_doctype, Diagnostic* refused,
-                            Parse parse) {
+XmlDocHandle ParseWithRules(xmlParserCtxt* ctxt, bool accept_doctype, const AttributeLimit& limit,
+                            Diagnostic* refused, Parse parse) {
   DoctypeWatch watch;
   if (!accept_doctype) {
     ctxt->_private = &watch;
@@ -273,12 +293,21 @@ XmlDocHandle ParseWithRules(xmlParserCtxt* ctxt, bool accept_doctype, Diagnostic
   }
   XmlDocHandle doc(parse());
   ctxt->_private = nullptr;
-  if (!watch.seen) return doc;
-  refused->code = XML_ERR_USER_STOP;
-  refused->line = watch.line;
-  refused->column = watch.column;
-  refused->message = xml_text::kDoctypeRefused;
-  return nullptr;
+  if (watch.seen) {
+    refused->code = XML_ERR_USER_STOP;
+    refused->line = watch.line;
+    refused->column = watch.column;
+    refused->message = xml_text::kDoctypeRefused;
+    return nullptr;
+  }
+  if (limit.Exceeded()) {
+    refused->code = XML_ERR_USER_STOP;
+    refused->line = limit.line();
+    refused->column = limit.column();
+    refused->message = xml_text::TooManyAttributes(limit.element(), kMaxAttributesPerElement);
+    return nullptr;
+  }
+  return doc;
 }
 
 bool IsBlank(const xmlChar* s) {
@@ -551,8 +580,13 @@ XmlDocHandle ParseText(const std::string& text, bool drop_blank_text, bool accep
   Diagnostic refused;
   // Read as the parser goes, like a file: the parser never holds a copy of the whole text.
   TextReader reader{text};
-  XmlDocHandle doc = ParseWithRules(ctxt.get(), accept_doctype, &refused, [&] {
-    return xmlCtxtReadIO(ctxt.get(), &TextReader::Read, nullptr, &reader, nullptr, "UTF-8",
+  AttributeLimit limit(/*detect_encoding=*/false);
+  auto read = [&reader](char* buffer, int length) {
+    return TextReader::Read(&reader, buffer, length);
+  };
+  LimitedInput<decltype(read)> input{read, &limit};
+  XmlDocHandle doc = ParseWithRules(ctxt.get(), accept_doctype, limit, &refused, [&] {
+    return xmlCtxtReadIO(ctxt.get(), &decltype(input)::Callback, nullptr, &input, nullptr, "UTF-8",
                          ParseOptions(drop_blank_text) | XML_PARSE_IGNORE_ENC);
   });
   if (refused.code != 0) RaiseParseError(refused, "", text);
@@ -683,9 +717,12 @@ XmlDocHandle ParseFile(const std::string& file_name, bool drop_blank_text, bool 
   // memory. The native name is the document's address, against which relative
   // references resolve.
   Diagnostic refused;
-  XmlDocHandle doc = ParseWithRules(ctxt.get(), accept_doctype, &refused, [&] {
-    return xmlCtxtReadIO(ctxt.get(), &ReadFromFile, nullptr, &in, native.c_str(), nullptr,
-                         ParseOptions(drop_blank_text));
+  AttributeLimit limit(/*detect_encoding=*/true);
+  auto read = [&in](char* buffer, int length) { return ReadFromFile(&in, buffer, length); };
+  LimitedInput<decltype(read)> input{read, &limit};
+  XmlDocHandle doc = ParseWithRules(ctxt.get(), accept_doctype, limit, &refused, [&] {
+    return xmlCtxtReadIO(ctxt.get(), &decltype(input)::Callback, nullptr, &input, native.c_str(),
+                         nullptr, ParseOptions(drop_blank_text));
   });
   if (in.error() != 0)
     throw XMLParseException(XML_IO_LOAD_ERROR, 0, 0, file_name, "",

@@ -67,6 +67,11 @@ inline constexpr char kOneTopLevelElement[] =
     "Un document XML ne peut avoir qu'un seul élément de premier niveau.";
 inline constexpr char kDoctypeRefused[] =
     "DOCTYPE refusé : un document ne doit déclarer ni type de document ni entités.";
+// An element past the attribute limit (see attribute_limit.h).
+inline std::string TooManyAttributes(const std::string& element, int32_t limit) {
+  return "L'élément \"" + element + "\" a plus de " + std::to_string(limit) +
+         " attributs : le document est refusé.";
+}
 inline std::string UnsupportedEncoding(const std::string& encoding) {
   return "Encodage non pris en charge : " + encoding;
 }
