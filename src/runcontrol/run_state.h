@@ -6,8 +6,8 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_set>
 
+#include "ftp/name_listing.h"
 #include "runcontrol/ini_file.h"
 #include "runcontrol/run_report.h"
 
@@ -27,9 +27,9 @@ struct RunState {
   int32_t update_counter = 0;
   int32_t vehicle_counter = 0;
   bool image_server_check = false;
-  // Names on the image server, upper-cased, made once per process at the first
-  // successful connection; none until then.
-  std::optional<std::unordered_set<std::string>> image_server_listing;
+  // Names on the image server, made once per process at the first successful
+  // connection and complete listing; none until then.
+  std::optional<NameListing> image_server_listing;
   int32_t progress_max = 0;
   int32_t last_shown_percentage = 0;  // never reset
   // Set when a portal upload of the run failed (SendExportFile); reset by the driver.
