@@ -1,5 +1,5 @@
-// Looking a photo up in the image-server listing: the cost per photo must not grow with
-// the size of the listing.
+// Looking a photo up in the image-server listing: the cost per photo may grow only with
+// the logarithm of the size of the listing.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -17,9 +17,10 @@ void BM_ImageOnServerLookup(benchmark::State& bench) {
   kalvex::RunLog log(state, window, clock);
   kalvex::FtpTransfer ftp(state, window, log);
   state.image_server_check = true;
-  auto& listing = state.image_server_listing.emplace();
   const int64_t size = bench.range(0);
-  for (int64_t i = 0; i < size; ++i) listing.insert("VO" + std::to_string(i) + "_PHOTO.JPG");
+  std::string text;
+  for (int64_t i = 0; i < size; ++i) text += "VO" + std::to_string(i) + "_PHOTO.JPG\r\n";
+  ftp.SetImageServerListing(kalvex::NameListing::FromLines(text));
   int64_t i = 0;
   for (auto _ : bench) {
     // Half present, half missing, in lower case as the exporters pass them.

@@ -23,9 +23,10 @@ inline constexpr char kHelp[] =
     "  export du même portail déjà en cours), 2 syntaxe ou portail inconnu, 3 export terminé\n"
     "  mais fichier non transmis au portail, 4 stock inférieur au minimum [Options]\n"
     "  MinVehicules (rien n'est écrit ni envoyé), 5 export terminé mais rapport non écrit,\n"
-    "  7 durée maximale [Options] DureeMaxMinutes dépassée (60 minutes par défaut, 0 : sans\n"
-    "  limite ; fichiers temporaires supprimés), 128 + n arrêt par le signal n (fichiers\n"
-    "  temporaires supprimés).\n"
+    "  6 export terminé et fichier transmis, mais des photos n'ont pas atteint le serveur\n"
+    "  d'images, 7 durée maximale [Options] DureeMaxMinutes dépassée (60 minutes par\n"
+    "  défaut, 0 : sans limite ; fichiers temporaires supprimés), 128 + n arrêt par le\n"
+    "  signal n (fichiers temporaires supprimés).\n"
     "Les dates du journal suivent la langue de l'utilisateur (LANG, LC_ALL) : 09/12/2026\n"
     "  avec fr_FR.UTF-8.\n";
 
@@ -46,6 +47,10 @@ inline std::string RunNotEnded(const std::string& portal) {
 }
 inline std::string NotDelivered(const std::string& result) {
   return "Fichier non transmis au portail : " + result;
+}
+inline std::string PhotosNotSent(size_t count) {
+  return "Photos non transmises au serveur d'images : " + std::to_string(count) +
+         " (lignes « Pb Envoi » du journal)";
 }
 inline std::string StoppedBySignal(int signal_number) {
   return "Export arrêté par le signal " + std::to_string(signal_number) +

@@ -65,6 +65,9 @@ void RunReporter::RunEnded(std::exception_ptr error) {
     while (!result.empty() && result.back() == ' ') result.pop_back();
     exit_code_ = kExitUploadFailed;
     message_ = app_text::NotDelivered(result);
+  } else if (!state.report.photos_not_sent.empty()) {
+    exit_code_ = kExitPhotosNotSent;
+    message_ = app_text::PhotosNotSent(state.report.photos_not_sent.size());
   } else {
     exit_code_ = kExitOk;
     message_.clear();

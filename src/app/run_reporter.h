@@ -5,11 +5,13 @@
 // reached the portal; 1 an error ended the run; 2 syntax error or unknown portal; 3 the
 // run ended normally but its portal upload failed; 4 the stock is below [Options]
 // MinVehicules (nothing written or sent); 5 the run ended normally but its report could
-// not be written; 7 the run lasted longer than [Options] DureeMaxMinutes and was ended
-// as a stop signal ends it (files in the making removed, the error names the step the
-// run was in). A report that cannot be written is said on standard error, naming the
-// file; it changes the exit code only of a run that ended normally (0 becomes 5), so the
-// code of a failed run always tells why the run failed.
+// not be written; 6 the run ended normally and its portal file (if any) reached the
+// portal, but at least one photo did not reach the image server (3 wins over 6); 7 the
+// run lasted longer than [Options] DureeMaxMinutes and was ended as a stop signal ends it
+// (files in the making removed, the error names the step the run was in). A report that
+// cannot be written is said on standard error, naming the file; it changes the exit code
+// only of a run that ended normally (0 becomes 5), so the code of a failed run always
+// tells why the run failed.
 //
 // A stop signal (SIGINT, SIGTERM, SIGHUP) during a run writes a short report (portal,
 // start and end, exit code 128 + n, the signal) from the signal thread, without the
@@ -31,6 +33,7 @@ inline constexpr int kExitSyntax = 2;
 inline constexpr int kExitUploadFailed = 3;
 inline constexpr int kExitStockBelowMinimum = 4;
 inline constexpr int kExitReportNotWritten = 5;
+inline constexpr int kExitPhotosNotSent = 6;
 inline constexpr int kExitDeadline = 7;
 
 class RunReporter : public RunObserver {
@@ -49,7 +52,8 @@ class RunReporter : public RunObserver {
 
   bool Ran() const { return ran_; }
   // Exit code of the last run, and its message: the error's text, the unknown portal,
-  // or why the upload failed; empty for a run that ended normally.
+  // why the upload failed, or how many photos did not reach the image server; empty for
+  // a run that ended normally.
   int ExitCode() const { return exit_code_; }
   const std::string& Message() const { return message_; }
 

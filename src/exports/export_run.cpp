@@ -365,6 +365,10 @@ void ExportRun::ArchiveResultFile(const std::string& archive_path, const std::st
 void ExportRun::LogUpdateSummary() {
   if (state().update_counter != 0)
     WriteLog("Nb Images Mises à jour : " + std::to_string(state().update_counter) + " photos --- ");
+  // The "Pb Envoi" lines went with the restarted log; the summary keeps their count.
+  if (!state().report.photos_not_sent.empty())
+    WriteLog("Nb Images non envoyées : " + std::to_string(state().report.photos_not_sent.size()) +
+             " photos --- ");
 }
 
 std::string ExportRun::SendExportFile(const std::string& path, const std::string& log_suffix) {

@@ -166,7 +166,9 @@ class ExportRun {
 
   // An empty log entry: restarts the run log.
   void RestartLog() { WriteLog(""); }
-  // "Nb Images Mises à jour : " + update counter + " photos --- " when photos were sent.
+  // "Nb Images Mises à jour : " + update counter + " photos --- " when photos were sent,
+  // and "Nb Images non envoyées : " + count + " photos --- " when some did not reach the
+  // image server.
   void LogUpdateSummary();
   // Sends the file to the portal drop and logs the result text followed by
   // "Fichier VO actualisé transmis sur site FTP : " + log_suffix. Gives the result text,

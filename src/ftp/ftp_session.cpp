@@ -78,6 +78,22 @@ bool GivesUpTls(CURLcode rc) {
   return rc == CURLE_PEER_FAILED_VERIFICATION || rc == CURLE_USE_SSL_FAILED;
 }
 
+// A transfer that ended this way cost a whole wait: the server stopped reading, stopped
+// answering or never opened the data connection.
+bool TimedOut(CURLcode rc) {
+  return rc == CURLE_OPERATION_TIMEDOUT || rc == CURLE_FTP_ACCEPT_TIMEOUT;
+}
+
+// Why a session gave a server up.
+enum GiveUpReason { kNotGivenUp, kUnreachable, kTlsImpossible, kStalled };
+
+// The reason a later operation gives for not trying a given-up server again.
+const char* NotTriedAgain(int why) {
+  return why == kTlsImpossible ? ftp_text::kTlsNotTriedAgain
+         : why == kStalled     ? ftp_text::kStalledNotTriedAgain
+                               : ftp_text::kNotTriedAgain;
+}
+
 std::string Trim(std::string_view text) {
   size_t begin = 0, end = text.size();
   while (begin < end && (text[begin] == ' ' || text[begin] == '\r' || text[begin] == '\n')) ++begin;
@@ -151,11 +167,6 @@ std::string TlsDetail(CURL* easy, CURLcode rc, const std::string& curl_words) {
   if (rc == CURLE_PEER_FAILED_VERIFICATION && curl_words.find("subject name") != std::string::npos)
     return ftp_text::kCertificateForAnotherName;
   return curl_words;
-}
-
-size_t DiscardOrKeep(char* data, size_t size, size_t count, void* user) {
-  if (user != nullptr) static_cast<std::string*>(user)->append(data, size * count);
-  return size * count;
 }
 
 size_t ReadFromFile(char* buffer, size_t size, size_t count, void* user) {
@@ -263,6 +274,25 @@ std::string FtpSession::HidePassword(std::string text, bool server_text) const {
   return server_text ? Mask(std::move(text), password_, true) : text;
 }
 
+void FtpSession::GiveUp(const std::string& key, int why) {
+  if (unreachable_ == key) return;
+  unreachable_ = key;
+  given_up_why_ = why;
+  Status(why == kTlsImpossible ? ftp_text::GivenUpTls(key)
+         : why == kStalled     ? ftp_text::GivenUpAfterStalls(key, kStalledTransfersToGiveUp)
+                               : ftp_text::GivenUp(key));
+}
+
+void FtpSession::NoteTransferEnd(bool ok) {
+  // Only a transfer that cost a whole wait counts; one the server answered, even with a
+  // refusal, ends the row.
+  if (ok || !timed_out_) {
+    stalled_in_row_ = 0;
+    return;
+  }
+  if (++stalled_in_row_ >= kStalledTransfersToGiveUp) GiveUp(EndpointKey(endpoint_), kStalled);
+}
+
 bool FtpSession::Unreachable() const {
   return !unreachable_.empty() &&
          unreachable_ == EndpointKey(ParseFtpHost(window_.Text(fields_.host)));
@@ -319,10 +349,16 @@ void FtpSession::OnDebug(int type, const char* data, size_t size) {
         awaiting_tls_ = false;
         Status(ftp_text::TlsNegotiated(line.substr(21)));
       } else if (StartsWith(line, "Trying ")) {
-        curl_->tried_connect = true;
         std::string address = line.substr(7);  // "127.0.0.1:21..."
         while (!address.empty() && address.back() == '.') address.pop_back();
-        Status(ftp_text::Connecting(address));
+        if (passive_sent_) {
+          // After EPSV or PASV: the data connection, the control connection is up.
+          data_address_ = address;
+          Status(ftp_text::DataConnecting(address));
+        } else {
+          curl_->tried_connect = true;
+          Status(ftp_text::Connecting(address));
+        }
       } else if (StartsWith(line, "Connected to ")) {
         Status(ftp_text::kConnected);
       } else if (StartsWith(line, "Closing connection")) {
@@ -348,24 +384,49 @@ void FtpSession::OnDebug(int type, const char* data, size_t size) {
       else if (StartsWith(line, "DELE "))
         Status(ftp_text::Deleting(line.substr(5)));
       break;
-    case CURLINFO_HEADER_IN: {
-      line = HidePassword(line, true);
-      last_reply_ = line;
-      int code = ReplyCode(line);
-      if (code == 230) {
-        logged_in_now_ = true;
-        Status(ftp_text::kLoggedIn);
-      } else if (code == 220) {
-        Status(ftp_text::ServerReady(line));
-      } else if (code == 226 && curl_->command == Command::kStore) {
-        Status(ftp_text::kTransferComplete);
-      } else if (code >= 400) {
-        Status(ftp_text::ServerReply(line));
-      }
+    case CURLINFO_HEADER_IN:
+      OnReplyLine(line);
       break;
-    }
     default:
       break;
+  }
+}
+
+void FtpSession::OnReplyLine(const std::string& received) {
+  // A reply of several lines starts with "ddd-" and ends with the line "ddd " of the
+  // same code; the lines between may hold anything.
+  const int code = ReplyCode(received);
+  const bool marked_end = received.size() == 3 || received[3] != '-';
+  bool last = true;
+  if (multiline_code_ == 0) {
+    reply_lines_ = 1;
+    if (code != 0 && !marked_end) {
+      multiline_code_ = code;
+      last = false;
+    }
+  } else {
+    ++reply_lines_;
+    last = code == multiline_code_ && marked_end;
+    if (last) multiline_code_ = 0;
+  }
+  const std::string line = MemoDisplayText(HidePassword(received, true), kReplyLineLimit);
+  last_reply_ = line;
+  if (code == 230) logged_in_now_ = true;
+  // The first lines and the last one are shown; the lines between are counted.
+  const long left_out = reply_lines_ - 1 - kReplyLinesShown;
+  if (!last && left_out >= 0) {
+    if (left_out == 0) Status(ftp_text::kReplyCut);
+    return;
+  }
+  if (last && left_out > 0) Status(ftp_text::ReplyLinesNotShown(left_out));
+  if (code == 230) {
+    Status(ftp_text::kLoggedIn);
+  } else if (code == 220) {
+    Status(ftp_text::ServerReady(line));
+  } else if (code == 226 && curl_->command == Command::kStore) {
+    Status(ftp_text::kTransferComplete);
+  } else if (code >= 400) {
+    Status(ftp_text::ServerReply(line));
   }
 }
 
@@ -385,6 +446,7 @@ void FtpSession::OnSecurityCommand(const std::string& command) {
   } else if (command == "PROT P") {
     Status(ftp_text::kDataEncrypted);
   } else if (command == "EPSV" || command == "PASV") {
+    passive_sent_ = true;
     Status(ftp_text::PassiveData(command));
   }
 }
@@ -394,8 +456,28 @@ int FtpSession::OnProgress(int64_t ulnow) {
     last_ulnow_ = ulnow;
     if (ulnow > 0 && on_work_) on_work_(ulnow);
   }
+  if (curl_->command == Command::kList && std::chrono::steady_clock::now() > listing_deadline_) {
+    stopped_because_ = ftp_text::ListingTooSlow(
+        std::chrono::duration_cast<std::chrono::seconds>(timeouts_.listing).count());
+    return 1;
+  }
   window_.ProcessPendingEventsWhenDue(kEventInterval);
   return 0;
+}
+
+bool FtpSession::OnListing(const char* data, size_t size) {
+  if (listing_ == nullptr) return true;
+  if (listing_->size() + size > kMaxListingBytes) {
+    stopped_because_ = ftp_text::ListingTooLarge(kMaxListingBytes >> 20);
+    return false;
+  }
+  listing_lines_ += static_cast<size_t>(std::count(data, data + size, '\n'));
+  if (listing_lines_ > kMaxListingNames) {
+    stopped_because_ = ftp_text::ListingTooManyNames(kMaxListingNames);
+    return false;
+  }
+  listing_->append(data, size);
+  return true;
 }
 
 namespace {
@@ -427,6 +509,10 @@ struct FtpSessionCallbacks {
   }
   static int Progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t ulnow) {
     return static_cast<FtpSession*>(user)->OnProgress(static_cast<int64_t>(ulnow));
+  }
+  // Received data: kept when it is a listing, within its bounds.
+  static size_t Write(char* data, size_t size, size_t count, void* user) {
+    return static_cast<FtpSession*>(user)->OnListing(data, size * count) ? size * count : 0;
   }
 };
 
@@ -525,8 +611,15 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
   SetOption(easy, CURLOPT_READDATA, static_cast<void*>(upload));
   SetOption(easy, CURLOPT_INFILESIZE_LARGE,
             static_cast<curl_off_t>(command == Command::kStore ? upload_size : -1));
-  SetOption(easy, CURLOPT_WRITEFUNCTION, &DiscardOrKeep);
-  SetOption(easy, CURLOPT_WRITEDATA, static_cast<void*>(listing));
+  SetOption(easy, CURLOPT_WRITEFUNCTION, &FtpSessionCallbacks::Write);
+  SetOption(easy, CURLOPT_WRITEDATA, static_cast<void*>(this));
+  listing_ = listing;
+  listing_lines_ = 0;
+  timed_out_ = false;
+  stopped_because_.clear();
+  passive_sent_ = false;
+  data_address_.clear();
+  multiline_code_ = 0;
 
   curl_->command = command;
   curl_->tried_connect = false;
@@ -551,6 +644,8 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
   while (CURLMsg* message = curl_multi_info_read(multi, &left))
     if (message->msg == CURLMSG_DONE && message->easy_handle == easy) rc = message->data.result;
   curl_->command = Command::kNone;
+  listing_ = nullptr;
+  timed_out_ = TimedOut(rc);
   // The list goes with this call: the handle must not keep pointing at it.
   SetOption(easy, CURLOPT_POSTQUOTE, static_cast<curl_slist*>(nullptr));
   if (rc == CURLE_OK) return;
@@ -561,10 +656,12 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
     deadline_->Check();
   }
 
+  // A passive data connection that could not be opened: the control connection worked.
+  const bool data_failed = rc == CURLE_COULDNT_CONNECT && !data_address_.empty();
   FtpError::Stage failed = stage;
   if (rc == CURLE_LOGIN_DENIED)
     failed = FtpError::Stage::kLogin;
-  else if (ConnectionError(rc) || (curl_->tried_connect && !logged_in_now_))
+  else if (!data_failed && (ConnectionError(rc) || (curl_->tried_connect && !logged_in_now_)))
     failed = FtpError::Stage::kConnect;
   const bool tls_given_up = failed == FtpError::Stage::kConnect && GivesUpTls(rc);
   const bool unreachable =
@@ -572,10 +669,12 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
   // The result in French; libcurl's error buffer may still hold a message of an
   // earlier, harmless step, so the server's reply is what gives the detail. A failed
   // connection also tells the system's reason (refused, no route...).
-  std::string reason = CurlReason(rc);
-  if (failed == FtpError::Stage::kConnect) {
+  std::string reason = data_failed                 ? ftp_text::DataConnectionFailed(data_address_)
+                       : !stopped_because_.empty() ? stopped_because_
+                                                   : CurlReason(rc);
+  if (failed == FtpError::Stage::kConnect || data_failed) {
     long os_error = 0;
-    if (ftp_text::LibraryReason(rc) == nullptr && curl_->error_buffer[0] != '\0')
+    if (!data_failed && ftp_text::LibraryReason(rc) == nullptr && curl_->error_buffer[0] != '\0')
       reason = Trim(curl_->error_buffer);
     else if (curl_easy_getinfo(curl_->easy.get(), CURLINFO_OS_ERRNO, &os_error) == CURLE_OK &&
              os_error != 0 && rc == CURLE_COULDNT_CONNECT)
@@ -595,11 +694,7 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
   message = HidePassword(message);
   Status(ftp_text::StatusError(message));
   if (failed == FtpError::Stage::kConnect || failed == FtpError::Stage::kLogin) MarkDisconnected();
-  if (unreachable && unreachable_ != EndpointKey(endpoint_)) {
-    unreachable_ = EndpointKey(endpoint_);
-    unreachable_by_tls_ = tls_given_up;
-    Status(tls_given_up ? ftp_text::GivenUpTls(unreachable_) : ftp_text::GivenUp(unreachable_));
-  }
+  if (unreachable) GiveUp(EndpointKey(endpoint_), tls_given_up ? kTlsImpossible : kUnreachable);
   throw FtpError(failed, message);
 }
 
@@ -610,9 +705,7 @@ void FtpSession::Connect() {
   password_ = window_.Text(fields_.password);
   if (unreachable_ == EndpointKey(endpoint_))
     throw FtpError(FtpError::Stage::kConnect,
-                   ftp_text::SessionError(name_, unreachable_,
-                                          unreachable_by_tls_ ? ftp_text::kTlsNotTriedAgain
-                                                              : ftp_text::kNotTriedAgain));
+                   ftp_text::SessionError(name_, unreachable_, NotTriedAgain(given_up_why_)));
   if (security_.tls == TlsMode::kUnverified && !warned_unverified_) {
     warned_unverified_ = true;
     Status(ftp_text::UnverifiedWarning(EndpointKey(endpoint_), name_));
@@ -651,20 +744,17 @@ void FtpSession::ChangeDir(const std::string& folder) {
   folder_ = target;
 }
 
-std::vector<std::string> FtpSession::ListNames() {
+std::string FtpSession::ListNames() {
   std::string body;
-  Perform(Command::kList, Join(folder_, ""), FtpError::Stage::kList, nullptr, -1, &body);
-  std::vector<std::string> names;
-  size_t start = 0;
-  while (start < body.size()) {
-    size_t end = body.find('\n', start);
-    if (end == std::string::npos) end = body.size();
-    std::string line = body.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty()) names.push_back(line);
-    start = end + 1;
+  listing_deadline_ = std::chrono::steady_clock::now() + timeouts_.listing;
+  try {
+    Perform(Command::kList, Join(folder_, ""), FtpError::Stage::kList, nullptr, -1, &body);
+  } catch (const FtpError&) {
+    NoteTransferEnd(false);
+    throw;
   }
-  return names;
+  NoteTransferEnd(true);
+  return body;
 }
 
 void FtpSession::Put(const std::string& native_local_path, const std::string& remote_name) {
@@ -674,10 +764,20 @@ void FtpSession::Put(const std::string& native_local_path, const std::string& re
     Status(ftp_text::CannotOpenStatus(native_local_path));
     throw FtpError(FtpError::Stage::kLocalFile, ftp_text::CannotOpen(native_local_path));
   }
+  // A server given up (after stalled transfers) is not sent anything more.
+  if (connected_ && unreachable_ == EndpointKey(endpoint_))
+    throw FtpError(FtpError::Stage::kStore,
+                   ftp_text::SessionError(name_, unreachable_, NotTriedAgain(given_up_why_)));
   const int64_t size = file.Size();
   if (on_work_begin_) on_work_begin_(size);
-  Perform(Command::kStore, Join(folder_, remote_name), FtpError::Stage::kStore, &file, size,
-          nullptr);
+  try {
+    Perform(Command::kStore, Join(folder_, remote_name), FtpError::Stage::kStore, &file, size,
+            nullptr);
+  } catch (const FtpError&) {
+    NoteTransferEnd(false);
+    throw;
+  }
+  NoteTransferEnd(true);
 }
 
 void FtpSession::Rename(const std::string& from, const std::string& to) {

@@ -33,7 +33,9 @@
 // Time-outs (see FtpTimeouts): a server that cannot be reached, that never answers or
 // whose transfer stalls makes the operation fail like any other connection or transfer
 // failure instead of blocking the run. Defaults: 30 s to connect and log in, 60 s for
-// any server reply, 60 s of a stalled transfer.
+// any server reply, a transfer slower than 1 KiB/s over 60 s, 10 minutes for a whole
+// name listing. A name listing longer than kMaxListingBytes or kMaxListingNames ends
+// with an error as well.
 //
 // With the run's deadline set (SetDeadline), no operation starts once it is over and
 // every operation's total time is capped by what remains of it; an operation that it
@@ -46,7 +48,11 @@
 // attempt, so a dead server costs one time-out per run, not one per operation. A
 // server whose certificate fails the check or that refuses TLS is given up the same
 // way (its own status line). A refused connection, which costs nothing, is tried again
-// each time.
+// each time. So is a server whose transfers (stores, listings) failed by time-out or
+// stall kStalledTransfersToGiveUp times in a row: each such failure costs a whole wait.
+//
+// A server reply is shown line by line up to kReplyLinesShown lines (then one line says
+// how many were left out), each line cut after kReplyLineLimit characters.
 #pragma once
 
 #include <chrono>
@@ -85,10 +91,12 @@ struct FtpTimeouts {
   // Longest wait for any single server reply (counted in whole seconds, rounded up),
   // and for the server to open an active data connection.
   std::chrono::milliseconds server_response{60000};
-  // A transfer that moves fewer than low_speed_bytes per second for this long is
-  // abandoned.
+  // A transfer that moves fewer than low_speed_bytes per second, averaged over
+  // low_speed_time, is abandoned: 1 KiB/s, which any dealer line exceeds.
   std::chrono::seconds low_speed_time{60};
-  long low_speed_bytes = 1;
+  long low_speed_bytes = 1024;
+  // A whole name listing, however fast its names come.
+  std::chrono::milliseconds listing{600000};
 };
 
 // Which edit fields of the window a session reads when it connects.
@@ -150,8 +158,12 @@ class FtpSession {
   // (kChangeFolder) and leaves the session connected in the folder it was in.
   void ChangeDir(const std::string& folder);
 
-  // NLST of the current folder, one entry per line in the order received.
-  std::vector<std::string> ListNames();
+  // NLST of the current folder: the text as received, one entry per line. Throws
+  // FtpError (kList), also for a listing beyond kMaxListingBytes or kMaxListingNames
+  // lines or one that takes longer than FtpTimeouts::listing.
+  std::string ListNames();
+  static constexpr size_t kMaxListingBytes = size_t{64} << 20;  // 64 MiB
+  static constexpr size_t kMaxListingNames = 1000000;
 
   // STOR of the local file (native path) under remote_name in the current folder;
   // never appends. Only a regular file is sent. Throws FtpError (kLocalFile when it
@@ -163,6 +175,13 @@ class FtpSession {
   void Rename(const std::string& from, const std::string& to);
   // DELE of a file of the current folder. Throws FtpError (kDelete when refused).
   void Delete(const std::string& name);
+
+  // Stores and listings that fail in a row by time-out or stall before the server is
+  // given up.
+  static constexpr int kStalledTransfersToGiveUp = 3;
+  // How much of one server reply the status lines show.
+  static constexpr int kReplyLinesShown = 10;
+  static constexpr size_t kReplyLineLimit = 500;
 
   // Passwords at least this long are masked wherever they appear.
   static constexpr size_t kMaskEverywhereLength = 4;
@@ -189,6 +208,14 @@ class FtpSession {
   // Status lines and state for the commands of TLS and passive mode (and the login).
   void OnSecurityCommand(const std::string& command);
   int OnProgress(int64_t ulnow);
+  // Data of a listing; false when the listing goes beyond its bounds.
+  bool OnListing(const char* data, size_t size);
+  // A reply line from the server: shown, unless the reply is already too long.
+  void OnReplyLine(const std::string& line);
+  // Counts a transfer that ended by time-out or stall and gives the server up at the
+  // kStalledTransfersToGiveUp-th in a row; a transfer that worked starts the count again.
+  void NoteTransferEnd(bool ok);
+  void GiveUp(const std::string& key, int why);
   void MarkDisconnected();
 
   std::string name_;
@@ -208,13 +235,27 @@ class FtpSession {
   std::string password_;
   std::string folder_;  // current folder, relative to the login folder
   std::string last_reply_;
-  std::string unreachable_;          // EndpointKey of a server given up, or empty
-  bool unreachable_by_tls_ = false;  // given up because its TLS could not be set up
+  std::string unreachable_;  // EndpointKey of a server given up, or empty
+  int given_up_why_ = 0;     // why (GiveUpReason in the .cpp)
   bool logged_in_now_ = false;
   bool awaiting_tls_ = false;       // AUTH TLS sent, handshake not reported yet
   bool warned_unverified_ = false;  // the TlsMode::kUnverified warning was shown
   bool warned_active_tls_ = false;  // the passive-instead-of-active line was shown
   int64_t last_ulnow_ = -1;
+  // Per operation: the listing being received, the limit on its duration, why a callback
+  // stopped the operation, whether it ended by time-out or stall.
+  std::string* listing_ = nullptr;
+  size_t listing_lines_ = 0;
+  std::chrono::steady_clock::time_point listing_deadline_{};
+  std::string stopped_because_;
+  bool timed_out_ = false;
+  int stalled_in_row_ = 0;
+  // The server reply being received: its code while it spans several lines, its lines.
+  int multiline_code_ = 0;
+  long reply_lines_ = 0;
+  // The passive data connection: EPSV or PASV went out, and where it connects.
+  bool passive_sent_ = false;
+  std::string data_address_;
 };
 
 }  // namespace kalvex

@@ -62,6 +62,23 @@ inline std::string GivenUpTls(const std::string& server) {
   return "Connexion TLS impossible avec le serveur " + server +
          " : plus aucune tentative de connexion jusqu'à la fin du programme.";
 }
+// A server whose transfers stalled or timed out several times in a row: the next
+// transfer would most likely cost the same wait again.
+inline std::string GivenUpAfterStalls(const std::string& server, int transfers) {
+  return "Serveur " + server + " abandonné après " + std::to_string(transfers) +
+         " transferts de suite bloqués ou hors délai : plus aucune tentative jusqu'à la fin "
+         "du programme.";
+}
+// A reply of more lines than a memo shows: said when the lines start being left out,
+// then how many were.
+inline constexpr char kReplyCut[] =
+    "Réponse du serveur trop longue : ses lignes suivantes ne sont pas affichées.";
+inline std::string ReplyLinesNotShown(long lines) {
+  return "Réponse du serveur : " + std::to_string(lines) + " lignes non affichées.";
+}
+inline std::string DataConnecting(const std::string& address) {
+  return "Connexion de données à " + address + ".";
+}
 inline std::string CannotOpenStatus(const std::string& path) {
   return "Erreur : impossible d'ouvrir " + path + ".";
 }
@@ -127,6 +144,26 @@ inline std::string SessionError(const std::string& session, const std::string& s
 inline constexpr char kNotTriedAgain[] = "serveur injoignable, pas de nouvelle tentative";
 inline constexpr char kTlsNotTriedAgain[] =
     "connexion TLS impossible avec ce serveur, pas de nouvelle tentative";
+inline constexpr char kStalledNotTriedAgain[] =
+    "serveur abandonné après des transferts bloqués ou hors délai, pas de nouvelle tentative";
+// The passive data connection (the control connection worked): where it went and why
+// it failed.
+inline std::string DataConnectionFailed(const std::string& address) {
+  return "connexion de données impossible" + (address.empty() ? "" : " vers " + address);
+}
+// A name listing beyond its bounds (size, number of names, whole duration).
+inline std::string ListingTooLarge(long long megabytes) {
+  return "liste des fichiers du serveur trop longue (plus de " + std::to_string(megabytes) +
+         " Mio) : lecture abandonnée";
+}
+inline std::string ListingTooManyNames(long long names) {
+  return "liste des fichiers du serveur trop longue (plus de " + std::to_string(names) +
+         " noms) : lecture abandonnée";
+}
+inline std::string ListingTooSlow(long long seconds) {
+  return "liste des fichiers du serveur non terminée au bout de " + std::to_string(seconds) +
+         " s : lecture abandonnée";
+}
 inline constexpr char kOutOfMemory[] = "FTP : mémoire insuffisante";
 inline std::string CannotOpen(const std::string& path) {
   return "FTP : impossible d'ouvrir " + path;

@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "platform/platform.h"
-#include "platform/unicode_case.h"
 
 namespace kalvex {
 
@@ -122,31 +121,33 @@ void FtpTransfer::NoteServer(const FtpSession& session, bool connected) {
 
 bool FtpTransfer::ImageOnServer(const std::string& name) {
   if (!state_.image_server_check) return true;
-  if (!state_.image_server_listing) {
+  if (!image_server_listing_) {
     // A server found unreachable is not tried again: nothing is on it.
     if (id_ftp1_.Unreachable()) return false;
     const std::string label =
         window_.Text(WindowField::kLabel1) + ftp_text::kOnConnection + " " + name;
     if (!ConnectOnDemand(id_ftp1_, WindowField::kParamRepertPixtrove, label)) return false;
     log_.WriteLog(ftp_text::kReadingImageFolder);
-    auto& listing = state_.image_server_listing.emplace();
-    for (const std::string& entry : id_ftp1_.ListNames()) listing.insert(UpperCaseUnicode(entry));
+    // Kept only once complete: a cut listing would make present photos look missing.
+    image_server_listing_ = NameListing::FromLines(id_ftp1_.ListNames());
   }
-  return state_.image_server_listing->count(UpperCaseUnicode(name)) > 0;
+  return image_server_listing_->Contains(name);
 }
 
-void FtpTransfer::SendImage(const std::string& local_path) {
-  if (id_ftp1_.Unreachable() || !StaysInsideFolder(LocalFileName(local_path))) return;
+bool FtpTransfer::SendImage(const std::string& local_path) {
+  if (id_ftp1_.Unreachable() || !StaysInsideFolder(LocalFileName(local_path))) return false;
   try {
     const std::string label = window_.Text(WindowField::kLabel1) + ftp_text::kOnConnection;
-    if (!ConnectOnDemand(id_ftp1_, WindowField::kParamRepertPixtrove, label)) return;
+    if (!ConnectOnDemand(id_ftp1_, WindowField::kParamRepertPixtrove, label)) return false;
     window_.SetText(WindowField::kLabel2,
                     window_.Text(WindowField::kLabel2) + ftp_text::kOnTransfer);
     id_ftp1_.Put(platform::NativePath(local_path), LocalFileName(local_path));
+    return true;
   } catch (const RunDeadlineExceeded&) {
     throw;
   } catch (const std::exception&) {
-    // The session's status lines in the memo are the only trace.
+    // The session's status lines in the memo say why; the caller logs the photo.
+    return false;
   }
 }
 

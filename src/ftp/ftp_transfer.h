@@ -3,10 +3,11 @@
 // the portal drop (upload of the export file with progress in Label2).
 //
 // Connection failures never end a run: ImageOnServer answers "not on the server",
-// SendImage stays silent and SendExportFile gives its failure text. Only a failed name
+// SendImage answers false and SendExportFile gives its failure text. Only a failed name
 // listing of the image server is raised (FtpError) and ends the run. An image server
-// found unreachable (time-out or unknown name, see FtpSession) is not tried again in
-// the process: checks answer "not on the server" and uploads give up at once.
+// given up (time-out or unknown name, or transfers that stalled several times in a row,
+// see FtpSession) is not tried again in the process: checks answer "not on the server"
+// and uploads fail at once.
 //
 // The run's deadline (see run_deadline.h) is never taken for an FTP failure: the
 // RunDeadlineExceeded of a session goes through every operation here and ends the run.
@@ -20,11 +21,13 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "ftp/ftp_session.h"
 #include "ftp/ftp_texts.h"
+#include "ftp/name_listing.h"
 #include "runcontrol/run_log.h"
 #include "runcontrol/run_state.h"
 #include "runcontrol/window_model.h"
@@ -64,12 +67,14 @@ class FtpTransfer {
   // logs "Lecture du répertoire FTP Pixtrove" and lists the folder once per process;
   // later calls look the name up in that listing, ignoring letter case. A failed
   // connection answers false and is retried at the next call. Throws FtpError when the
-  // listing itself fails.
+  // listing itself fails (refused, too long, too slow); no listing is kept then.
   bool ImageOnServer(const std::string& name);
 
   // Uploads a local file ("\" form path) to the image server folder under its own file
-  // name. Never reports failure. A name that would leave the image folder is not sent.
-  void SendImage(const std::string& local_path);
+  // name; true when the server took it whole. Never throws: a failure (no connection, a
+  // server given up, a refusal, a time-out) gives false. A name that would leave the
+  // image folder is not sent (false).
+  bool SendImage(const std::string& local_path);
 
   // Uploads the export file ("\" form path) to the portal drop under its own file name;
   // result is kTransferOk, kConnectionFailed or kTransferFailed. Never throws. The file
@@ -96,6 +101,10 @@ class FtpTransfer {
   void SetTimeouts(const FtpTimeouts& timeouts);
   FtpSession& IdFTP1() { return id_ftp1_; }
   FtpSession& IdFTP2() { return id_ftp2_; }
+  // Names on the image server, made once per process at the first successful connection
+  // and complete listing; none until then.
+  const std::optional<NameListing>& ImageServerListing() const { return image_server_listing_; }
+  void SetImageServerListing(NameListing listing) { image_server_listing_ = std::move(listing); }
 
  private:
   // Connects the session when it is not connected and changes into its folder field
@@ -119,6 +128,7 @@ class FtpTransfer {
   RunLog& log_;
   FtpSession id_ftp1_;
   FtpSession id_ftp2_;
+  std::optional<NameListing> image_server_listing_;
 };
 
 }  // namespace kalvex

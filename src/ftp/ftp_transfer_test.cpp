@@ -146,7 +146,7 @@ TEST(ImageOnServerTest, CheckOffAnswersTrueAndNeverConnects) {
   h.window.SetText(WindowField::kLabel1, "Label1");
   EXPECT_TRUE(h.ftp.ImageOnServer("p1.jpg"));
   EXPECT_TRUE(h.ftp.ImageOnServer("nothing-anywhere.jpg"));
-  EXPECT_FALSE(h.state.image_server_listing.has_value());
+  EXPECT_FALSE(h.ftp.ImageServerListing().has_value());
   EXPECT_EQ(h.window.Text(WindowField::kLabel1), "Label1");
   EXPECT_THAT(h.window.MemoLines(), ElementsAre("-> "));  // only the log restart
 }
@@ -163,7 +163,7 @@ TEST(ImageOnServerTest, UnreachableServerAnswersFalseEveryTimeAndNeverLists) {
   // Each call tried again: the label grew again.
   EXPECT_EQ(h.window.Text(WindowField::kLabel1),
             "Image 1 : x - on connection p1.jpg - on connection p1m.jpg");
-  EXPECT_FALSE(h.state.image_server_listing.has_value());
+  EXPECT_FALSE(h.ftp.ImageServerListing().has_value());
   EXPECT_THAT(h.LogText(), Not(HasSubstr("Lecture du répertoire FTP Pixtrove")));
   EXPECT_THAT(h.MemoText(), Not(HasSubstr("Lecture du répertoire FTP Pixtrove")));
   EXPECT_THAT(h.MemoText(),
@@ -206,8 +206,8 @@ TEST_F(ImageServerTest, ListsOnceAndComparesIgnoringCase) {
   EXPECT_EQ(server->CountCommand("CWD www/pixtrove"), 1);
   EXPECT_EQ(server->CountCommand("QUIT"), 0);
   EXPECT_EQ(server->Commands().back(), "NLST");
-  ASSERT_TRUE(h.state.image_server_listing.has_value());
-  EXPECT_EQ(*h.state.image_server_listing, (std::unordered_set<std::string>{"P1.JPG", "P2M.JPG"}));
+  ASSERT_TRUE(h.ftp.ImageServerListing().has_value());
+  EXPECT_THAT(h.ftp.ImageServerListing()->Names(), ElementsAre("P1.JPG", "P2M.JPG"));
   // Logged once, just before the listing.
   std::string log = h.LogText();
   EXPECT_THAT(log, HasSubstr(" - Lecture du répertoire FTP Pixtrove\r\n"));
@@ -235,7 +235,7 @@ TEST_F(ImageServerTest, RefusedLoginIsSwallowedAndRetried) {
   EXPECT_FALSE(h.ftp.ImageOnServer("p1.jpg"));
   EXPECT_EQ(server->CountCommand("PASS"), 2);
   EXPECT_EQ(server->CountCommand("NLST"), 0);
-  EXPECT_FALSE(h.state.image_server_listing.has_value());
+  EXPECT_FALSE(h.ftp.ImageServerListing().has_value());
   EXPECT_THAT(h.MemoText(), HasSubstr("Réponse du serveur : 530 Authentication failed."));
 }
 
@@ -247,7 +247,7 @@ TEST_F(ImageServerTest, RefusedFolderLeavesTheSessionInItsLoginFolder) {
   WriteFile(Pixtrove("p1.jpg"), "x");
   // The failed change of folder answers false, but the session stays logged in.
   EXPECT_FALSE(h.ftp.ImageOnServer("home-photo.jpg"));
-  EXPECT_FALSE(h.state.image_server_listing.has_value());
+  EXPECT_FALSE(h.ftp.ImageServerListing().has_value());
   EXPECT_THAT(h.MemoText(), HasSubstr("Réponse du serveur : 550 Folder change refused."));
   // The next call finds it connected and lists the login folder.
   EXPECT_TRUE(h.ftp.ImageOnServer("home-photo.jpg"));
@@ -286,7 +286,7 @@ TEST_F(ImageServerTest, SendImageStoresByteIdenticalUnderItsFileName) {
   WriteFile(Pixtrove("p9.jpg"), "older and longer content that must be replaced, not appended");
   h.window.SetText(WindowField::kLabel1, "Image 1 : p9");
   h.window.SetText(WindowField::kLabel2, "Update 1 : p9");
-  h.ftp.SendImage(h.Windir() + "\\p9.jpg");
+  EXPECT_TRUE(h.ftp.SendImage(h.Windir() + "\\p9.jpg"));
   EXPECT_EQ(ReadFile(Pixtrove("p9.jpg")), bytes);
   EXPECT_EQ(h.window.Text(WindowField::kLabel1), "Image 1 : p9 - on connection");
   EXPECT_EQ(h.window.Text(WindowField::kLabel2), "Update 1 : p9 - on transfert");
@@ -300,18 +300,138 @@ TEST_F(ImageServerTest, SendImageStoresByteIdenticalUnderItsFileName) {
   EXPECT_THAT(h.MemoText(), HasSubstr("Transfert terminé."));
 }
 
-TEST_F(ImageServerTest, SendImageFailuresAreSilent) {
+TEST_F(ImageServerTest, SendImageFailuresAnswerFalseWithoutALogLine) {
   FtpServerOptions options;
   options.refuse_stor = true;
   Start(options);
   WriteFile(h.Windir() + "/p1.jpg", "x");
-  h.ftp.SendImage(h.Windir() + "\\p1.jpg");
-  h.ftp.SendImage(h.Windir() + "\\missing.jpg");
+  EXPECT_FALSE(h.ftp.SendImage(h.Windir() + "\\p1.jpg"));
+  EXPECT_FALSE(h.ftp.SendImage(h.Windir() + "\\missing.jpg"));
   EXPECT_FALSE(std::filesystem::exists(Pixtrove("p1.jpg")));
   EXPECT_THAT(h.MemoText(), HasSubstr("Réponse du serveur : 553 Storing refused."));
   EXPECT_EQ(h.LogText(), "");
   // One login for both uploads.
   EXPECT_EQ(server->CountCommand("USER"), 1);
+}
+
+// ---- Image server: listings and transfers beyond their bounds ----
+
+// The error of the first check against a server whose listing goes wrong; no listing is
+// kept, and the run log says the listing was started.
+std::string ListingError(FtpHarness& h) {
+  try {
+    h.ftp.ImageOnServer("p1.jpg");
+  } catch (const FtpError& error) {
+    EXPECT_EQ(error.stage(), FtpError::Stage::kList);
+    EXPECT_FALSE(h.ftp.ImageServerListing().has_value());
+    return error.what();
+  }
+  ADD_FAILURE() << "no error";
+  return "";
+}
+
+TEST_F(ImageServerTest, AListingOfAMillionNamesIsKeptOneMoreEndsWithAClearError) {
+  FtpServerOptions options;
+  options.huge_nlst_names = 1000000;
+  Start(options);
+  EXPECT_FALSE(h.ftp.ImageOnServer("p1.jpg"));
+  EXPECT_TRUE(h.ftp.ImageOnServer("N1000000"));
+  EXPECT_TRUE(h.ftp.ImageOnServer("n1xxxxxx"));
+  EXPECT_EQ(h.ftp.ImageServerListing()->size(), 1000000u);
+
+  FtpHarness other;
+  options.huge_nlst_names = 1000001;
+  FtpTestServer longer(options);
+  other.PointImageServerAt(longer.HostField(), options, "");
+  other.state.image_server_check = true;
+  EXPECT_EQ(ListingError(other), "FTP IdFTP1 (" + longer.HostField() +
+                                     ") : liste des fichiers du serveur trop longue (plus de "
+                                     "1000000 noms) : lecture abandonnée");
+}
+
+TEST_F(ImageServerTest, AListingOfMoreThan64MiBEndsWithAClearError) {
+  FtpServerOptions options;
+  options.huge_nlst_names = 340000;
+  options.huge_nlst_length = 200;  // 68 MB with the line ends
+  Start(options);
+  EXPECT_EQ(ListingError(h), "FTP IdFTP1 (" + server->HostField() +
+                                 ") : liste des fichiers du serveur trop longue (plus de 64 "
+                                 "Mio) : lecture abandonnée");
+}
+
+TEST_F(ImageServerTest, AListingThatNeverEndsStopsAtItsTimeBound) {
+  FtpServerOptions options;
+  options.endless_nlst = true;  // faster than the minimum speed, far below the size bound
+  Start(options);
+  FtpTimeouts timeouts = testing::ShortTimeouts();
+  timeouts.listing = std::chrono::seconds(3);
+  h.ftp.SetTimeouts(timeouts);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ListingError(h), "FTP IdFTP1 (" + server->HostField() +
+                                 ") : liste des fichiers du serveur non terminée au bout de 3 s "
+                                 ": lecture abandonnée");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+}
+
+TEST_F(ImageServerTest, AnUploadBelowTheMinimumSpeedIsAbandoned) {
+  // 1 KiB/s averaged over 60 s unless configured otherwise.
+  EXPECT_EQ(FtpTimeouts{}.low_speed_bytes, 1024);
+  EXPECT_EQ(FtpTimeouts{}.low_speed_time, std::chrono::seconds(60));
+  FtpServerOptions options;
+  options.trickle_stor = 32 * 1024;
+  Start(options);
+  FtpTimeouts timeouts = testing::ShortTimeouts();
+  timeouts.low_speed_bytes = 256 * 1024;
+  h.ftp.SetTimeouts(timeouts);
+  // Far more than the socket buffers hold, so most of it goes at the server's pace.
+  WriteFile(h.Windir() + "/big.jpg", std::string(32 << 20, 'b'));
+  EXPECT_FALSE(h.ftp.SendImage(h.Windir() + "\\big.jpg"));
+  EXPECT_THAT(h.MemoText(), HasSubstr("\nErreur : FTP IdFTP1 (" + server->HostField() +
+                                      ") : délai d'attente dépassé\n"));
+}
+
+TEST_F(ImageServerTest, AClosedPassiveDataPortIsNamedAsTheDataConnection) {
+  FtpServerOptions options;
+  options.closed_pasv = true;
+  Start(options);
+  h.ftp.IdFTP1().SetSecurity({/*passive=*/true, TlsMode::kOff, ""});
+  WriteFile(h.Windir() + "/p1.jpg", "x");
+  EXPECT_FALSE(h.ftp.SendImage(h.Windir() + "\\p1.jpg"));
+  EXPECT_THAT(h.MemoText(),
+              ::testing::ContainsRegex("\nErreur : FTP IdFTP1 \\(" + server->HostField() +
+                                       "\\) : connexion de données impossible vers "
+                                       "127\\.0\\.0\\.1:[0-9]+ \\(Connexion refusée\\)\n"));
+  EXPECT_THAT(h.MemoText(), Not(HasSubstr("connexion au serveur impossible")));
+  // The control connection worked: the session is still logged in, the server not given up.
+  EXPECT_TRUE(h.ftp.IdFTP1().Connected());
+  EXPECT_FALSE(h.ftp.IdFTP1().Unreachable());
+}
+
+TEST_F(ImageServerTest, AReplyOfAHundredThousandLinesIsShownShortened) {
+  FtpServerOptions options;
+  options.full_stor = true;
+  options.long_reply = 100000;
+  Start(options);
+  WriteFile(h.Windir() + "/p1.jpg", "x");
+  EXPECT_FALSE(h.ftp.SendImage(h.Windir() + "\\p1.jpg"));
+  // libcurl gives up such a reply on its own; what it read is not echoed.
+  EXPECT_LT(h.MemoText().size(), 5000u);
+  EXPECT_EQ(h.MemoLinesWith("Réponse du serveur : 552-Storage allocation exceeded"), 10);
+  EXPECT_EQ(h.MemoLinesWith("Réponse du serveur trop longue : ses lignes suivantes ne sont pas "
+                            "affichées."),
+            1);
+
+  // A long reply that ends: its first lines, how many were left out, its last line.
+  FtpHarness other;
+  options.long_reply = 2000;
+  FtpTestServer shorter(options);
+  other.PointImageServerAt(shorter.HostField(), options, "");
+  EXPECT_FALSE(other.ftp.SendImage(h.Windir() + "\\p1.jpg"));
+  EXPECT_THAT(other.MemoText(),
+              HasSubstr("line 10.\nRéponse du serveur trop longue : ses lignes suivantes ne sont "
+                        "pas affichées.\nRéponse du serveur : 1989 lignes non affichées.\n"
+                        "Réponse du serveur : 552 Exceeded storage allocation.\n"));
+  EXPECT_EQ(other.MemoLinesWith("552-Storage"), 10);
 }
 
 // ---- Portal drop ----

@@ -26,6 +26,23 @@ void CountUpdate(RunContext& context, const std::string& file, const std::string
   context.window.SetText(WindowField::kLabel2, "Update " + counter + " : " + path);
 }
 
+// A file present locally and missing on the image server, sent: shown while it goes,
+// counted and logged "Update n : file" once the server has it. One that did not reach
+// the server (refused, failed, server given up) is logged "Pb Envoi : file" and listed
+// in the run report instead.
+void SendMissing(RunContext& context, FtpTransfer& ftp, const std::string& path) {
+  RunState& state = context.state;
+  const std::string file = LocalFileName(path);
+  context.window.SetText(WindowField::kLabel2,
+                         "Update " + std::to_string(state.update_counter + 1) + " : " + path);
+  if (ftp.SendImage(path)) {
+    context.WriteLog("Update " + std::to_string(++state.update_counter) + " : " + file);
+  } else {
+    context.WriteLog("Pb Envoi : " + file);
+    state.report.photos_not_sent.push_back(file);
+  }
+}
+
 // One file of SyncPhoto: uploaded when it is here and not on the server, reported when
 // it is on neither side. A file the server holds needs nothing whether or not it is here
 // (with the check off the server holds every name), so the photo folder is only looked
@@ -38,8 +55,7 @@ void SyncFile(RunContext& context, FtpTransfer& ftp, const std::string& path,
     context.WriteLog("Pb Existence : " + server_name);
     return;
   }
-  CountUpdate(context, LocalFileName(path), path);
-  ftp.SendImage(path);
+  SendMissing(context, ftp, path);
 }
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }

@@ -18,10 +18,12 @@ std::string ThumbnailName(std::string_view path);
 
 // Checks the photo (photo folder + "\" + name) and its thumbnail against the photo
 // folder and the image server; uploads whichever exists locally but is missing on the
-// server, counts and logs it ("Update n : file"), and logs "Pb Existence : file" for
-// one that is missing on both sides. Only regular files count as present. A name that
-// would lead out of the photo folder or the image folder (StaysInsideFolder) is neither
-// read nor sent: photo and thumbnail are logged "Pb Existence : " + their names.
+// server, and once the server has it counts and logs it ("Update n : file"); one that
+// does not reach the server is logged "Pb Envoi : file" and listed in the run report's
+// photos_not_sent, uncounted. Logs "Pb Existence : file" for one that is missing on both
+// sides. Only regular files count as present. A name that would lead out of the photo
+// folder or the image folder (StaysInsideFolder) is neither read nor sent: photo and
+// thumbnail are logged "Pb Existence : " + their names.
 void SyncPhoto(RunContext& context, const std::string& name);
 
 // AutoScout24: copies the photo to staging folder + "\" + vehicle_id + "_" + index +

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "ftp/ftp_test_harness.h"
@@ -178,16 +179,82 @@ TEST_F(PhotoSyncTest, ListingIsMadeOncePerProcessWhateverTheNumberOfPhotos) {
   EXPECT_EQ(h.state.update_counter, 0);
 }
 
-TEST_F(PhotoSyncTest, UnreachableServerCountsEveryLocalFileAsAnUpdate) {
+TEST_F(PhotoSyncTest, UnreachableServerSendsNothingAndEveryLocalFileIsNotSent) {
   h.PointImageServerAt("127.0.0.1:" + std::to_string(ClosedPort()), {}, "www/pixtrove");
   h.state.image_server_check = true;
   Photo("p1.jpg");
   Photo("p1m.jpg");
   SyncPhoto(h.context, "p1.jpg");
-  EXPECT_EQ(h.state.update_counter, 2);
+  EXPECT_EQ(h.state.update_counter, 0);
   EXPECT_THAT(LogLineTexts(h.LogText()),
-              ::testing::ElementsAre("Update 1 : p1.jpg", "Update 2 : p1m.jpg"));
+              ::testing::ElementsAre("Pb Envoi : p1.jpg", "Pb Envoi : p1m.jpg"));
+  EXPECT_THAT(h.state.report.photos_not_sent, ::testing::ElementsAre("p1.jpg", "p1m.jpg"));
 }
+
+// What stays on the server side and the photo folder: only what the tool was asked to put
+// in the image folder.
+std::vector<std::string> Tree(const std::string& folder) {
+  std::vector<std::string> paths;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+    paths.push_back(entry.path().lexically_relative(folder).string());
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+TEST_F(PhotoSyncTest, PhotosTheServerRefusesAreNotCountedButLoggedAndListed) {
+  FtpServerOptions options;
+  options.full_stor = true;
+  StartServer(options);
+  Photo("p1.jpg");
+  Photo("p1m.jpg");
+  Photo("p2.jpg");
+  const std::vector<std::string> photos_before = Tree(photos);
+  SyncPhoto(h.context, "p1.jpg");
+  SyncPhoto(h.context, "p2.jpg");
+  EXPECT_EQ(h.state.update_counter, 0);
+  EXPECT_THAT(
+      LogLineTexts(h.LogText()),
+      ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove", "Pb Envoi : p1.jpg",
+                             "Pb Envoi : p1m.jpg", "Pb Envoi : p2.jpg", "Pb Existence : p2m.jpg"));
+  EXPECT_THAT(h.state.report.photos_not_sent,
+              ::testing::ElementsAre("p1.jpg", "p1m.jpg", "p2.jpg"));
+  EXPECT_EQ(server->CountCommand("STOR"), 3);
+  EXPECT_THAT(h.MemoText(), HasSubstr("Réponse du serveur : 552 Exceeded storage allocation."));
+  // A refusal is an answer, not a stall: the server is not given up.
+  EXPECT_FALSE(h.ftp.IdFTP1().Unreachable());
+  EXPECT_THAT(Tree(server->Home()), ::testing::ElementsAre("www", "www/pixtrove"));
+  EXPECT_EQ(Tree(photos), photos_before);
+}
+
+// A server that takes STOR and then stalls, without reading the data or without its
+// final reply: each such transfer costs a whole wait, so the third in a row gives the
+// server up, and the photos after it are not tried.
+class StallingServerTest : public PhotoSyncTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(StallingServerTest, GivesTheServerUpAfterThreeStalledTransfersInARow) {
+  FtpServerOptions options;
+  (GetParam() ? options.stall_stor : options.stall_stor_reply) = true;
+  StartServer(options);  // the harness waits 2 s for a reply
+  for (int i = 0; i < 5; ++i) {
+    Photo("v" + std::to_string(i) + ".jpg");
+    Photo("v" + std::to_string(i) + "m.jpg");
+  }
+  const std::vector<std::string> photos_before = Tree(photos);
+  for (int i = 0; i < 5; ++i) SyncPhoto(h.context, "v" + std::to_string(i) + ".jpg");
+  EXPECT_EQ(server->CountCommand("STOR"), 3);
+  EXPECT_EQ(h.MemoLinesWith("Serveur " + server->HostField() +
+                            " abandonné après 3 transferts de suite bloqués ou hors délai : plus "
+                            "aucune tentative jusqu'à la fin du programme."),
+            1);
+  EXPECT_TRUE(h.ftp.IdFTP1().Unreachable());
+  EXPECT_EQ(h.state.update_counter, 0);
+  EXPECT_EQ(h.state.report.photos_not_sent.size(), 10u);
+  EXPECT_EQ(h.MemoLinesWith("délai d'attente dépassé"), 3);
+  EXPECT_EQ(LogLineTexts(h.LogText()).back(), "Pb Envoi : v4m.jpg");
+  EXPECT_EQ(Tree(photos), photos_before);
+}
+
+INSTANTIATE_TEST_SUITE_P(DataUnreadOrReplyMissing, StallingServerTest, ::testing::Bool());
 
 // Every case of a photo and its thumbnail, here or not, on the server or not, with the
 // check on and off: what is logged, counted and sent, the folder being looked at only
@@ -268,14 +335,16 @@ TEST_F(PhotoSyncTest, SilentImageServerIsTriedOnceForTwoHundredPhotoLinks) {
                             " injoignable : plus aucune tentative de connexion jusqu'à la "
                             "fin du programme."),
             1);
-  // Every local file still counts as missing on the server, as with any unreachable one.
-  EXPECT_EQ(h.state.update_counter, 400);
+  // Every local file counts as missing on the server and as not sent.
+  EXPECT_EQ(h.state.update_counter, 0);
+  EXPECT_EQ(h.state.report.photos_not_sent.size(), 400u);
   EXPECT_EQ(h.ftp.IdFTP1().Unreachable(), true);
   // Another server named in the field is tried afresh.
   StartServer();
   EXPECT_FALSE(h.ftp.IdFTP1().Unreachable());
   SyncPhoto(h.context, "v0.jpg");
   EXPECT_EQ(server->CountCommand("STOR"), 2);
+  EXPECT_EQ(h.state.update_counter, 2);
 }
 
 TEST_F(PhotoSyncTest, UnresolvableImageServerNameIsLookedUpOnce) {
@@ -289,7 +358,8 @@ TEST_F(PhotoSyncTest, UnresolvableImageServerNameIsLookedUpOnce) {
   for (int i = 0; i < 5; ++i) SyncPhoto(h.context, "p1.jpg");
   EXPECT_EQ(h.MemoLinesWith("Résolution du nom"), 1);
   EXPECT_EQ(h.MemoLinesWith(" injoignable : plus aucune tentative de connexion"), 1);
-  EXPECT_EQ(h.state.update_counter, 10);
+  EXPECT_EQ(h.state.update_counter, 0);
+  EXPECT_EQ(h.state.report.photos_not_sent.size(), 10u);
 }
 
 // ---- Photo names that lead elsewhere, and files that are no photos ----

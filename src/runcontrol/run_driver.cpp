@@ -26,7 +26,6 @@ void RunDriver::SetExporter(const std::string& code, Exporter exporter) {
 }
 
 void RunDriver::FormCreate(const std::vector<std::string>& args) {
-  ctx_.state.image_server_listing.reset();
   if (args.size() == 1) {
     RunExport(args[0]);
   } else {

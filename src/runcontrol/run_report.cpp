@@ -127,6 +127,10 @@ std::string RunReportJson(const RunReport& r) {
                                ", \"photos\": " + std::to_string(r.photos) +
                                ", \"photos_mises_a_jour\": " + std::to_string(r.updates) + "}"
                          : "null");
+  std::string not_sent = "[";
+  for (const std::string& name : r.photos_not_sent)
+    not_sent += std::string(not_sent.size() > 1 ? ", " : "") + Quoted(name);
+  field("photos_non_envoyees", not_sent + "]");
   std::string files = "[";
   for (const ReportedFile& f : r.files) {
     files += std::string(files.size() > 1 ? "," : "") + "\n    {\"chemin\": " + Quoted(f.path) +

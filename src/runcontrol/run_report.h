@@ -45,7 +45,10 @@ struct RunReport {
   bool counters_known = false;  // the document was loaded: the counters below are the run's
   int32_t vehicles = 0;
   int32_t photos = 0;
-  int32_t updates = 0;
+  int32_t updates = 0;  // photos and thumbnails that reached the image server
+  // Photos and thumbnails that should have gone to the image server and did not
+  // (refused, failed, server given up), by file name, in the order tried.
+  std::vector<std::string> photos_not_sent;
 
   // Native paths of the files the run wrote, in the order first written, once each;
   // described (size, digest) by DescribeOutputFiles at the end of the run.

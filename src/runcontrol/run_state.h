@@ -4,9 +4,7 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
-#include <unordered_set>
 
 #include "runcontrol/ini_file.h"
 #include "runcontrol/run_deadline.h"
@@ -28,9 +26,6 @@ struct RunState {
   int32_t update_counter = 0;
   int32_t vehicle_counter = 0;
   bool image_server_check = false;
-  // Names on the image server, upper-cased, made once per process at the first
-  // successful connection; none until then.
-  std::optional<std::unordered_set<std::string>> image_server_listing;
   int32_t progress_max = 0;
   int32_t last_shown_percentage = 0;  // never reset
   // Set when a portal upload of the run failed (SendExportFile); reset by the driver.

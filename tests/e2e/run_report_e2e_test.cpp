@@ -149,6 +149,7 @@ TEST_P(EveryPortalTest, ANormalRunReportsItsCountersFilesUploadAndServers) {
   EXPECT_EQ(r["compteurs.photos"], count("</LiensImages>"));
   EXPECT_EQ(r["compteurs.photos_mises_a_jour"],
             std::to_string(2 * std::stoi(count("</LiensImages>"))));
+  EXPECT_EQ(r["photos_non_envoyees.#"], "0");
 
   // Every file of the working folder but the document is listed, with its real size
   // and digest; AutoScout24 lists its vehicle file from the staging folder too.
@@ -247,6 +248,55 @@ TEST_F(RunReportEndToEndTest, AFailedUploadReportsItsResultTextWithCode3) {
   EXPECT_EQ(r["serveurs.1.role"], "portail");
   EXPECT_EQ(r["serveurs.1.connecte"], "true");
   EXPECT_EQ(r["fichiers.#"], "2");
+}
+
+// An image server that answers 552 to every STOR: no photo counts as sent, each is
+// listed, and the run ends with code 6, or 3 when the portal file did not go either.
+TEST_F(RunReportEndToEndTest, PhotosTheImageServerRefusesAreListedWithCode6) {
+  FtpServerOptions full = ImageServerOptions();
+  full.full_stor = true;
+  FtpTestServer images(full);
+  FtpTestServer drop(DropOptions(kDropUser, kDropPassword));
+  CopySampleDocument(kParuVendu);
+  const std::string document = ReadFile(WorkingFolder() + "/" + DocumentName(kParuVendu));
+  std::vector<std::string> expected;
+  const std::regex image("<NomImage>([^<]+)</NomImage>");
+  for (std::sregex_iterator it(document.begin(), document.end(), image), end; it != end; ++it) {
+    for (const std::string& file : {(*it)[1].str() + ".jpg", (*it)[1].str() + "m.jpg"}) {
+      WritePhoto(Photos(), file);
+      expected.push_back(file);
+    }
+  }
+  ASSERT_FALSE(expected.empty());
+  RunResult run = Run(kParuVendu, images, drop.HostField());
+  EXPECT_EQ(run.exit_code, 6) << run.out << run.err;
+  Report r = ReadReport(ReportPath());
+  EXPECT_EQ(r["code_sortie"], "6");
+  EXPECT_EQ(r["erreur"], "Photos non transmises au serveur d'images : " +
+                             std::to_string(expected.size()) + " (lignes « Pb Envoi » du journal)");
+  EXPECT_EQ(r["compteurs.photos_mises_a_jour"], "0");
+  ASSERT_EQ(r["photos_non_envoyees.#"], std::to_string(expected.size()));
+  for (size_t i = 0; i < expected.size(); ++i)
+    EXPECT_EQ(r["photos_non_envoyees." + std::to_string(i)], expected[i]);
+  EXPECT_EQ(r["transfert.resultat"], "Transfert FTP OK : ");
+  for (const std::string& file : expected)
+    EXPECT_THAT(run.out, HasSubstr(" - Pb Envoi : " + file + "\n"));
+  EXPECT_THAT(run.out, Not(HasSubstr("Nb Images Mises à jour")));
+  EXPECT_THAT(ReadFile(Windir() + "/TEMP/DadozoVavirePARUVENDU.log"),
+              HasSubstr(" - Nb Images non envoyées : " + std::to_string(expected.size()) +
+                        " photos --- \r\n"));
+  // Nothing reached the image folder, nothing else appeared on that server.
+  EXPECT_THAT(Names(images.Home() + "/www/pixtrove"), IsEmpty());
+  EXPECT_THAT(Names(images.Home()), ElementsAre("www"));
+
+  // The portal file that did not go either: 3 wins over 6.
+  FtpServerOptions refusing = DropOptions(kDropUser, kDropPassword);
+  refusing.refuse_stor = true;
+  FtpTestServer refusing_drop(refusing);
+  run = Run(kParuVendu, images, refusing_drop.HostField());
+  EXPECT_EQ(run.exit_code, 3) << run.out << run.err;
+  r = ReadReport(ReportPath());
+  EXPECT_EQ(r["photos_non_envoyees.#"], std::to_string(expected.size()));
 }
 
 TEST_F(RunReportEndToEndTest, AMissingDocumentReportsTheErrorWithCode1) {

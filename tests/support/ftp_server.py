@@ -23,6 +23,14 @@ Options:
   --refuse-stor        every STOR fails with 553
   --stall-stor         every STOR is answered 150 and then left hanging: the data is
                        never read and no final reply comes
+  --stall-stor-reply   every STOR is received and stored, but its final reply (226)
+                       never comes
+  --trickle-stor B     every STOR is read at about B bytes a second
+  --full-stor          every STOR fails with 552 (storage allocation exceeded)
+  --long-reply N       the 552 of --full-stor is a reply of N lines
+  --endless-nlst       NLST sends names for ever, about 10 KB a second
+  --huge-nlst C:L      NLST sends C made-up names of L characters each, at full speed
+  --closed-pasv        EPSV and PASV name a port where nothing listens
   --refuse-rename      every RNFR fails with 550, as on servers without renaming
   --die-after-bytes N  the server process ends abruptly (killed) once a STOR has
                        received N bytes, leaving what it wrote so far
@@ -46,11 +54,13 @@ import argparse
 import logging
 import os
 import signal
+import socket
 import sys
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler
 from pyftpdlib.servers import FTPServer
 
 PERMISSIONS = "elradfmwMT"
@@ -71,6 +81,13 @@ def parse_args(argv):
     parser.add_argument("--fail-nlst", action="store_true")
     parser.add_argument("--refuse-stor", action="store_true")
     parser.add_argument("--stall-stor", action="store_true")
+    parser.add_argument("--stall-stor-reply", action="store_true")
+    parser.add_argument("--trickle-stor", type=int, default=0)
+    parser.add_argument("--full-stor", action="store_true")
+    parser.add_argument("--long-reply", type=int, default=0)
+    parser.add_argument("--endless-nlst", action="store_true")
+    parser.add_argument("--huge-nlst")
+    parser.add_argument("--closed-pasv", action="store_true")
     parser.add_argument("--refuse-rename", action="store_true")
     parser.add_argument("--die-after-bytes", type=int, default=0)
     parser.add_argument("--fault-stall-stor-after-bytes", type=int, default=0)
@@ -99,12 +116,67 @@ class DyingFile:
         return getattr(self._file, name)
 
 
+class TricklingFile:
+    """A file being stored that takes its data at about a given rate: the server, which
+    serves one client, waits before it reads on."""
+
+    def __init__(self, file, rate):
+        self._file = file
+        self._rate = rate
+
+    def write(self, data):
+        time.sleep(len(data) / self._rate)
+        return self._file.write(data)
+
+    def __getattr__(self, name):
+        return getattr(self._file, name)
+
+
+class EndlessNames:
+    """An NLST producer that never ends: one name every 10 ms."""
+
+    def __init__(self):
+        self._count = 0
+
+    def more(self):
+        time.sleep(0.01)
+        self._count += 1
+        return b"endless-%090d.jpg\r\n" % self._count
+
+
+class MadeUpNames:
+    """An NLST producer of count names of length characters, in large chunks."""
+
+    def __init__(self, count, length):
+        self._left = count
+        self._length = length
+        self._count = 0
+
+    def more(self):
+        lines = []
+        while self._left > 0 and len(lines) < 20000:
+            self._count += 1
+            self._left -= 1
+            name = b"n%d" % self._count
+            lines.append(name + b"x" * max(0, self._length - len(name)) + b"\r\n")
+        return b"".join(lines)
+
+
+def closed_port():
+    """A port on 127.0.0.1 where nothing listens (just released)."""
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
 def make_filesystem(options):
     class FileSystem(AbstractedFS):
         def open(self, filename, mode):
             file = super().open(filename, mode)
             if options.die_after_bytes and "w" in mode:
                 return DyingFile(file, options.die_after_bytes)
+            if options.trickle_stor and "w" in mode:
+                return TricklingFile(file, options.trickle_stor)
             return file
 
     return FileSystem
@@ -144,16 +216,54 @@ def make_handler(options):
                 return
             return super().ftp_CWD(path)
 
+        def respond(self, resp, logfun=None):
+            if getattr(self, "_hold_final_reply", False) and resp.startswith("226"):
+                self._hold_final_reply = False
+                return
+            if logfun is None:
+                return super().respond(resp)
+            return super().respond(resp, logfun)
+
         def ftp_NLST(self, path):
             if options.fail_nlst:
                 self.respond("550 Name listing refused.")
                 return
+            if options.endless_nlst:
+                self.push_dtp_data(EndlessNames(), isproducer=True, cmd="NLST")
+                return path
+            if options.huge_nlst:
+                count, length = options.huge_nlst.split(":")
+                self.push_dtp_data(
+                    MadeUpNames(int(count), int(length)), isproducer=True, cmd="NLST")
+                return path
             return super().ftp_NLST(path)
+
+        def ftp_EPSV(self, line):
+            if options.closed_pasv:
+                self.respond("229 Entering extended passive mode (|||%d|)." % closed_port())
+                return
+            return super().ftp_EPSV(line)
+
+        def ftp_PASV(self, line):
+            if options.closed_pasv:
+                port = closed_port()
+                self.respond("227 Entering passive mode (127,0,0,1,%d,%d)."
+                             % (port >> 8, port & 0xFF))
+                return
+            return super().ftp_PASV(line)
 
         def ftp_STOR(self, file, mode="w"):
             if options.refuse_stor:
                 self.respond("553 Storing refused.")
                 return
+            if options.full_stor:
+                if options.long_reply > 1:
+                    self.push("".join("552-Storage allocation exceeded, line %d.\r\n" % n
+                                      for n in range(1, options.long_reply)))
+                self.respond("552 Exceeded storage allocation.")
+                return
+            if options.stall_stor_reply:
+                self._hold_final_reply = True
             if options.stall_stor:
                 self.respond("150 Ready, but never reading.")
                 if self.data_channel is not None:
@@ -179,6 +289,13 @@ def make_handler(options):
                 return self._ssl_accepting or super().readable()
 
         Handler.dtp_handler = DataHandler
+    elif options.trickle_stor:
+
+        class SmallReads(DTPHandler):
+            # Small reads, each waited for, keep the rate even.
+            ac_in_buffer_size = 4096
+
+        Handler.dtp_handler = SmallReads
 
     if options.fault_stall_stor_after_bytes:
 

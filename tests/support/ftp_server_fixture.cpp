@@ -62,6 +62,23 @@ FtpTestServer::FtpTestServer(FtpServerOptions options) : options_(std::move(opti
     args.push_back("--fault-stall-stor-after-bytes");
     args.push_back(std::to_string(options_.fault_stall_stor_after_bytes));
   }
+  if (options_.stall_stor_reply) args.push_back("--stall-stor-reply");
+  if (options_.full_stor) args.push_back("--full-stor");
+  if (options_.endless_nlst) args.push_back("--endless-nlst");
+  if (options_.closed_pasv) args.push_back("--closed-pasv");
+  if (options_.trickle_stor > 0) {
+    args.push_back("--trickle-stor");
+    args.push_back(std::to_string(options_.trickle_stor));
+  }
+  if (options_.long_reply > 1) {
+    args.push_back("--long-reply");
+    args.push_back(std::to_string(options_.long_reply));
+  }
+  if (options_.huge_nlst_names > 0) {
+    args.push_back("--huge-nlst");
+    args.push_back(std::to_string(options_.huge_nlst_names) + ":" +
+                   std::to_string(options_.huge_nlst_length));
+  }
   if (options_.die_after_bytes > 0) {
     args.push_back("--die-after-bytes");
     args.push_back(std::to_string(options_.die_after_bytes));

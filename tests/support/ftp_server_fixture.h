@@ -22,6 +22,14 @@ struct FtpServerOptions {
   bool fail_nlst = false;            // 550 to every NLST
   bool refuse_stor = false;          // 553 to every STOR
   bool stall_stor = false;           // 150 to every STOR, then silence; data never read
+  bool stall_stor_reply = false;     // every STOR stored, but its 226 never comes
+  long trickle_stor = 0;             // > 0: every STOR read at about this many bytes/s
+  bool full_stor = false;            // 552 to every STOR
+  long long_reply = 0;               // > 1: the 552 of full_stor spans this many lines
+  bool endless_nlst = false;         // NLST sends names for ever, about 10 KB/s
+  long huge_nlst_names = 0;          // > 0: NLST sends this many made-up names...
+  long huge_nlst_length = 8;         // ...of this many characters
+  bool closed_pasv = false;          // EPSV and PASV name a port where nothing listens
   bool refuse_rename = false;        // 550 to every RNFR
   long die_after_bytes = 0;          // > 0: the server dies once a STOR received that much
   // > 0: a STOR that received that much is read no more and never answered (the server
