@@ -1,8 +1,10 @@
 #include "runcontrol/run_report.h"
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
-#include <cstdio>
 #include <ctime>
+#include <iterator>
 
 #include "platform/code_page.h"
 #include "platform/error.h"
@@ -70,85 +72,81 @@ std::string AsUtf8(const std::string& raw) {
   return text;
 }
 
-// A JSON string: quotes, backslashes and control characters escaped, UTF-8 kept.
-std::string Quoted(const std::string& raw) {
-  const std::string text = AsUtf8(raw);
-  std::string out = "\"";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (byte < 0x20 || byte == 0x7F) {
-          char escape[8];
-          std::snprintf(escape, sizeof(escape), "\\u%04x", byte);
-          out += escape;
-        } else {
-          out += c;
-        }
-    }
+using Json = nlohmann::ordered_json;
+
+// A text as a JSON string value, never throwing: AsUtf8 leaves no ill-formed sequence
+// for the library to refuse.
+Json Text(const std::string& raw) { return AsUtf8(raw); }
+Json TextOrNull(const std::string& raw) { return raw.empty() ? Json() : Text(raw); }
+
+// One value on one line, a blank after each colon and comma: {"a": 1, "b": [2, 3]}.
+std::string OneLine(const Json& value) {
+  if (!value.is_object() && !value.is_array())
+    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+  std::string line;
+  for (auto it = value.begin(); it != value.end(); ++it) {
+    if (!line.empty()) line += ", ";
+    if (value.is_object()) line += OneLine(it.key()) + ": ";
+    line += OneLine(*it);
   }
-  return out + "\"";
+  return value.is_object() ? "{" + line + "}" : "[" + line + "]";
 }
 
-std::string OrNull(const std::string& text) { return text.empty() ? "null" : Quoted(text); }
+// The document with the report's fields in their order.
+Json RunReportDocument(const RunReport& r) {
+  Json files = Json::array();
+  for (const ReportedFile& f : r.files)
+    files.push_back({{"chemin", Text(f.path)},
+                     {"taille", f.size ? Json(*f.size) : Json()},
+                     {"sha256", TextOrNull(f.sha256)}});
+  Json servers = Json::array();
+  for (const ReportedServer& s : r.servers)
+    servers.push_back({{"role", Text(s.role)},
+                       {"hote", Text(s.host)},
+                       {"port", s.port},
+                       {"utilisateur", Text(s.user)},
+                       {"connecte", s.connected}});
+  Json not_sent = Json::array();
+  for (const std::string& name : r.photos_not_sent) not_sent.push_back(Text(name));
+  Json document;
+  document["version_rapport"] = RunReport::kFormatVersion;
+  document["option"] = r.option ? Text(*r.option) : Json();
+  document["portail"] = TextOrNull(r.portal);
+  document["debut"] = TextOrNull(r.start_time);
+  document["fin"] = TextOrNull(r.end_time);
+  document["code_sortie"] = r.exit_status;
+  document["erreur"] = TextOrNull(r.error);
+  document["document"] = TextOrNull(r.document);
+  document["compteurs"] = r.counters_known ? Json{{"vehicules", r.vehicles},
+                                                  {"photos", r.photos},
+                                                  {"photos_mises_a_jour", r.updates}}
+                                           : Json();
+  document["photos_non_envoyees"] = std::move(not_sent);
+  document["fichiers"] = std::move(files);
+  document["transfert"] = r.upload_attempted ? Json{{"resultat", Text(r.upload_result)},
+                                                    {"nom_distant", Text(r.remote_name)}}
+                                             : Json();
+  document["serveurs"] = std::move(servers);
+  return document;
+}
 
 }  // namespace
 
-std::string RunReportJson(const RunReport& r) {
+std::string RunReportJson(const RunReport& report) {
+  // One field a line; a list of objects (files, servers) one object a line.
+  const Json document = RunReportDocument(report);
   std::string j = "{\n";
-  auto field = [&j](const char* name, const std::string& value, bool last = false) {
-    j += std::string("  \"") + name + "\": " + value + (last ? "\n" : ",\n");
-  };
-  field("version_rapport", std::to_string(RunReport::kFormatVersion));
-  field("option", r.option ? Quoted(*r.option) : "null");
-  field("portail", OrNull(r.portal));
-  field("debut", OrNull(r.start_time));
-  field("fin", OrNull(r.end_time));
-  field("code_sortie", std::to_string(r.exit_status));
-  field("erreur", OrNull(r.error));
-  field("document", OrNull(r.document));
-  field("compteurs", r.counters_known
-                         ? "{\"vehicules\": " + std::to_string(r.vehicles) +
-                               ", \"photos\": " + std::to_string(r.photos) +
-                               ", \"photos_mises_a_jour\": " + std::to_string(r.updates) + "}"
-                         : "null");
-  std::string not_sent = "[";
-  for (const std::string& name : r.photos_not_sent)
-    not_sent += std::string(not_sent.size() > 1 ? ", " : "") + Quoted(name);
-  field("photos_non_envoyees", not_sent + "]");
-  std::string files = "[";
-  for (const ReportedFile& f : r.files) {
-    files += std::string(files.size() > 1 ? "," : "") + "\n    {\"chemin\": " + Quoted(f.path) +
-             ", \"taille\": " + (f.size ? std::to_string(*f.size) : "null") +
-             ", \"sha256\": " + OrNull(f.sha256) + "}";
+  for (auto it = document.begin(); it != document.end(); ++it) {
+    j += "  " + OneLine(it.key()) + ": ";
+    if (it->is_array() && !it->empty() && it->front().is_object()) {
+      std::string items;
+      for (const Json& item : *it) items += (items.empty() ? "\n    " : ",\n    ") + OneLine(item);
+      j += "[" + items + "\n  ]";
+    } else {
+      j += OneLine(*it);
+    }
+    j += std::next(it) == document.end() ? "\n" : ",\n";
   }
-  field("fichiers", files + (r.files.empty() ? "]" : "\n  ]"));
-  field("transfert", r.upload_attempted ? "{\"resultat\": " + Quoted(r.upload_result) +
-                                              ", \"nom_distant\": " + Quoted(r.remote_name) + "}"
-                                        : "null");
-  std::string servers = "[";
-  for (const ReportedServer& s : r.servers) {
-    servers += std::string(servers.size() > 1 ? "," : "") + "\n    {\"role\": " + Quoted(s.role) +
-               ", \"hote\": " + Quoted(s.host) + ", \"port\": " + std::to_string(s.port) +
-               ", \"utilisateur\": " + Quoted(s.user) +
-               ", \"connecte\": " + (s.connected ? "true" : "false") + "}";
-  }
-  field("serveurs", servers + (r.servers.empty() ? "]" : "\n  ]"), true);
   return j + "}\n";
 }
 

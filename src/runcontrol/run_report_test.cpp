@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <nlohmann/json.hpp>
 
 #include <memory>
 #include <regex>
@@ -24,22 +25,9 @@ using testing::ShellQuoted;
 using testing::TempDir;
 using testing::WriteFile;
 
-// The value python3's json module reads at a path of keys ("a/0/b"), as json.dumps
-// writes it back (ASCII escapes), or "parse error".
-std::string ParsedValue(const std::string& file, const std::string& keys) {
-  const std::string script =
-      "import json,sys\n"
-      "try:\n"
-      "  v = json.load(open(sys.argv[1], encoding=\"utf-8\"))\n"
-      "except ValueError:\n"
-      "  print(\"parse error\"); sys.exit(0)\n"
-      "for k in [k for k in sys.argv[2].split(\"/\") if k]:\n"
-      "  v = v[int(k)] if isinstance(v, list) else v[k]\n"
-      "print(json.dumps(v, sort_keys=True))\n";
-  std::string out = CommandOutput("python3 -c " + ShellQuoted(script) + " " + ShellQuoted(file) +
-                                  " " + ShellQuoted(keys));
-  if (!out.empty() && out.back() == '\n') out.pop_back();
-  return out;
+// The report written at `file`, read back.
+nlohmann::json ParsedReport(const std::string& file) {
+  return nlohmann::json::parse(ReadFile(file));
 }
 
 TEST(RunReportTest, JsonKeepsEveryTextAJsonReaderGivesBack) {
@@ -49,6 +37,8 @@ TEST(RunReportTest, JsonKeepsEveryTextAJsonReaderGivesBack) {
   report.portal = "PARUVENDU";
   // Control characters, UTF-8 and a Windows-1252 byte that is not UTF-8.
   report.error = std::string("ligne 1\r\nligne\t2 \x01\x1f fin é€ ") + "\xE9t\xE9";
+  // Bytes Windows-1252 leaves undefined, an overlong "/", a UTF-16 surrogate: still a report.
+  report.document = "/w/\x81\x8d\xff\xc0\xaf\xed\xa0\x80.xml";
   report.counters_known = true;
   report.vehicles = 12;
   report.servers.push_back({"portail", "::1", 2121, "dépôt", true});
@@ -57,18 +47,80 @@ TEST(RunReportTest, JsonKeepsEveryTextAJsonReaderGivesBack) {
   const std::string file = dir / "r.json";
   WriteRunReport(file, report);
 
-  EXPECT_EQ(ParsedValue(file, "option"), "\"Paru\\\"Vendu\\\\\"");
-  EXPECT_EQ(ParsedValue(file, "erreur"),
-            "\"ligne 1\\r\\nligne\\t2 \\u0001\\u001f fin \\u00e9\\u20ac \\u00e9t\\u00e9\"");
-  EXPECT_EQ(ParsedValue(file, "compteurs"),
-            "{\"photos\": 0, \"photos_mises_a_jour\": 0, \"vehicules\": 12}");
-  EXPECT_EQ(ParsedValue(file, "serveurs/0"),
-            "{\"connecte\": true, \"hote\": \"::1\", \"port\": 2121, \"role\": \"portail\", "
-            "\"utilisateur\": \"d\\u00e9p\\u00f4t\"}");
+  const nlohmann::json r = ParsedReport(file);
+  EXPECT_EQ(r["option"], "Paru\"Vendu\\");
+  EXPECT_EQ(r["erreur"], "ligne 1\r\nligne\t2 \x01\x1f fin é€ été");
+  EXPECT_THAT(r["document"].get<std::string>(), ::testing::MatchesRegex("/w/.+\\.xml"));
+  EXPECT_EQ(r["compteurs"], nlohmann::json::parse(R"({"vehicules": 12, "photos": 0,
+                                                    "photos_mises_a_jour": 0})"));
+  EXPECT_EQ(r["serveurs"][0], nlohmann::json::parse(R"({"role": "portail", "hote": "::1",
+      "port": 2121, "utilisateur": "dépôt", "connecte": true})"));
   // A file that is not there: listed without size or digest.
-  EXPECT_EQ(ParsedValue(file, "fichiers/0/taille"), "null");
-  EXPECT_EQ(ParsedValue(file, "transfert"), "null");
-  EXPECT_EQ(ParsedValue(file, "debut"), "null");
+  EXPECT_TRUE(r["fichiers"][0]["taille"].is_null());
+  EXPECT_TRUE(r["transfert"].is_null());
+  EXPECT_TRUE(r["debut"].is_null());
+}
+
+TEST(RunReportTest, JsonLaysOutOneFieldALineAndOneFileOrServerALine) {
+  RunReport report;
+  report.option = "ParuVendu";
+  report.portal = "PARUVENDU";
+  report.start_time = "2026-12-09T06:30:00+01:00";
+  report.end_time = "2026-12-09T06:30:42+01:00";
+  report.exit_status = 6;
+  report.error = "Photos non transmises au serveur d'images : 2";
+  report.document = "/w/ExpDatasParuVendu.xml";
+  report.counters_known = true;
+  report.vehicles = 3;
+  report.photos = 5;
+  report.updates = 2;
+  report.photos_not_sent = {"a.jpg", "am.jpg"};
+  report.files = {{"/w/202612090630.xml", 5120, "9f86d0"}, {"/w/parti.xml", std::nullopt, ""}};
+  report.upload_attempted = true;
+  report.upload_result = "Transfert FTP OK : ";
+  report.remote_name = "FerlaneDatasVO-20261209.xml";
+  report.servers = {{"images", "192.168.1.20", 21, "pixtrove", true},
+                    {"portail", "ftp.example.fr", 2121, "garage42", false}};
+  EXPECT_EQ(RunReportJson(report),
+            R"({
+  "version_rapport": 1,
+  "option": "ParuVendu",
+  "portail": "PARUVENDU",
+  "debut": "2026-12-09T06:30:00+01:00",
+  "fin": "2026-12-09T06:30:42+01:00",
+  "code_sortie": 6,
+  "erreur": "Photos non transmises au serveur d'images : 2",
+  "document": "/w/ExpDatasParuVendu.xml",
+  "compteurs": {"vehicules": 3, "photos": 5, "photos_mises_a_jour": 2},
+  "photos_non_envoyees": ["a.jpg", "am.jpg"],
+  "fichiers": [
+    {"chemin": "/w/202612090630.xml", "taille": 5120, "sha256": "9f86d0"},
+    {"chemin": "/w/parti.xml", "taille": null, "sha256": null}
+  ],
+  "transfert": {"resultat": "Transfert FTP OK : ", "nom_distant": "FerlaneDatasVO-20261209.xml"},
+  "serveurs": [
+    {"role": "images", "hote": "192.168.1.20", "port": 21, "utilisateur": "pixtrove", "connecte": true},
+    {"role": "portail", "hote": "ftp.example.fr", "port": 2121, "utilisateur": "garage42", "connecte": false}
+  ]
+}
+)");
+  // A run ended by a syntax error, before anything was read.
+  EXPECT_EQ(RunReportJson(RunReport{}), R"({
+  "version_rapport": 1,
+  "option": null,
+  "portail": null,
+  "debut": null,
+  "fin": null,
+  "code_sortie": 0,
+  "erreur": null,
+  "document": null,
+  "compteurs": null,
+  "photos_non_envoyees": [],
+  "fichiers": [],
+  "transfert": null,
+  "serveurs": []
+}
+)");
 }
 
 TEST(RunReportTest, OutputFilesAreListedOnceWithSizeAndDigestAsTheyStand) {
@@ -97,7 +149,7 @@ TEST(RunReportTest, WriteReplacesALinkAtTheReportNameWithoutWritingThroughIt) {
   report.portal = "INFOPRESS";
   WriteRunReport(dir / "r.json", report);
   EXPECT_EQ(ReadFile(dir / "elsewhere"), "kept");
-  EXPECT_EQ(ParsedValue(dir / "r.json", "portail"), "\"INFOPRESS\"");
+  EXPECT_EQ(ParsedReport(dir / "r.json")["portail"], "INFOPRESS");
   EXPECT_EQ(CommandOutput("ls " + ShellQuoted(dir.path())), "elsewhere\nr.json\n");
 }
 
