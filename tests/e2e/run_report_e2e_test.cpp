@@ -1,17 +1,16 @@
 // The run report (--report FILE) and the empty-stock guard ([Options] MinVehicules) end
 // to end: the built executable on each portal's sample document against loopback FTP
-// servers; each report is read back with python3's json module and its files are
-// checked against sha256sum.
+// servers; each report is read back as JSON and its files are checked against sha256sum.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <map>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -32,35 +31,35 @@ using testing::RunResult;
 using testing::ShellQuoted;
 using testing::WriteFile;
 
-// A report read back by python3: every value under its path of keys ("fichiers.0.taille"),
-// strings as they are (line breaks as \r and \n), anything else as JSON writes it.
-// A file that is not JSON gives the single entry "erreur_json".
+// A report read back: every value under its path of keys ("fichiers.0.taille"), strings
+// as they are (line breaks as \r and \n), anything else as JSON writes it, and the length
+// of each list under "<path>.#". A file that is not JSON gives the single entry
+// "erreur_json".
 using Report = std::map<std::string, std::string>;
 
+void Flatten(const std::string& path, const nlohmann::json& value, Report& report) {
+  const std::string prefix = path.empty() ? "" : path + ".";
+  if (value.is_object()) {
+    for (const auto& [key, item] : value.items()) Flatten(prefix + key, item, report);
+  } else if (value.is_array()) {
+    report[prefix + "#"] = std::to_string(value.size());
+    for (size_t i = 0; i < value.size(); ++i) Flatten(prefix + std::to_string(i), value[i], report);
+  } else if (value.is_string()) {
+    std::string text;
+    for (const char c : value.get<std::string>())
+      text += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
+    report[path] = text;
+  } else {
+    report[path] = value.dump();
+  }
+}
+
 Report ReadReport(const std::string& file) {
-  const std::string script =
-      "import json,sys\n"
-      "try:\n"
-      "  d = json.load(open(sys.argv[1], encoding=\"utf-8\"))\n"
-      "except Exception as e:\n"
-      "  print(\"erreur_json=\" + str(e)); sys.exit(0)\n"
-      "def walk(p, v):\n"
-      "  if isinstance(v, dict):\n"
-      "    for k, x in v.items(): walk(p + [k], x)\n"
-      "  elif isinstance(v, list):\n"
-      "    print(\".\".join(p + [\"#\"]) + \"=\" + str(len(v)))\n"
-      "    for i, x in enumerate(v): walk(p + [str(i)], x)\n"
-      "  else:\n"
-      "    t = v if isinstance(v, str) else json.dumps(v)\n"
-      "    print(\".\".join(p) + \"=\" + t.replace(\"\\r\", \"\\\\r\").replace(\"\\n\", "
-      "\"\\\\n\"))\n"
-      "walk([], d)\n";
   Report report;
-  std::istringstream lines(
-      CommandOutput("python3 -c " + ShellQuoted(script) + " " + ShellQuoted(file)));
-  for (std::string line; std::getline(lines, line);) {
-    const size_t equals = line.find('=');
-    report[line.substr(0, equals)] = line.substr(equals + 1);
+  try {
+    Flatten("", nlohmann::json::parse(ReadFile(file)), report);
+  } catch (const std::exception& e) {  // no file, or not JSON
+    return {{"erreur_json", e.what()}};
   }
   return report;
 }
@@ -377,10 +376,10 @@ TEST_F(RunReportEndToEndTest, ARunPastDureeMaxMinutesEndsWithCode7AsAStopSignalE
   ::mkdir((dir_.path() + "/rapport").c_str(), 0755);
   // What lies outside the tool's folders (its TEMP folder, the report's folder, the
   // program's own folder and the captured output).
-  const std::string outside =
-      "cd " + ShellQuoted(dir_.path()) +
-      " && find . -mindepth 1 \\( -path ./windows/TEMP -o -path ./rapport -o -path ./bin -o -name out -o "
-      "-name err \\) -prune -o -printf '%p %s %T@\\n' | sort";
+  const std::string outside = "cd " + ShellQuoted(dir_.path()) +
+                              " && find . -mindepth 1 \\( -path ./windows/TEMP -o -path ./rapport "
+                              "-o -path ./bin -o -name out -o "
+                              "-name err \\) -prune -o -printf '%p %s %T@\\n' | sort";
   const std::string before = CommandOutput(outside);
   std::string ini = Ini(images, "PARUVENDU", drop.HostField(), kDropUser, kDropPassword, "");
   ini.insert(ini.find("[Pixtrove]"), "DureeMaxMinutes=1\r\n");
