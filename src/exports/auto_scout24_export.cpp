@@ -182,9 +182,9 @@ void ExportAutoScout24(ExportRun& run) {
 
   state.archive_path = run.WorkingPath(state.customer_id + ".zip");
   const std::string shown_archive = ExportRun::Shown(state.archive_path);
-  run.WriteLog("Zip File : " + shown_archive);
+  run.WriteLog(export_text::ZipFile(shown_archive));
   run.BuildArchive(state.archive_path, state.staging_folder + "\\*.*");
-  run.WriteLog("Début Transfert : " + shown_archive);
+  run.WriteLog(export_text::TransferBegins(shown_archive));
   run.RestartLog();
   run.LogUpdateSummary();
   run.SendExportFile(state.archive_path, run.ArchiveSuffix(state.archive_path));

@@ -210,7 +210,7 @@ void ExportRun::ForEachVehicle(IXMLCursor& document, const VehicleEdit& edit,
                                bool log_first_select) {
   state().deadline.EnterStep(runcontrol_text::kStepVehicles);
   XMLCursorPtr vehicles = document.Select(kVehiclesXPath);
-  if (log_first_select) WriteLog("Après premier Select DataVO");
+  if (log_first_select) WriteLog(export_text::kAfterFirstVehicleSelect);
   while (!vehicles->Eof()) {
     ++state().vehicle_counter;
     edit(*vehicles);
@@ -225,7 +225,7 @@ void ExportRun::RunPhotoLoop(IXMLCursor& document, const std::string& vehicle_ke
   state().deadline.EnterStep(runcontrol_text::kStepPhotos);
   PhotoService& photos = Photos();
   XMLCursorPtr links = document.Select(kPhotoLinksXPath);
-  WriteLog("Après premier Select LiensImages");
+  WriteLog(export_text::kAfterFirstPhotoLinkSelect);
   VehicleIndex index(document, vehicle_key);
   // Only this loop writes the slots, and an address is never empty: a slot it found or
   // made filled stays so, and is not read again for the vehicle's next photo.
@@ -248,17 +248,17 @@ void ExportRun::RunPhotoLoop(IXMLCursor& document, const std::string& vehicle_ke
 void ExportRun::RemoveLinkRecordSets(IXMLCursor& document) {
   state().deadline.EnterStep(runcontrol_text::kStepWritingFiles);
   XMLCursorPtr found = document.Select(kPhotoLinkSetXPath);
-  WriteLog("Avant Suppression LiensImages");
+  WriteLog(export_text::kBeforePhotoLinksRemoved);
   if (!found->Eof()) found->Delete();
 
   found = document.Select(kEquipmentLabelSetXPath);
-  WriteLog("Avant Suppression LiensEquipements");
+  WriteLog(export_text::kBeforeEquipmentLabelsRemoved);
   if (!found->Eof()) found->Delete();
 
   found = document.Select(kAliasesXPath);
-  WriteLog("Après Suppression LiensImages & LiensEquipements & Aliases");
+  WriteLog(export_text::kAfterLinksRemoved);
   if (!found->Eof()) found->Delete();
-  WriteLog("Après Aliases");
+  WriteLog(export_text::kAfterAliases);
 }
 
 void ExportRun::ParseMadeText(IXMLCursor& document, const std::string& text, bool reload) {
@@ -286,10 +286,10 @@ void ExportRun::ReloadResult(IXMLCursor& document, const std::string& text,
                              std::string_view after_line) {
   state().deadline.EnterStep(runcontrol_text::kStepWritingFiles);
   // The memo keeps the one copy of the text the log line needs.
-  context_.WriteLog("Result : ", text);
+  context_.WriteLog(export_text::kResultPrefix, text);
   WriteLog(std::string(after_line));
   ParseMadeText(document, text);
-  WriteLog("Avant Enregistrement");
+  WriteLog(export_text::kBeforeSave);
 }
 
 void ExportRun::Save(IXMLCursor& document, std::initializer_list<std::string> paths) {
@@ -331,7 +331,8 @@ void ExportRun::RewriteAndSave(IXMLCursor& document, const std::string& kept_pat
     ParseMadeText(document, text);
     Save(document, {kept_path});
   }
-  ReloadResult(document, ApplyRewrites(std::move(text), result_rewrite), "Après Remplacements");
+  ReloadResult(document, ApplyRewrites(std::move(text), result_rewrite),
+               export_text::kAfterRewrites);
   Save(document, final_paths);
 }
 
@@ -363,12 +364,10 @@ void ExportRun::ArchiveResultFile(const std::string& archive_path, const std::st
 }
 
 void ExportRun::LogUpdateSummary() {
-  if (state().update_counter != 0)
-    WriteLog("Nb Images Mises à jour : " + std::to_string(state().update_counter) + " photos --- ");
+  if (state().update_counter != 0) WriteLog(export_text::PhotosUpdated(state().update_counter));
   // The "Pb Envoi" lines went with the restarted log; the summary keeps their count.
   if (!state().report.photos_not_sent.empty())
-    WriteLog("Nb Images non envoyées : " + std::to_string(state().report.photos_not_sent.size()) +
-             " photos --- ");
+    WriteLog(export_text::PhotosNotSent(state().report.photos_not_sent.size()));
 }
 
 std::string ExportRun::SendExportFile(const std::string& path, const std::string& log_suffix) {
@@ -379,7 +378,7 @@ std::string ExportRun::SendExportFile(const std::string& path, const std::string
   report.upload_attempted = true;
   report.upload_result = result;
   report.remote_name = LocalFileName(path);
-  WriteLog(result + "Fichier VO actualisé transmis sur site FTP : " + log_suffix);
+  WriteLog(export_text::ExportFileSent(result, log_suffix));
   return result;
 }
 
@@ -387,7 +386,7 @@ std::string ExportRun::ArchiveSuffix(const std::string& archive_path) const {
   const size_t slash = archive_path.find_last_of("\\/");
   const std::string file =
       slash == std::string::npos ? archive_path : archive_path.substr(slash + 1);
-  return file + " - " + std::to_string(state().vehicle_counter) + " VO";
+  return export_text::ArchiveSent(file, state().vehicle_counter);
 }
 
 void ExportRun::Finish() { context_.window.SetAutoClose(true); }

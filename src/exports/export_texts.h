@@ -1,11 +1,15 @@
 // The exporters' own texts that a user can see: why a setting or a vehicle data
-// document is refused, and the memo lines of the archive step. In French. The log lines
-// and the ad texts the exporters write (step lines, summary and result lines, ad labels)
-// are the tool's fixed texts and stay beside the steps that write them.
+// document is refused, the memo lines of the archive step and the log lines of the
+// steps (step lines, summary and result lines). In French. The ad texts written into
+// the portal files (ad labels, field values) are the portals' data, not messages: they
+// stay beside the code that writes them.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "exports/text_join.h"
 
@@ -116,6 +120,13 @@ inline std::string SetMissing(std::string_view set) {
 inline std::string SetTwice(std::string_view set) {
   return Join({"l'élément ", set, " figure plus d'une fois sous document"});
 }
+// "a", "a et b", "a, b et c".
+inline std::string NameList(const std::vector<std::string_view>& names) {
+  std::string list;
+  for (size_t i = 0; i < names.size(); ++i)
+    list.append(i == 0 ? "" : i + 1 == names.size() ? " et " : ", ").append(names[i]);
+  return list;
+}
 inline std::string SetNotAllowed(std::string_view set, std::string_view allowed) {
   return Join({"l'élément ", set, " se trouve sous document, qui ne peut contenir que ", allowed});
 }
@@ -136,6 +147,49 @@ inline std::string ArchiveNotMade(std::string_view archive, std::string_view fil
 }
 inline std::string ArchiveMade(std::string_view archive) {
   return Join({"Fichier ", archive, " créé"});
+}
+
+// ---- Log lines of the steps ----
+
+inline constexpr char kAfterFirstVehicleSelect[] = "Après premier Select DataVO";
+inline constexpr char kAfterFirstPhotoLinkSelect[] = "Après premier Select LiensImages";
+inline constexpr char kBeforePhotoLinksRemoved[] = "Avant Suppression LiensImages";
+inline constexpr char kBeforeEquipmentLabelsRemoved[] = "Avant Suppression LiensEquipements";
+inline constexpr char kAfterLinksRemoved[] =
+    "Après Suppression LiensImages & LiensEquipements & Aliases";
+inline constexpr char kAfterAliases[] = "Après Aliases";
+// Followed by the whole result text.
+inline constexpr char kResultPrefix[] = "Result : ";
+inline constexpr char kBeforeSave[] = "Avant Enregistrement";
+// After the result text's replacements: the common wording, and ParuVendu's own.
+inline constexpr char kAfterRewrites[] = "Après Remplacements";
+inline constexpr char kAfterReplacements[] = "Après Replacements";
+inline std::string ZipFile(std::string_view archive) { return Join({"Zip File : ", archive}); }
+inline std::string TransferBegins(std::string_view file) {
+  return Join({"Début Transfert : ", file});
+}
+// ParuVendu's line names the counts as well.
+inline std::string TransferBegins(std::string_view file, int32_t vehicles, int32_t photos) {
+  return Join({"Début Transfert : ", file, " - ", std::to_string(vehicles), " VO - ",
+               std::to_string(photos), " photos"});
+}
+// The summary of the photo loop.
+inline std::string PhotosUpdated(int32_t count) {
+  return Join({"Nb Images Mises à jour : ", std::to_string(count), " photos --- "});
+}
+inline std::string PhotosNotSent(size_t count) {
+  return Join({"Nb Images non envoyées : ", std::to_string(count), " photos --- "});
+}
+// The result of the portal upload (its own text, which ends with its separator) and
+// what was sent: an archive with its vehicle count, or the portal and the file.
+inline std::string ExportFileSent(std::string_view result, std::string_view sent) {
+  return Join({result, "Fichier VO actualisé transmis sur site FTP : ", sent});
+}
+inline std::string ArchiveSent(std::string_view archive_file, int32_t vehicles) {
+  return Join({archive_file, " - ", std::to_string(vehicles), " VO"});
+}
+inline std::string PortalFileSent(std::string_view portal, std::string_view file) {
+  return Join({portal, " - ", file});
 }
 
 }  // namespace kalvex::export_text

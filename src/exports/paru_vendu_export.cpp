@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "exports/ad_text.h"
+#include "exports/export_texts.h"
 #include "platform/platform.h"
 
 namespace kalvex {
@@ -52,7 +53,7 @@ void ExportParuVendu(ExportRun& run) {
   run.RemoveLinkRecordSets(*document);
 
   run.ReloadResult(*document, ReplaceAllIgnoringCase(document->XML(), kTagRenamings),
-                   "Après Replacements");
+                   export_text::kAfterReplacements);
   const std::string stamped_path = run.WorkingPath(run.Stamp("yyyymmddhhnn") + ".xml");
   const std::string export_path =
       run.WorkingPath("FerlaneDatasVO-" + run.Stamp("yyyymmdd") + ".xml");
@@ -65,9 +66,8 @@ void ExportParuVendu(ExportRun& run) {
   run.RestartLog();
   run.LogUpdateSummary();
   const std::string shown_path = ExportRun::Shown(export_path);
-  run.WriteLog("Début Transfert : " + shown_path + " - " + std::to_string(state.vehicle_counter) +
-               " VO - " + std::to_string(state.photo_counter) + " photos");
-  run.SendExportFile(export_path, state.selected_portal + " - " + shown_path);
+  run.WriteLog(export_text::TransferBegins(shown_path, state.vehicle_counter, state.photo_counter));
+  run.SendExportFile(export_path, export_text::PortalFileSent(state.selected_portal, shown_path));
   run.Finish();
 }
 

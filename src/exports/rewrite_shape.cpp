@@ -115,12 +115,9 @@ void CheckTopLevel(IXMLCursor& document, std::initializer_list<std::string_view>
     if (child->type != XML_ELEMENT_NODE) RefuseDocument(document_name, export_text::kTextUnderRoot);
     size_t i = 0;
     while (i < allowed.size() && !xmldom::FoundByNameTest(child, allowed[i])) ++i;
-    if (i == allowed.size()) {
-      std::string list;
-      for (size_t j = 0; j < allowed.size(); ++j)
-        list.append(j == 0 ? "" : j + 1 == allowed.size() ? " et " : ", ").append(allowed[j]);
-      RefuseDocument(document_name, export_text::SetNotAllowed(xmldom::NodeName(child), list));
-    }
+    if (i == allowed.size())
+      RefuseDocument(document_name, export_text::SetNotAllowed(xmldom::NodeName(child),
+                                                               export_text::NameList(allowed)));
     // Only the first of each is turned into the file or removed: a second stays behind.
     if (seen[i]) RefuseDocument(document_name, export_text::SetTwice(allowed[i]));
     seen[i] = true;

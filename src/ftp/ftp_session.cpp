@@ -214,6 +214,8 @@ struct FtpSession::Curl {
   bool tried_connect = false;
   bool sent_auth = false;   // AUTH went out: a new control connection asked for TLS
   bool sent_login = false;  // a USER command went out
+  // The commands sent after the operation (POSTQUOTE), kept while the handle uses them.
+  std::unique_ptr<curl_slist, SlistFree> post_quote;
 };
 
 FtpEndpoint ParseFtpHost(const std::string& field) {
@@ -520,6 +522,15 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
                          platform::RegularFileReader* upload, int64_t upload_size,
                          std::string* listing, const std::vector<std::string>& after_commands) {
   if (deadline_ != nullptr) deadline_->Check();
+  ConfigureHandle(command, path, stage, upload, upload_size, after_commands);
+  const int rc = RunTransfer(command, listing);
+  if (rc == CURLE_OK) return;
+  ThrowFailure(rc, stage);
+}
+
+void FtpSession::ConfigureHandle(Command command, const std::string& path, FtpError::Stage stage,
+                                 platform::RegularFileReader* upload, int64_t upload_size,
+                                 const std::vector<std::string>& after_commands) {
   if (!curl_->easy) {
     if (CURLcode rc = EnsureCurlGlobal(); rc != CURLE_OK)
       throw FtpError(FtpError::Stage::kConnect, ftp_text::CannotStart(CurlReason(rc)));
@@ -592,7 +603,8 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
   SetOption(easy, CURLOPT_PASSWORD, password_.c_str());
   SetOption(easy, CURLOPT_URL, Url(path).c_str());
   // Commands sent after the operation, in the folder it used (rename, delete).
-  std::unique_ptr<curl_slist, SlistFree> after;
+  std::unique_ptr<curl_slist, SlistFree>& after = curl_->post_quote;
+  after.reset();
   for (const std::string& text : after_commands) {
     curl_slist* longer = curl_slist_append(after.get(), text.c_str());
     if (longer == nullptr) throw FtpError(stage, ftp_text::kOutOfMemory);
@@ -613,6 +625,11 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
             static_cast<curl_off_t>(command == Command::kStore ? upload_size : -1));
   SetOption(easy, CURLOPT_WRITEFUNCTION, &FtpSessionCallbacks::Write);
   SetOption(easy, CURLOPT_WRITEDATA, static_cast<void*>(this));
+}
+
+int FtpSession::RunTransfer(Command command, std::string* listing) {
+  CURL* easy = curl_->easy.get();
+  CURLM* multi = curl_->multi.get();
   listing_ = listing;
   listing_lines_ = 0;
   timed_out_ = false;
@@ -648,7 +665,12 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
   timed_out_ = TimedOut(rc);
   // The list goes with this call: the handle must not keep pointing at it.
   SetOption(easy, CURLOPT_POSTQUOTE, static_cast<curl_slist*>(nullptr));
-  if (rc == CURLE_OK) return;
+  curl_->post_quote.reset();
+  return rc;
+}
+
+void FtpSession::ThrowFailure(int result, FtpError::Stage stage) {
+  const CURLcode rc = static_cast<CURLcode>(result);
   if (deadline_ != nullptr && deadline_->Expired()) {
     // Cut by the run's deadline, not by the server: the run ends, the server stays
     // reachable for a later run of the process.

@@ -195,11 +195,24 @@ class FtpSession {
 
   friend struct FtpSessionCallbacks;
 
-  // One libcurl transfer on the session's handle; a failure is translated here into
-  // FtpError, with the stage it happened in.
+  // One libcurl transfer on the session's handle: the run's deadline checked, the handle
+  // configured, the transfer run and a failure translated into FtpError, with the stage
+  // it happened in.
   void Perform(Command command, const std::string& path, FtpError::Stage stage,
                platform::RegularFileReader* upload, int64_t upload_size, std::string* listing,
                const std::vector<std::string>& after_commands = {});
+  // Creates the handle at first use and sets every libcurl option of the operation
+  // (security, time-outs bounded by the run's deadline, credentials, URL, commands after).
+  void ConfigureHandle(Command command, const std::string& path, FtpError::Stage stage,
+                       platform::RegularFileReader* upload, int64_t upload_size,
+                       const std::vector<std::string>& after_commands);
+  // Runs the configured operation, with the window's pending events between network
+  // waits; returns its CURLcode and notes whether it ended by time-out or stall.
+  int RunTransfer(Command command, std::string* listing);
+  // Turns a failed CURLcode into the status line and the FtpError of the right stage,
+  // disconnecting or giving the server up where that failure calls for it; throws
+  // RunDeadlineExceeded instead when the run's deadline cut the operation.
+  [[noreturn]] void ThrowFailure(int result, FtpError::Stage stage);
   std::string Url(const std::string& path) const;
   void Status(const std::string& text);
   // Masks the password in a text; server_text for what a server sent.
