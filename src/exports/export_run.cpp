@@ -1,6 +1,5 @@
 #include "exports/export_run.h"
 
-#include <algorithm>
 #include <optional>
 #include <unordered_map>
 #include <utility>
@@ -93,37 +92,8 @@ std::vector<std::string> ExportRun::SettingFileNames(
 }
 
 std::string ExportRun::SettingFolderToEmpty(config::PortalKey key) const {
-  const std::string value = Setting(key);
-  const std::string folder = platform::Windir() + value;
-  auto refused = [&](const std::string& reason) {
-    return Error(
-        export_text::FolderRefused(portal_.code, config::PortalKeyName(key), value, reason));
-  };
-  for (size_t start = 0; start <= value.size();) {
-    const size_t end = std::min(value.find_first_of("\\/", start), value.size());
-    if (value.compare(start, end - start, "..") == 0)
-      throw refused(export_text::PathGoesUp(Shown(folder)));
-    start = end + 1;
-  }
-  const std::string resolved = platform::ResolvedPath(folder);
-  if (platform::IsFileSystemRoot(resolved)) throw refused(export_text::FolderIsRoot(resolved));
-  const std::string windir = platform::Windir();
-  const std::pair<const char*, std::string> kept[] = {
-      {export_text::kWindirFolder, windir},
-      {export_text::kLogFolder, windir.empty() ? std::string() : TempFolder()},
-      {export_text::kWorkingFolder, working_folder_},
-      {export_text::kPhotoFolder, state().photo_folder},
-      {export_text::kProgramFolder, platform::ExecutableDir()},
-      {export_text::kHomeFolder, platform::HomeFolder()},
-  };
-  for (const auto& [name, path] : kept) {
-    if (path.empty()) continue;
-    const std::string kept_path = platform::ResolvedPath(path);
-    if (resolved == kept_path) throw refused(export_text::FolderIs(resolved, name));
-    if (platform::FolderHolds(resolved, kept_path))
-      throw refused(export_text::FolderHolds(resolved, name, kept_path));
-  }
-  return folder;
+  return FolderToEmpty(portal_.code, config::PortalKeyName(key), Setting(key), working_folder_,
+                       state().photo_folder);
 }
 
 void ExportRun::RenewFolderToEmpty(config::PortalKey key) const {
@@ -131,8 +101,8 @@ void ExportRun::RenewFolderToEmpty(config::PortalKey key) const {
   try {
     platform::RenewFolderBelow(platform::Windir(), value);
   } catch (const platform::LinkInPath& link) {
-    throw Error(
-        export_text::FolderRefused(portal_.code, config::PortalKeyName(key), value, link.what()));
+    throw Error(runcontrol_text::FolderRefused(portal_.code, config::PortalKeyName(key), value,
+                                               link.what()));
   }
 }
 

@@ -79,11 +79,8 @@ class ExportRun {
   std::vector<std::string> SettingFileNames(std::initializer_list<config::PortalKey> keys,
                                             std::initializer_list<NamedOutput> outputs) const;
   // A key of the portal's section naming, below Windir, a folder that the run empties
-  // with everything in it: gives Windir + value ("\" form). A value with a ".."
-  // component, or one whose folder (symbolic links followed) is or holds the Windir
-  // folder, the TEMP folder of the run logs, the working folder, the photo folder, the
-  // executable's folder, the home folder or a file-system root, ends the run with an
-  // Error naming the section, the key and the folder, before anything is deleted.
+  // with everything in it: gives Windir + value, refused as FolderToEmpty (run_folders.h)
+  // refuses it, the run's photo folder included.
   std::string SettingFolderToEmpty(config::PortalKey key) const;
   // Removes that folder with everything in it and makes it again, empty, going down from
   // Windir without following any link (platform::RenewFolderBelow). A symbolic link as

@@ -23,33 +23,6 @@ inline std::string FileNameRefused(std::string_view portal, std::string_view key
   return Join({"Nom de fichier refusé dans Kalvex.ini, [", portal, "] ", key, "=", value,
                " : le fichier doit être un simple nom dans le dossier de travail"});
 }
-// "Dossier refusé dans Kalvex.ini, [PORTAL] Key=value : <reason> ; ..."
-inline std::string FolderRefused(std::string_view portal, std::string_view key,
-                                 std::string_view value, std::string_view reason) {
-  return Join({"Dossier refusé dans Kalvex.ini, [", portal, "] ", key, "=", value, " : ", reason,
-               " ; ce dossier est vidé entièrement à chaque export, il doit servir à cela "
-               "seulement"});
-}
-inline std::string PathGoesUp(std::string_view folder) {
-  return Join({"le chemin ", folder, " passe par « .. »"});
-}
-inline std::string FolderIsRoot(std::string_view folder) {
-  return Join({"le dossier ", folder, " est la racine du système de fichiers"});
-}
-// What a folder to empty must neither be nor hold.
-inline constexpr char kWindirFolder[] = "le dossier Windir";
-inline constexpr char kLogFolder[] = "le dossier des journaux";
-inline constexpr char kWorkingFolder[] = "le dossier de travail";
-inline constexpr char kPhotoFolder[] = "le dossier des photos";
-inline constexpr char kProgramFolder[] = "le dossier du programme";
-inline constexpr char kHomeFolder[] = "le dossier personnel";
-inline std::string FolderIs(std::string_view folder, std::string_view kept) {
-  return Join({"le dossier ", folder, " est ", kept});
-}
-inline std::string FolderHolds(std::string_view folder, std::string_view kept,
-                               std::string_view kept_path) {
-  return Join({"le dossier ", folder, " contient ", kept, " ", kept_path});
-}
 // A file name of the portal's section that another file of the run already bears,
 // letter case ignored as on Windows.
 inline std::string FileNameTaken(std::string_view portal, std::string_view key,

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace kalvex::runcontrol_text {
 
@@ -46,6 +47,37 @@ inline constexpr char kFolderKind[] = "un dossier";
 inline constexpr char kSpecialFileKind[] = "un fichier spécial";
 inline std::string Shortened(const std::string& start, size_t characters) {
   return start + " … (" + std::to_string(characters) + " caractères)";
+}
+
+// A folder setting that a run empties with everything in it, refused:
+// "Dossier refusé dans Kalvex.ini, [SECTION] Key=value : <reason> ; ...".
+inline std::string FolderRefused(std::string_view section, std::string_view key,
+                                 std::string_view value, std::string_view reason) {
+  std::string text = "Dossier refusé dans Kalvex.ini, [";
+  text.append(section).append("] ").append(key).append("=").append(value);
+  text.append(" : ").append(reason);
+  return text +
+         " ; ce dossier est vidé entièrement à chaque export, il doit servir à cela seulement";
+}
+inline std::string PathGoesUp(const std::string& folder) {
+  return "le chemin " + folder + " passe par « .. »";
+}
+inline std::string FolderIsRoot(const std::string& folder) {
+  return "le dossier " + folder + " est la racine du système de fichiers";
+}
+// What a folder to empty must neither be nor hold.
+inline constexpr char kWindirFolder[] = "le dossier Windir";
+inline constexpr char kLogFolder[] = "le dossier des journaux";
+inline constexpr char kWorkingFolder[] = "le dossier de travail";
+inline constexpr char kPhotoFolder[] = "le dossier des photos";
+inline constexpr char kProgramFolder[] = "le dossier du programme";
+inline constexpr char kHomeFolder[] = "le dossier personnel";
+inline std::string FolderIs(const std::string& folder, const char* kept) {
+  return "le dossier " + folder + " est " + kept;
+}
+inline std::string FolderHolds(const std::string& folder, const char* kept,
+                               const std::string& kept_path) {
+  return "le dossier " + folder + " contient " + kept + " " + kept_path;
 }
 
 // [Options] MinVehicules: a value that is no count, and a stock below the minimum.
