@@ -6,6 +6,7 @@
 #include "exports/ad_text.h"
 #include "exports/export_texts.h"
 #include "platform/platform.h"
+#include "runcontrol/run_folders.h"
 
 namespace kalvex {
 
@@ -59,8 +60,7 @@ void ExportParuVendu(ExportRun& run) {
       run.WorkingPath("FerlaneDatasVO-" + run.Stamp("yyyymmdd") + ".xml");
   run.Save(*document, {stamped_path, export_path});
 
-  const std::string raredo_log =
-      platform::Windir() + "\\TEMP\\Raredo" + state.selected_portal + ".log";
+  const std::string raredo_log = TempFolder() + "\\Raredo" + state.selected_portal + ".log";
   if (platform::FileExists(raredo_log)) platform::RemoveFile(raredo_log);
 
   run.RestartLog();
