@@ -1,21 +1,15 @@
 #include "exports/rewrite_shape.h"
 
+#include <optional>
 #include <vector>
 
 #include "exports/export_texts.h"
 #include "exports/text_join.h"
-#include "xml/xml_dom.h"
+#include "xml/xml_shape.h"
 
 namespace kalvex {
 
 namespace {
-
-// Names of the element children of `record`, in order.
-void ChildElementNames(xmlNode* record, std::vector<std::string>* names) {
-  names->clear();
-  for (xmlNode* child = record->children; child != nullptr; child = child->next)
-    if (child->type == XML_ELEMENT_NODE) names->push_back(xmldom::NodeName(child));
-}
 
 bool Holds(const std::vector<std::string>& names, std::string_view name) {
   for (const std::string& n : names)
@@ -40,20 +34,10 @@ void CheckMarkersOutsideVehicles(IXMLCursor& document, const RewriteShape& shape
                                  std::string_view document_name) {
   // A marker anywhere but among a vehicle record's fields, first in document order. An
   // element of a default namespace counts: its tag reads the same in the text.
-  const XMLDOMDocumentPtr dom = document.Document();
-  if (!dom) return;
   const std::string set = RecordSetName(kVehicleRecord);
-  xmlNode* stray = xmldom::FirstElementBelow(dom->doc_node(), [&](const xmlNode* element) {
-    if (!xmldom::WrittenAs(element, shape.span_opening) &&
-        !xmldom::WrittenAs(element, shape.span_closing))
-      return false;
-    const xmlNode* record = element->parent;
-    return !(xmldom::FoundByNameTest(record, kVehicleRecord) &&
-             xmldom::FoundByNameTest(record->parent, set) &&
-             xmldom::FoundByNameTest(record->parent->parent, "document"));
-  });
-  if (stray != nullptr)
-    RefuseDocument(document_name, export_text::StrayMarker(xmldom::NodeName(stray)));
+  const std::optional<std::string> stray = FirstElementOutside(
+      document, {shape.span_opening, shape.span_closing}, {"document", set, kVehicleRecord});
+  if (stray) RefuseDocument(document_name, export_text::StrayMarker(*stray));
 }
 
 void CheckPhotoSlots(const std::vector<std::string>& names, const PhotoSlots& slots,
@@ -95,11 +79,10 @@ void CheckRecordSetShape(IXMLCursor& document, std::string_view record,
 
 void CheckTopLevel(IXMLCursor& document, std::initializer_list<std::string_view> also_kept,
                    std::string_view document_name) {
-  const XMLDOMDocumentPtr dom = document.Document();
-  xmlNode* root = dom ? xmlDocGetRootElement(dom->doc()) : nullptr;
-  if (root == nullptr) return;  // a load gives a root or fails
-  if (!xmldom::FoundByNameTest(root, "document"))
-    RefuseDocument(document_name, export_text::RootNotDocument(xmldom::NodeName(root)));
+  const XMLTopLevel top = TopLevelOf(document);
+  if (!top.root) return;  // a load gives a root or fails
+  if (!top.root->FoundBy("document"))
+    RefuseDocument(document_name, export_text::RootNotDocument(top.root->name));
 
   const std::string vehicles = RecordSetName(kVehicleRecord);
   std::vector<std::string_view> allowed{vehicles};
@@ -107,17 +90,13 @@ void CheckTopLevel(IXMLCursor& document, std::initializer_list<std::string_view>
   for (const char* xpath : kRemovedBeforeOutputXPaths)
     allowed.push_back(std::string_view(xpath).substr(std::string_view("/document/").size()));
   std::vector<bool> seen(allowed.size(), false);
-  for (xmlNode* child = root->children; child != nullptr; child = child->next) {
-    // What may stand outside a root: comments, instructions, white space (kept where
-    // xml:space="preserve" asks for it).
-    if (child->type == XML_COMMENT_NODE || child->type == XML_PI_NODE) continue;
-    if (child->type == XML_TEXT_NODE && xmlIsBlankNode(child) != 0) continue;
-    if (child->type != XML_ELEMENT_NODE) RefuseDocument(document_name, export_text::kTextUnderRoot);
+  for (const std::optional<XMLElementName>& child : top.children) {
+    if (!child) RefuseDocument(document_name, export_text::kTextUnderRoot);
     size_t i = 0;
-    while (i < allowed.size() && !xmldom::FoundByNameTest(child, allowed[i])) ++i;
+    while (i < allowed.size() && !child->FoundBy(allowed[i])) ++i;
     if (i == allowed.size())
-      RefuseDocument(document_name, export_text::SetNotAllowed(xmldom::NodeName(child),
-                                                               export_text::NameList(allowed)));
+      RefuseDocument(document_name,
+                     export_text::SetNotAllowed(child->name, export_text::NameList(allowed)));
     // Only the first of each is turned into the file or removed: a second stays behind.
     if (seen[i]) RefuseDocument(document_name, export_text::SetTwice(allowed[i]));
     seen[i] = true;
@@ -135,18 +114,16 @@ void CheckRewriteShape(IXMLCursor& document, const RewriteShape& shape,
   const std::string& opening = span.from;
   const std::string& closing = span.closing;
   const std::string key(shape.vehicle_key);
-  std::vector<std::string> names;
   for (XMLCursorPtr vehicles = document.Select(kVehiclesXPath); !vehicles->Eof();
        vehicles->Next()) {
-    xmlNode* record = vehicles->CurrentNode();
     const std::string vehicle = export_text::Vehicle(shape.vehicle_key, vehicles->GetValue(key));
-    ChildElementNames(record, &names);
+    const std::vector<std::string> names = ChildElementNames(*vehicles);
     for (std::string_view marker : {shape.span_opening, shape.span_closing})
       if (!Holds(names, marker))
         RefuseDocument(document_name, export_text::MissingElement(vehicle, marker));
     // The tags as the record's text holds them: from the tree, or from the text itself
     // when the record holds text that is written as it is (a section, a comment).
-    xmldom::SpanTags tags = xmldom::SpanTagsOf(record, shape.span_opening, shape.span_closing);
+    XMLSpanTags tags = SpanTagsOf(*vehicles, shape.span_opening, shape.span_closing);
     if (!tags.known) {
       const std::string text = vehicles->XML();
       tags.has_start = text.find(opening) != std::string::npos;

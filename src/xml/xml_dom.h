@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "xml/xml_cursor.h"
+#include "xml/xml_shape.h"
 
 namespace kalvex {
 
@@ -188,14 +189,8 @@ xmlNode* FirstElementBelow(xmlNode* node, const Match& match) {
 }
 
 // Where the serialisation of `node` (as SerializeNode writes it) holds the start tag
-// "<" + start_name + ">" and the end tag "</" + end_name + ">", told from the tree: known
-// is false when the subtree holds a CDATA section, a comment or a processing
-// instruction, whose text may hold either tag.
-struct SpanTags {
-  bool known = true;
-  bool has_start = false;        // the start tag is written at least once
-  bool start_after_end = false;  // a start tag is written after the last end tag
-};
+// "<" + start_name + ">" and the end tag "</" + end_name + ">" (see XMLSpanTags).
+using SpanTags = XMLSpanTags;
 SpanTags SpanTagsOf(xmlNode* node, std::string_view start_name, std::string_view end_name);
 
 // True for a name that XPath reads as child::name and that can be matched byte for
