@@ -9,7 +9,7 @@
 
 #include "platform/platform.h"
 #include "platform/unicode_case.h"
-#include "zip/zip_platform.h"
+#include "platform/zip_platform.h"
 
 namespace kalvex {
 

@@ -14,9 +14,9 @@
 #include "platform/platform.h"
 #include "platform/temporary_files.h"
 #include "platform/unicode_case.h"
+#include "platform/zip_platform.h"
 #include "zip/file_selection.h"
 #include "zip/progress_mapper.h"
-#include "zip/zip_platform.h"
 
 namespace kalvex {
 
