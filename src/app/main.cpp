@@ -1,5 +1,4 @@
 // kalvex [--console] [--report FICHIER] PORTAIL: publishes the dealer's stock to one portal.
-#include <unistd.h>
 
 #include <clocale>
 #include <cstdio>
@@ -12,6 +11,7 @@
 #include "app/console_front_end.h"
 #include "app/front_end_choice.h"
 #include "exports/exporters.h"
+#include "platform/platform.h"
 #include "platform/temporary_files.h"
 
 namespace {
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     return kalvex::RunWindowFrontEnd(argc, argv, portal_args, report_path);
 
   kalvex::Application app;
-  kalvex::ConsoleFrontEnd front_end(stdout, stderr, ::isatty(STDERR_FILENO) != 0);
+  kalvex::ConsoleFrontEnd front_end(stdout, stderr, kalvex::platform::StandardErrorIsTerminal());
   front_end.SetReportPath(report_path);
   return front_end.Run(app, portal_args);
 }

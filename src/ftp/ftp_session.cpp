@@ -7,8 +7,8 @@
 #include <optional>
 #include <utility>
 
-#include "ftp/ftp_socket.h"
 #include "ftp/ftp_texts.h"
+#include "platform/ftp_socket.h"
 #include "platform/platform.h"
 
 namespace kalvex {

@@ -53,6 +53,9 @@ std::string ExecutablePath();
 std::string FormatDateTime(const std::tm& local);
 std::tm LocalTimeNow();
 
+// True when the process's standard error goes to a terminal.
+bool StandardErrorIsTerminal();
+
 // The reason of a system error number: in French for the common ones (platform_texts.h),
 // else the system's text (strerror on POSIX).
 std::string SystemErrorText(int code);
@@ -100,6 +103,14 @@ std::optional<FileId> FileIdentity(const std::string& path);
 enum class PathKind { kNothing, kRegularFile, kLink, kFolder, kFifo, kDevice, kSocket, kOther };
 PathKind KindAt(const std::string& native_path);
 bool DirectoryExists(const std::string& path);  // a folder is there
+// Size in bytes of the regular file at a path (links followed); -1 when there is none.
+int64_t FileSize(const std::string& path);
+// Last-write time of a file as a tick count, only for telling whether the file changed;
+// -1 when it is missing.
+int64_t FileWriteTime(const std::string& path);
+// True when two native paths reach the same file (links followed); false when either
+// is missing.
+bool SameFile(const std::string& native_a, const std::string& native_b);
 // Creates the folder and its missing parents; true when the folder exists afterwards.
 bool ForceDirectories(const std::string& path);
 // A symbolic link met on the way to a folder the tool removes and makes again: `link` is

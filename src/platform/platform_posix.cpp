@@ -252,6 +252,25 @@ bool RegularFileExists(const std::string& path) {
   return StatFound(path, &st) && S_ISREG(st.st_mode);
 }
 
+int64_t FileSize(const std::string& path) {
+  struct stat st;
+  return StatFound(path, &st) && S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+int64_t FileWriteTime(const std::string& path) {
+  struct stat st;
+  if (!StatFound(path, &st)) return -1;
+  return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+bool SameFile(const std::string& native_a, const std::string& native_b) {
+  struct stat a, b;
+  return ::stat(native_a.c_str(), &a) == 0 && ::stat(native_b.c_str(), &b) == 0 &&
+         a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
+
 int OpenRegularFileForReading(const std::string& native_path) {
   // Non-blocking, so that opening a FIFO never waits for a writer; a regular file
   // does not care.

@@ -1,6 +1,5 @@
 #include "xml/single_byte_encoding.h"
 
-#include <iconv.h>
 #include <libxml/encoding.h>
 
 #include <array>
@@ -9,6 +8,8 @@
 #include <mutex>
 #include <string_view>
 #include <unordered_map>
+
+#include "platform/system_converter.h"
 
 namespace kalvex::xmldom {
 
@@ -20,24 +21,6 @@ struct Tables {
   std::array<std::string, 256> decode;
   std::unordered_map<uint32_t, unsigned char> encode;
 };
-
-// Converts `in` with a fresh iconv descriptor; false when iconv refuses it. iconv, and
-// not the ICU converters of platform/code_page.h: libxml2 converted these files through
-// iconv, and its bytes are the ones the tables must give.
-bool Iconv(const char* to, const char* from, std::string_view in, std::string* out) {
-  iconv_t cd = ::iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  char buffer[16];
-  char* src = const_cast<char*>(in.data());
-  size_t src_left = in.size();
-  char* dst = buffer;
-  size_t dst_left = sizeof buffer;
-  const bool ok = ::iconv(cd, &src, &src_left, &dst, &dst_left) != static_cast<size_t>(-1) &&
-                  src_left == 0 && ::iconv(cd, nullptr, nullptr, &dst, &dst_left) == 0;
-  ::iconv_close(cd);
-  if (ok) out->assign(buffer, static_cast<size_t>(dst - buffer));
-  return ok;
-}
 
 // The length of the UTF-8 sequence that `lead` starts; 0 for a byte that starts none.
 int SequenceLength(unsigned char lead) {
@@ -60,17 +43,18 @@ uint32_t CodePoint(std::string_view utf8) {
   return length != 0 && static_cast<size_t>(length) == utf8.size() ? CodePointOf(s, length) : 0;
 }
 
-// Asks iconv about every byte, both ways. False when the encoding is not a single-byte
-// one that keeps ASCII and converts each of its characters back to the byte it came
-// from: such an encoding is left to iconv.
+// Asks the system converter about every byte, both ways. False when the encoding is not a
+// single-byte one that keeps ASCII and converts each of its characters back to the byte it came
+// from: such an encoding is left to that converter.
 bool BuildTables(const char* name, Tables* tables) {
   for (int byte = 0; byte < 256; ++byte) {
     const std::string one(1, static_cast<char>(byte));
     std::string utf8, back;
-    if (!Iconv("UTF-8", name, one, &utf8)) continue;  // undefined in this encoding
+    if (!platform::SystemConvert("UTF-8", name, one, &utf8))
+      continue;  // undefined in this encoding
     const uint32_t cp = CodePoint(utf8);
     if (byte < 0x80 ? cp != static_cast<uint32_t>(byte) : cp < 0x80) return false;
-    if (!Iconv(name, "UTF-8", utf8, &back) || back != one) return false;
+    if (!platform::SystemConvert(name, "UTF-8", utf8, &back) || back != one) return false;
     tables->decode[byte] = utf8;
     if (byte >= 0x80) tables->encode.emplace(cp, static_cast<unsigned char>(byte));
   }
@@ -171,7 +155,7 @@ bool HasSingleByteTable(const std::string& encoding) {
   xmlCharEncodingHandler* handler = xmlFindCharEncodingHandler(encoding.c_str());
   if (handler == nullptr) return false;
   const bool ours = handler->input == &Decode<Iso885915>;
-  xmlCharEncCloseFunc(handler);  // frees an iconv handler; a registered one stays
+  xmlCharEncCloseFunc(handler);  // frees a system converter's handler; a registered one stays
   return ours;
 }
 

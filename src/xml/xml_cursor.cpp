@@ -1,8 +1,6 @@
 #include "xml/xml_cursor.h"
 
 #include <exception>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
 #include "platform/platform.h"
@@ -49,8 +47,7 @@ void CreateFolder(const std::string& folder) {
   if (name.size() <= 2 || platform::DirectoryExists(name)) return;
   std::string parent = FolderPart(name);
   if (parent != name) CreateFolder(parent);
-  std::error_code ignored;
-  std::filesystem::create_directory(xmldom::FsPath(name), ignored);
+  platform::ForceDirectories(name);  // its parent is there: makes this one folder
 }
 
 }  // namespace
@@ -146,10 +143,9 @@ void TXMLCursor::LoadParsed(Parse parse, std::string written_declaration, size_t
 
 void TXMLCursor::Load(const std::string& file_name) {
   try {
-    std::error_code no_size;
-    const uintmax_t size = std::filesystem::file_size(xmldom::FsPath(file_name), no_size);
+    const int64_t size = platform::FileSize(file_name);
     LoadParsed([&] { return xmldom::ParseFile(file_name); }, {},
-               no_size ? 0 : static_cast<size_t>(size));
+               size < 0 ? 0 : static_cast<size_t>(size));
   } catch (const XMLException& e) {
     if (platform::FileExists(file_name)) e.RaiseWithPrefix(xml_text::LoadMalformed(file_name));
     e.RaiseWithPrefix(xml_text::LoadMissing(file_name));

@@ -544,11 +544,6 @@ xmlXPathContext* XMLDOMDocument::XPathContext() {
 
 namespace xmldom {
 
-std::filesystem::path FsPath(const std::string& file_name) {
-  const std::string native = platform::NativePath(file_name);
-  return std::filesystem::path(std::u8string(native.begin(), native.end()));
-}
-
 std::string ParseErrorMessage(int32_t code, int32_t line, int32_t column, const std::string& source,
                               const std::string& source_text, const std::string& reason) {
   return xml_text::ParseError(code, line, column, source, source_text, reason);

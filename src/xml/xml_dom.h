@@ -13,7 +13,6 @@
 #include <libxml/xpath.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -242,9 +241,6 @@ void EncodeDocumentTo(xmlDoc* doc, const std::string& written_declaration, const
 // The XML declaration at the very start of a text, as written ("<?xml" up to "?>"), or
 // "" when the text does not start with one.
 std::string LeadingDeclaration(std::string_view text);
-
-// A file-system path for a "\"-separated UTF-8 file name.
-std::filesystem::path FsPath(const std::string& file_name);
 
 // The message of a parse error, as the user sees it.
 std::string ParseErrorMessage(int32_t code, int32_t line, int32_t column, const std::string& source,

@@ -10,8 +10,6 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include "platform/platform.h"
 #include "xml/xml_dom.h"
@@ -140,13 +138,6 @@ bool XSLUpToDateChecking() { return g_up_to_date_checking; }
 
 XSLProcPtr CreateXSLProc() { return std::make_shared<TXSLProc>(); }
 
-int64_t FileWriteTime(const std::string& file_name) {
-  std::error_code ec;
-  auto time = std::filesystem::last_write_time(xmldom::FsPath(file_name), ec);
-  if (ec) return -1;
-  return static_cast<int64_t>(time.time_since_epoch().count());
-}
-
 void TXSLProc::StylesheetDeleter::operator()(_xsltStylesheet* style) const {
   xsltFreeStylesheet(style);
 }
@@ -158,7 +149,7 @@ bool TXSLProc::IsUpToDate() const {
   if (!XSLUpToDateChecking()) return true;
   try {
     for (const auto& [name, time] : files_)
-      if (FileWriteTime(name) != time) return false;
+      if (platform::FileWriteTime(name) != time) return false;
     return true;
   } catch (const XMLException& e) {
     Rethrow(e, xml_text::XslIsUpToDatePrefix(file_name_) + kCrLf + e.what());
@@ -185,7 +176,7 @@ void TXSLProc::ProcessImports(_xmlNode* root, const std::string& own_file) {
       XmlDocHandle imported = xmldom::ParseFile(reference, false, true);
       xmlNode* imported_root = imported ? xmlDocGetRootElement(imported.get()) : nullptr;
       if (imported_root == nullptr) throw XMLException(xml_text::XslDocumentEmpty(reference));
-      files_.emplace_back(reference, FileWriteTime(reference));
+      files_.emplace_back(reference, platform::FileWriteTime(reference));
       ProcessImports(imported_root, reference);
     } catch (const XMLException& e) {
       Rethrow(e, xml_text::XslImportPrefix(reference) + kCrLf + e.what());
@@ -201,7 +192,7 @@ void TXSLProc::Load(const std::string& file_name) {
     XmlDocHandle doc = xmldom::ParseFile(file_name, false, true);
     xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
     if (root == nullptr) throw XMLException(xml_text::XslDocumentEmpty(file_name));
-    files_.emplace_back(file_name, FileWriteTime(file_name));
+    files_.emplace_back(file_name, platform::FileWriteTime(file_name));
     ProcessImports(root, file_name);
     style_.reset(Compile(std::move(doc)));
   } catch (const XMLException& e) {

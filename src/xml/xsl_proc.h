@@ -41,7 +41,4 @@ class TXSLProc final : public IXSLProc {
   std::vector<std::pair<std::string, int64_t>> files_;
 };
 
-// Last-write time of a file ("\"-separated name) as a tick count; -1 when it is missing.
-int64_t FileWriteTime(const std::string& file_name);
-
 }  // namespace kalvex

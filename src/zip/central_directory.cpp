@@ -6,8 +6,8 @@
 #include <optional>
 
 #include "platform/code_page.h"
+#include "platform/zip_platform.h"
 #include "zip/zip_error.h"
-#include "zip/zip_platform.h"
 
 namespace kalvex {
 

@@ -9,7 +9,7 @@
 
 #include "platform/platform.h"
 #include "platform/unicode_case.h"
-#include "zip/zip_platform.h"
+#include "platform/zip_platform.h"
 
 namespace kalvex {
 
@@ -50,8 +50,7 @@ class Selector {
   Selector(const SelectionOptions& options) : options_(options) {
     if (!options.root_dir.empty()) {
       std::string native = platform::NativePath(options.root_dir);
-      std::error_code ec;
-      if (fs::is_directory(native, ec)) {
+      if (platform::DirectoryExists(native)) {
         root_native_ = fs::path(native).lexically_normal().string();
         while (root_native_.size() > 1 && root_native_.back() == '/') root_native_.pop_back();
       }
@@ -77,10 +76,9 @@ class Selector {
     std::string written_folder =
         written_slash == std::string::npos ? std::string() : written.substr(0, written_slash);
 
-    std::error_code ec;
     if (HasWildcard(last)) {
       Walk(folder, written_folder, "", last);
-    } else if (!last.empty() && fs::is_directory(native, ec)) {
+    } else if (!last.empty() && platform::DirectoryExists(native)) {
       Walk(native, Slashes(written), "", "*");
     } else if (last.empty()) {
       Walk(folder, written_folder, "", "*");

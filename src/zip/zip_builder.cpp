@@ -5,10 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
-#include <filesystem>
 #include <limits>
 #include <optional>
-#include <system_error>
 #include <unordered_map>
 #include <utility>
 
@@ -16,9 +14,9 @@
 #include "platform/platform.h"
 #include "platform/temporary_files.h"
 #include "platform/unicode_case.h"
+#include "platform/zip_platform.h"
 #include "zip/file_selection.h"
 #include "zip/progress_mapper.h"
-#include "zip/zip_platform.h"
 
 namespace kalvex {
 
@@ -301,8 +299,7 @@ int32_t TZip::Run::Execute() {
   const std::string native = platform::NativePath(zip_.zip_file_name_);
   // The archive never goes into itself, even when it lies in a folder being added.
   std::erase_if(selection.files, [&native](const SelectedFile& file) {
-    std::error_code ec;
-    return std::filesystem::equivalent(file.path, native, ec);
+    return platform::SameFile(file.path, native);
   });
   // The archive is built in a temporary copy beside it and renamed over it once libzip
   // is done, so that the temporary files of a stopped run carry the tool's mark (libzip
@@ -312,8 +309,7 @@ int32_t TZip::Run::Execute() {
   int open_flags = ZIP_CREATE;
   try {
     work.emplace(native, zip_.zip_file_name_);
-    std::error_code no_file;
-    if (std::filesystem::is_regular_file(native, no_file))
+    if (platform::RegularFileExists(native))
       work->CopyFrom(native, zip_.zip_file_name_);
     else
       open_flags |= ZIP_TRUNCATE;  // no archive yet: the empty copy starts a new one

@@ -1,4 +1,4 @@
-#include "zip/zip_platform.h"
+#include "platform/zip_platform.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "platform/platform.h"
-#include "zip/zip_platform.h"
+#include "platform/zip_platform.h"
 
 namespace kalvex::zip_platform {
 

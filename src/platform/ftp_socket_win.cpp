@@ -1,6 +1,6 @@
 #include <winsock2.h>
 
-#include "ftp/ftp_socket.h"
+#include "platform/ftp_socket.h"
 
 namespace kalvex::ftp_socket {
 

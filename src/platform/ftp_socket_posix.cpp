@@ -1,7 +1,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
-#include "ftp/ftp_socket.h"
+#include "platform/ftp_socket.h"
 
 namespace kalvex::ftp_socket {
 
