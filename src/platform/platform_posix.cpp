@@ -66,18 +66,23 @@ FolderCaseCache& FolderCases() {
   return cache;
 }
 
+// Finds the first entry of an open folder stream whose name equals `name` ignoring ASCII
+// case ("." and ".." never match a folder name the tool asks for).
+bool FindCaseBlindIn(DIR* d, const std::string& name, std::string* found) {
+  while (const dirent* e = ::readdir(d)) {
+    if (::strcasecmp(e->d_name, name.c_str()) == 0) {
+      *found = e->d_name;
+      return true;
+    }
+  }
+  return false;
+}
+
 // Finds an entry of folder `dir` whose name equals `name` ignoring ASCII case.
 bool FindCaseBlind(const std::string& dir, const std::string& name, std::string* found) {
   DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
   if (!d) return false;
-  bool ok = false;
-  while (dirent* e = ::readdir(d)) {
-    if (::strcasecmp(e->d_name, name.c_str()) == 0) {
-      *found = e->d_name;
-      ok = true;
-      break;
-    }
-  }
+  const bool ok = FindCaseBlindIn(d, name, found);
   ::closedir(d);
   return ok;
 }
@@ -384,16 +389,27 @@ LinkInPath::LinkInPath(std::string link, std::string target)
 namespace {
 
 // The names in an open folder, "." and ".." left out; the descriptor stays the caller's.
-std::vector<std::string> EntryNames(int dir_fd) {
-  std::vector<std::string> names;
+using DirStream = std::unique_ptr<DIR, int (*)(DIR*)>;
+
+// A stream over the entries of an open folder, from its first entry; the descriptor stays
+// the caller's. Null when it cannot be read.
+DirStream ReadFolder(int dir_fd) {
+  DirStream dir(nullptr, &::closedir);
   const int own = ::fcntl(dir_fd, F_DUPFD_CLOEXEC, 0);
-  if (own < 0) return names;
-  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(own), &::closedir);
+  if (own < 0) return dir;
+  dir.reset(::fdopendir(own));
   if (!dir) {
     ::close(own);
-    return names;
+    return dir;
   }
   ::rewinddir(dir.get());
+  return dir;
+}
+
+std::vector<std::string> EntryNames(int dir_fd) {
+  std::vector<std::string> names;
+  const DirStream dir = ReadFolder(dir_fd);
+  if (!dir) return names;
   while (const dirent* entry = ::readdir(dir.get())) {
     const std::string_view name = entry->d_name;
     if (name != "." && name != "..") names.emplace_back(name);
@@ -445,9 +461,9 @@ std::string EntryNameAt(int parent_fd, const std::string& name) {
   struct stat st;
   if (::fstatat(parent_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT)
     return name;
-  for (const std::string& entry : EntryNames(parent_fd))
-    if (::strcasecmp(entry.c_str(), name.c_str()) == 0) return entry;
-  return name;
+  std::string found;
+  const DirStream dir = ReadFolder(parent_fd);
+  return dir && FindCaseBlindIn(dir.get(), name, &found) ? found : name;
 }
 
 }  // namespace

@@ -760,7 +760,7 @@ bool FoundByNameTest(const xmlNode* node, std::string_view name) {
 namespace {
 
 void CollectSpanTags(xmlNode* node, std::string_view start_name, std::string_view end_name,
-                     SpanTags* tags) {
+                     XMLSpanTags* tags) {
   switch (node->type) {
     case XML_ELEMENT_NODE:
       // Attributes and namespace declarations are written inside the start tag.
@@ -781,8 +781,8 @@ void CollectSpanTags(xmlNode* node, std::string_view start_name, std::string_vie
 
 }  // namespace
 
-SpanTags SpanTagsOf(xmlNode* node, std::string_view start_name, std::string_view end_name) {
-  SpanTags tags;
+XMLSpanTags SpanTagsOf(xmlNode* node, std::string_view start_name, std::string_view end_name) {
+  XMLSpanTags tags;
   CollectSpanTags(node, start_name, end_name, &tags);
   return tags;
 }

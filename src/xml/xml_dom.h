@@ -189,8 +189,7 @@ xmlNode* FirstElementBelow(xmlNode* node, const Match& match) {
 
 // Where the serialisation of `node` (as SerializeNode writes it) holds the start tag
 // "<" + start_name + ">" and the end tag "</" + end_name + ">" (see XMLSpanTags).
-using SpanTags = XMLSpanTags;
-SpanTags SpanTagsOf(xmlNode* node, std::string_view start_name, std::string_view end_name);
+XMLSpanTags SpanTagsOf(xmlNode* node, std::string_view start_name, std::string_view end_name);
 
 // True for a name that XPath reads as child::name and that can be matched byte for
 // byte: an NCName of ASCII letters, digits, "_", "-" and "." starting with a letter or

@@ -339,7 +339,7 @@ TEST(XMLDomSpanTags, TreeTellsWhatTheTextSearchFinds) {
     XmlDocHandle doc = xmldom::ParseText(record);
     ASSERT_TRUE(doc);
     xmlNode* node = xmlDocGetRootElement(doc.get());
-    const xmldom::SpanTags tags = xmldom::SpanTagsOf(node, "A", "B");
+    const XMLSpanTags tags = xmldom::SpanTagsOf(node, "A", "B");
     const std::string text = xmldom::SerializeNode(node);
     if (!tags.known) {
       // Only sections, comments and processing instructions.
