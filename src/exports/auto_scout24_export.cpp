@@ -147,10 +147,10 @@ std::string CustomerId(const ExportRun& run, const std::string& staging_folder) 
 }  // namespace
 
 void ExportAutoScout24(ExportRun& run) {
-  RunState& state = run.state();
   run.ReadServerSettings();
-  state.staging_folder = run.SettingFolderToEmpty(config::PortalKey::kPathTemp);
-  state.customer_id = CustomerId(run, state.staging_folder);
+  const std::string staging_folder = run.SettingFolderToEmpty(config::PortalKey::kPathTemp);
+  run.SetStagingFolder(staging_folder);
+  const std::string customer_id = CustomerId(run, staging_folder);
   // Loaded first: a document that cannot be read, or a stock below the minimum, leaves
   // the staging folder of the last delivery as it was.
   XMLCursorPtr document = run.LoadDocument();
@@ -166,28 +166,28 @@ void ExportAutoScout24(ExportRun& run) {
         int32_t number = 0;
         for (const std::string& image : links.ImagesOf(id))
           photos.Stage(++number, image + ".jpg", id);
-        AppendVehicleLine(text, {record, state.customer_id, id, number > 0,
+        AppendVehicleLine(text, {record, customer_id, id, number > 0,
                                  ReadEquipmentLists(record, kEquipmentFieldsAutoScout24)});
       },
       false);
 
   // Written once, whole, or the run ends: an archive without its vehicle file must not
   // reach the portal.
-  const std::string vehicle_file = state.staging_folder + "\\" + state.customer_id + ".csv";
-  platform::ForceDirectories(state.staging_folder);
+  const std::string vehicle_file = staging_folder + "\\" + customer_id + ".csv";
+  platform::ForceDirectories(staging_folder);
   platform::WriteFileAtomically(ExportRun::Shown(vehicle_file),
                                 FromUtf8Transliterating(text, "windows-1252"));
   run.NoteOutputFile(vehicle_file);
   run.Save(*document, {run.WorkingPath(run.Stamp("yyyymmddhhnn") + ".xml")});
 
-  state.archive_path = run.WorkingPath(state.customer_id + ".zip");
-  const std::string shown_archive = ExportRun::Shown(state.archive_path);
+  const std::string archive_path = run.WorkingPath(customer_id + ".zip");
+  const std::string shown_archive = ExportRun::Shown(archive_path);
   run.WriteLog(export_text::ZipFile(shown_archive));
-  run.BuildArchive(state.archive_path, state.staging_folder + "\\*.*");
+  run.BuildArchive(archive_path, staging_folder + "\\*.*");
   run.WriteLog(export_text::TransferBegins(shown_archive));
   run.RestartLog();
   run.LogUpdateSummary();
-  run.SendExportFile(state.archive_path, run.ArchiveSuffix(state.archive_path));
+  run.SendArchive(archive_path);
   run.Finish();
 }
 

@@ -96,10 +96,10 @@ void ExportClassifieds(ExportRun& run) {
   run.CreateWorkingFolder();
   run.ReadServerSettings();
   XMLCursorPtr document = run.LoadDocument();
-  CheckTopLevel(*document, {}, ExportRun::Shown(run.DocumentPath()));
+  run.CheckTopLevel(*document);
   // Nothing the loops below do moves the span, so a document the rewrite cannot take
   // is refused before any photo is sent.
-  CheckRewriteShape(*document, kShape, ExportRun::Shown(run.DocumentPath()));
+  run.CheckRewriteShape(*document, kShape);
 
   const EquipmentLabels labels(*document);
   run.ForEachVehicle(*document, [&labels](IXMLCursor& vehicle) { WriteAd(vehicle, labels); });
@@ -109,8 +109,7 @@ void ExportClassifieds(ExportRun& run) {
   run.ArchiveResultFile(archive_path, result_path);
   run.LogUpdateSummary();
   // No portal user: the archive stays in the working folder.
-  if (!run.context().window.Text(WindowField::kParamUser).empty())
-    run.SendExportFile(archive_path, run.ArchiveSuffix(archive_path));
+  if (!run.Setting(config::PortalKey::kUser).empty()) run.SendArchive(archive_path);
   run.Finish();
 }
 

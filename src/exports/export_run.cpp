@@ -6,6 +6,7 @@
 
 #include "exports/export_texts.h"
 #include "exports/exporters.h"
+#include "exports/rewrite_shape.h"
 #include "exports/vehicle_index.h"
 #include "ftp/ftp_transfer.h"
 #include "ftp/photo_service.h"
@@ -110,6 +111,14 @@ std::string ExportRun::Stamp(const char* pattern) const {
   return FormatStamp(context_.clock.Now(), pattern);
 }
 
+std::string ExportRun::DocumentName() const { return Shown(DocumentPath()); }
+
+int32_t ExportRun::VehicleCount() const { return state().vehicle_counter; }
+
+int32_t ExportRun::PhotoCount() const { return state().photo_counter; }
+
+void ExportRun::SetStagingFolder(const std::string& folder) { state().staging_folder = folder; }
+
 PhotoService& ExportRun::Photos() const {
   if (context_.photos == nullptr) throw Error(export_text::kPhotoServiceMissing);
   return *context_.photos;
@@ -164,7 +173,7 @@ std::string ExportRun::DocumentPath() const {
 
 XMLCursorPtr ExportRun::LoadDocument() {
   state().deadline.EnterStep(runcontrol_text::kStepReadingDocument);
-  const std::string shown = Shown(DocumentPath());
+  const std::string shown = DocumentName();
   state().report.document = shown;
   XMLCursorPtr document = CreateXMLCursor();
   document->Load(DocumentPath());
@@ -174,6 +183,15 @@ XMLCursorPtr ExportRun::LoadDocument() {
   if (state().min_vehicles > 0)
     CheckStock(shown, document->Select(kVehiclesXPath)->Count(), state().min_vehicles);
   return document;
+}
+
+void ExportRun::CheckTopLevel(IXMLCursor& document,
+                              std::initializer_list<std::string_view> also_kept) const {
+  kalvex::CheckTopLevel(document, also_kept, DocumentName());
+}
+
+void ExportRun::CheckRewriteShape(IXMLCursor& document, const RewriteShape& shape) const {
+  kalvex::CheckRewriteShape(document, shape, DocumentName());
 }
 
 void ExportRun::ForEachVehicle(IXMLCursor& document, const VehicleEdit& edit,
@@ -241,7 +259,7 @@ void ExportRun::ParseMadeText(IXMLCursor& document, const std::string& text, boo
     // Parsed text has no name of its own: the error says which text it was.
     if (!e.source().empty()) throw;
     throw XMLParseException(e.code(), e.line(), e.column(),
-                            export_text::RewrittenText(Shown(DocumentPath())), e.source_text(),
+                            export_text::RewrittenText(DocumentName()), e.source_text(),
                             e.reason());
   }
 }
@@ -352,11 +370,11 @@ std::string ExportRun::SendExportFile(const std::string& path, const std::string
   return result;
 }
 
-std::string ExportRun::ArchiveSuffix(const std::string& archive_path) const {
+std::string ExportRun::SendArchive(const std::string& archive_path) {
   const size_t slash = archive_path.find_last_of("\\/");
   const std::string file =
       slash == std::string::npos ? archive_path : archive_path.substr(slash + 1);
-  return export_text::ArchiveSent(file, state().vehicle_counter);
+  return SendExportFile(archive_path, export_text::ArchiveSent(file, state().vehicle_counter));
 }
 
 void ExportRun::Finish() { context_.window.SetAutoClose(true); }

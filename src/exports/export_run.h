@@ -1,22 +1,28 @@
-// The frame every portal exporter runs in. An exporter is a function of an ExportRun:
-// the run's context (configuration, window model, log, counters, FTP sessions, photo
-// service) and its portal, with the steps that exporters share, written once here.
-// An exporter file holds only what is its own: its record edits, its rewrite table and
-// its file names. A typical XML exporter:
+// The frame every portal exporter runs in. An exporter is a function of an ExportRun,
+// and reaches the run only through it: its portal, its settings, the run's figures and
+// the steps that exporters share, written once here over the run's context
+// (configuration, window model, log, counters, FTP sessions, photo service). An exporter
+// file holds only what is its own: its record edits, its rewrite table and its file
+// names. A typical XML exporter:
 //
 //   run.CreateWorkingFolder();
 //   run.ReadServerSettings();
 //   XMLCursorPtr document = run.LoadDocument();
+//   run.CheckTopLevel(*document);
 //   run.ForEachVehicle(*document, [&](IXMLCursor& vehicle) { ...its own edits... });
 //   run.RunPhotoLoop(*document, kVehicleKeyIdNVO, kPhotoSlotsParuVendu);
+//   run.CheckRewriteShape(*document, its_shape);
 //   run.RewriteAndSave(*document, kept_path, {...}, its_table, {result_path, ...});
-//   run.ArchiveResultFile(archive_path, result_path);  ... summary lines, upload ...
+//   run.ArchiveResultFile(archive_path, result_path);
+//   run.LogUpdateSummary();
+//   run.SendArchive(archive_path);
 //   run.Finish();
 //
 // Paths are in the tool's "\" form. Nothing here catches an error: errors of the cursor,
 // the log, files and the archive end the run; FTP failures only change result texts.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -35,6 +41,8 @@ namespace kalvex {
 // a folder part ("\", "/", ":").
 bool IsPlainFileName(std::string_view name);
 
+struct RewriteShape;  // rewrite_shape.h
+
 // A portal as an exporter serves it.
 struct Portal {
   std::string_view code;  // PARUVENDU...: the selected portal, its INI section, its run log
@@ -45,13 +53,10 @@ class ExportRun {
  public:
   ExportRun(RunContext& context, const Portal& portal);
 
-  RunContext& context() const { return context_; }
-  RunState& state() const { return context_.state; }
   const Portal& portal() const { return portal_; }
 
-  // Windir + "\TEMP\Kalvex": vehicle data documents in, portal files out.
-  const std::string& working_folder() const { return working_folder_; }
-  // working folder + "\" + file name.
+  // The working folder, Windir + "\TEMP\Kalvex" (vehicle data documents in, portal files
+  // out), + "\" + file name.
   std::string WorkingPath(std::string_view file_name) const;
   // A path as the log and the memo show it (the system's own form).
   static std::string Shown(const std::string& path);
@@ -61,17 +66,14 @@ class ExportRun {
   PhotoService& Photos() const;
   // A key of the portal's section, with its default from the key table.
   std::string Setting(config::PortalKey key) const;
-  // A key of the portal's section that names a file of the working folder. A name with a
-  // folder part ("\", "/", ":"), "." or ".." or nothing at all ends the run with an
-  // Error naming the section, the key and the value: no setting reaches outside the
-  // working folder.
-  std::string SettingFileName(config::PortalKey key) const;
-  // The file names that keys of the portal's section give (SettingFileName), checked
-  // together before anything is written: a name equal, letter case ignored as on Windows,
-  // to a vehicle data document of the working folder (any portal's), to one of the run's
-  // own outputs (`outputs`: what it is, its file name) or to the name of another of the
-  // keys ends the run with an Error naming the key, the value and what bears it already.
-  // Gives the names in the order of the keys.
+  // The file names that keys of the portal's section give, checked together before
+  // anything is written. A name with a folder part ("\", "/", ":"), "." or ".." or
+  // nothing at all ends the run with an Error naming the section, the key and the value:
+  // no setting reaches outside the working folder. A name equal, letter case ignored as
+  // on Windows, to a vehicle data document of the working folder (any portal's), to one
+  // of the run's own outputs (`outputs`: what it is, its file name) or to the name of
+  // another of the keys ends the run with an Error naming the key, the value and what
+  // bears it already. Gives the names in the order of the keys.
   struct NamedOutput {
     std::string what;  // "la copie datée SitAutoPro-20261209.xml"
     std::string name;
@@ -90,6 +92,13 @@ class ExportRun {
   void RenewFolderToEmpty(config::PortalKey key) const;
   // The local date and time in a file-name pattern; the clock is read at each call.
   std::string Stamp(const char* pattern) const;
+  // The vehicle data document as the log and the messages name it (Shown).
+  std::string DocumentName() const;
+  // The vehicle and photo counters of the run, as the loops below count them.
+  int32_t VehicleCount() const;
+  int32_t PhotoCount() const;
+  // AutoScout24: the folder into which the photo service stages (PhotoService::Stage).
+  void SetStagingFolder(const std::string& folder);
 
   // ---- the shared steps, in the order a run takes them ----
 
@@ -107,7 +116,14 @@ class ExportRun {
   // vehicle records ends the run here (StockBelowMinimum), before anything is written
   // or sent. The run report gets the document's path and, once loaded, the counters.
   XMLCursorPtr LoadDocument();
-  std::string DocumentPath() const;
+
+  // The shape checks of the XML portal files (rewrite_shape.h) on the loaded document,
+  // refusing it under DocumentName(): CheckTopLevel right after the load, with the
+  // portal's own record sets; CheckRewriteShape once the loops have edited the records
+  // (or before them, when they move none of the rewrite's markers).
+  void CheckTopLevel(IXMLCursor& document,
+                     std::initializer_list<std::string_view> also_kept = {}) const;
+  void CheckRewriteShape(IXMLCursor& document, const RewriteShape& shape) const;
 
   // Selects the vehicle records and logs "Après premier Select DataVO" (unless
   // log_first_select is false); then for each vehicle adds 1 to the vehicle counter,
@@ -129,10 +145,8 @@ class ExportRun {
   // and "Après Aliases".
   void RemoveLinkRecordSets(IXMLCursor& document);
 
-  // Takes the document's text and parses it back into the document; gives the text.
-  std::string Reparse(IXMLCursor& document);
   // Logs "Result : " + text and after_line, parses the text into the document and logs
-  // "Avant Enregistrement". A parse error of a text the run made (here, in Reparse and in
+  // "Avant Enregistrement". A parse error of a text the run made (here and in
   // RewriteAndSave) names "texte réécrit de " + the document as its source.
   void ReloadResult(IXMLCursor& document, const std::string& text, std::string_view after_line);
   // Saves the document under each path, in order, serialised once (SaveToFiles); each
@@ -171,12 +185,20 @@ class ExportRun {
   // "Fichier VO actualisé transmis sur site FTP : " + log_suffix. Gives the result text,
   // which the run report keeps with the file's remote name.
   std::string SendExportFile(const std::string& path, const std::string& log_suffix);
-  // log_suffix of the archive portals: archive file name + " - " + vehicle counter + " VO".
-  std::string ArchiveSuffix(const std::string& archive_path) const;
+  // The archive portals' upload: SendExportFile with archive file name + " - " + vehicle
+  // counter + " VO" as log_suffix.
+  std::string SendArchive(const std::string& archive_path);
   // Sets the auto-close flag: the run ended normally.
   void Finish();
 
  private:
+  RunState& state() const { return context_.state; }
+  std::string DocumentPath() const;
+  // A key of the portal's section that names a file of the working folder, refused as
+  // SettingFileNames says.
+  std::string SettingFileName(config::PortalKey key) const;
+  // Takes the document's text and parses it back into the document; gives the text.
+  std::string Reparse(IXMLCursor& document);
   // LoadXML (ReloadXML when reload) of a text the run made, see ReloadResult.
   void ParseMadeText(IXMLCursor& document, const std::string& text, bool reload = false);
 

@@ -33,9 +33,8 @@ class ExportRunTest : public ::testing::Test, public testing::ExportFixture {
 };
 
 TEST_F(ExportRunTest, WorkingFolderIsCreatedUnderWindirTemp) {
-  const std::string expected = dir_.path() + "\\TEMP\\Kalvex";
-  EXPECT_EQ(run_.working_folder(), expected);
-  EXPECT_EQ(run_.DocumentPath(), expected + "\\ExpDatasParuVendu.xml");
+  EXPECT_EQ(run_.WorkingPath("x.xml"), dir_.path() + "\\TEMP\\Kalvex\\x.xml");
+  EXPECT_EQ(run_.DocumentName(), WorkingFolder() + "/ExpDatasParuVendu.xml");
   EXPECT_FALSE(PathExists(WorkingFolder()));
   run_.CreateWorkingFolder();
   EXPECT_TRUE(PathExists(WorkingFolder()));

@@ -68,8 +68,7 @@ class ExportFixture {
   // Kalvex.ini beside the "executable", then opened as the driver opens it.
   void UseIni(const std::string& text) {
     WriteFile(dir_ / "Kalvex.ini", text);
-    state_.ini_path = dir_.path() + "/Kalvex.ini";
-    state_.config = std::make_shared<IniFile>(state_.ini_path);
+    state_.config = std::make_shared<IniFile>(dir_.path() + "/Kalvex.ini");
   }
   std::string WorkingFolder() const { return dir_.path() + "/TEMP/Kalvex"; }
   std::string LogFile(const std::string& portal) const {

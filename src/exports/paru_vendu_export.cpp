@@ -33,7 +33,6 @@ constexpr std::array<TextReplacement, 14> kTagRenamings{{
 }  // namespace
 
 void ExportParuVendu(ExportRun& run) {
-  RunState& state = run.state();
   run.CreateWorkingFolder();
   const bool expand_equipment = IniFile::IsOn(run.Setting(config::PortalKey::kFlgInfoEquip));
   run.ReadServerSettings();
@@ -60,14 +59,15 @@ void ExportParuVendu(ExportRun& run) {
       run.WorkingPath("FerlaneDatasVO-" + run.Stamp("yyyymmdd") + ".xml");
   run.Save(*document, {stamped_path, export_path});
 
-  const std::string raredo_log = TempFolder() + "\\Raredo" + state.selected_portal + ".log";
+  const std::string code(run.portal().code);
+  const std::string raredo_log = TempFolder() + "\\Raredo" + code + ".log";
   if (platform::FileExists(raredo_log)) platform::RemoveFile(raredo_log);
 
   run.RestartLog();
   run.LogUpdateSummary();
   const std::string shown_path = ExportRun::Shown(export_path);
-  run.WriteLog(export_text::TransferBegins(shown_path, state.vehicle_counter, state.photo_counter));
-  run.SendExportFile(export_path, export_text::PortalFileSent(state.selected_portal, shown_path));
+  run.WriteLog(export_text::TransferBegins(shown_path, run.VehicleCount(), run.PhotoCount()));
+  run.SendExportFile(export_path, export_text::PortalFileSent(code, shown_path));
   run.Finish();
 }
 

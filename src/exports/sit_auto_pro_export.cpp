@@ -151,8 +151,7 @@ void ExportSitAutoPro(ExportRun& run) {
   run.ReadServerSettings();
   XMLCursorPtr document = run.LoadDocument();
   // COORDONNEESS opens the file's CLIENT element.
-  CheckTopLevel(*document, {RecordSetName(kCoordinatesRecord)},
-                ExportRun::Shown(run.DocumentPath()));
+  run.CheckTopLevel(*document, {RecordSetName(kCoordinatesRecord)});
   run.ForEachVehicle(*document, EditVehicle);
 
   std::string client_code = kClientCodeWithoutCoordinates;
@@ -160,9 +159,8 @@ void ExportSitAutoPro(ExportRun& run) {
   if (!coordinates->Eof()) client_code = coordinates->GetValue(kClientCodeField);
   run.RunPhotoLoop(*document, kVehicleKeyREFERENCE, kPhotoSlotsUpperCase);
 
-  const std::string document_name = ExportRun::Shown(run.DocumentPath());
-  CheckRewriteShape(*document, kShape, document_name);
-  CheckCoordinatesSet(*document, document_name);
+  run.CheckRewriteShape(*document, kShape);
+  CheckCoordinatesSet(*document, run.DocumentName());
   const bool coordinates_set =
       !document->Select("/document/" + RecordSetName(kCoordinatesRecord))->Eof();
 
@@ -175,7 +173,7 @@ void ExportSitAutoPro(ExportRun& run) {
   const std::string archive_path = run.WorkingPath(archive_name);
   run.ArchiveResultFile(archive_path, result_path);
   run.LogUpdateSummary();
-  run.SendExportFile(archive_path, run.ArchiveSuffix(archive_path));
+  run.SendArchive(archive_path);
   run.Finish();
 }
 

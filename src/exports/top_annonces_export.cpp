@@ -186,12 +186,12 @@ void ExportTopAnnonces(ExportRun& run) {
   run.CreateWorkingFolder();
   run.ReadServerSettings();  // the portal's fields are only shown: nothing is sent there
   XMLCursorPtr document = run.LoadDocument();
-  CheckTopLevel(*document, {}, ExportRun::Shown(run.DocumentPath()));
+  run.CheckTopLevel(*document);
 
   const EquipmentLabels labels(*document);
   run.ForEachVehicle(*document, [&](IXMLCursor& vehicle) { EditVehicle(vehicle, labels); });
   run.RunPhotoLoop(*document, kVehicleKeyReference, kPhotoSlotsUpperCase);
-  CheckRewriteShape(*document, kShape, ExportRun::Shown(run.DocumentPath()));
+  run.CheckRewriteShape(*document, kShape);
   run.RewriteAndSave(*document, dated_path, {PhotoListRewrite()}, StructureRewrite(),
                      {result_path, dated_path});
   run.ArchiveResultFile(archive_path, result_path);

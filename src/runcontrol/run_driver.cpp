@@ -73,8 +73,8 @@ void RunDriver::Run(const std::string& option) {
   const auto& codes = PortalCodes();
   const bool recognised = std::find(codes.begin(), codes.end(), code) != codes.end();
   const std::string folder = ini_folder_.empty() ? platform::ExecutableDir() : ini_folder_;
-  state.ini_path = folder + "Kalvex.ini";
-  const bool ini_found = platform::FileExists(state.ini_path);
+  const std::string ini_path = folder + "Kalvex.ini";
+  const bool ini_found = platform::FileExists(ini_path);
   // Nothing is written before the base folder is known and, for a portal, before this
   // run is the only one of that portal.
   if (recognised || !ini_found) platform::CheckWindir();
@@ -85,9 +85,9 @@ void RunDriver::Run(const std::string& option) {
     if (stale > 0) ctx_.window.AddMemoLine(runcontrol_text::StaleTemporaryFilesRemoved(stale));
   }
 
-  if (!ini_found) ctx_.WriteLog(runcontrol_text::IniNotFound(state.ini_path));
-  state.config = std::make_shared<IniFile>(platform::NativePath(state.ini_path));
-  if (state.config->NotText()) ctx_.window.AddMemoLine(runcontrol_text::IniNotText(state.ini_path));
+  if (!ini_found) ctx_.WriteLog(runcontrol_text::IniNotFound(ini_path));
+  state.config = std::make_shared<IniFile>(platform::NativePath(ini_path));
+  if (state.config->NotText()) ctx_.window.AddMemoLine(runcontrol_text::IniNotText(ini_path));
 
   state.photo_folder = config::Read(*state.config, config::kPathImages);
   state.image_base_url = config::Read(*state.config, config::kURLImages);

@@ -13,15 +13,12 @@
 namespace kalvex {
 
 struct RunState {
-  std::string ini_path;
   // A new reader at every run; readers of earlier runs are kept until the process ends.
   std::shared_ptr<IniFile> config;
   std::string selected_portal;  // empty or one of the six portal codes
   std::string photo_folder;     // [Options] PathImages
   std::string image_base_url;   // [Options] URLImages
   std::string staging_folder;   // AutoScout24: Windir + PathTemp
-  std::string customer_id;      // AutoScout24: idClient
-  std::string archive_path;     // AutoScout24
   int32_t photo_counter = 0;
   int32_t update_counter = 0;
   int32_t vehicle_counter = 0;
@@ -30,7 +27,8 @@ struct RunState {
   int32_t last_shown_percentage = 0;  // never reset
   // Set when a portal upload of the run failed (SendExportFile); reset by the driver.
   bool portal_upload_failed = false;
-  // [Options] MinVehicules of the run (0: no minimum); read by the driver.
+  // [Options] MinVehicules of the run (0: no minimum); read by the driver before the log
+  // restarts, checked when the exporter loads its document.
   int32_t min_vehicles = 0;
   // [Options] DureeMaxMinutes of the run: started by the driver, stopped when the run
   // ends; the FTP sessions and the exporters' shared steps check it.
