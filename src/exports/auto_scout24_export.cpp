@@ -10,9 +10,8 @@
 
 #include "exports/ad_text.h"
 #include "exports/export_texts.h"
+#include "exports/photo_service.h"
 #include "exports/vehicle_index.h"
-#include "ftp/photo_service.h"
-#include "ftp/photo_sync.h"
 #include "platform/code_page.h"
 #include "platform/error.h"
 #include "platform/platform.h"
@@ -149,8 +148,8 @@ std::string CustomerId(const ExportRun& run, const std::string& staging_folder) 
 void ExportAutoScout24(ExportRun& run) {
   RunState& state = run.state();
   run.ReadServerSettings();
-  state.staging_folder = run.SettingFolderToEmpty(config::PortalKey::kPathTemp);
-  state.customer_id = CustomerId(run, state.staging_folder);
+  const std::string staging_folder = run.SettingFolderToEmpty(config::PortalKey::kPathTemp);
+  state.customer_id = CustomerId(run, staging_folder);
   // Loaded first: a document that cannot be read, or a stock below the minimum, leaves
   // the staging folder of the last delivery as it was.
   XMLCursorPtr document = run.LoadDocument();
@@ -165,7 +164,7 @@ void ExportAutoScout24(ExportRun& run) {
         const std::string id = record.GetValue(kVehicleKeyIdNVO);
         int32_t number = 0;
         for (const std::string& image : links.ImagesOf(id))
-          photos.Stage(++number, image + ".jpg", id);
+          photos.Stage(staging_folder, ++number, image + ".jpg", id);
         AppendVehicleLine(text, {record, state.customer_id, id, number > 0,
                                  ReadEquipmentLists(record, kEquipmentFieldsAutoScout24)});
       },
@@ -173,8 +172,8 @@ void ExportAutoScout24(ExportRun& run) {
 
   // Written once, whole, or the run ends: an archive without its vehicle file must not
   // reach the portal.
-  const std::string vehicle_file = state.staging_folder + "\\" + state.customer_id + ".csv";
-  platform::ForceDirectories(state.staging_folder);
+  const std::string vehicle_file = staging_folder + "\\" + state.customer_id + ".csv";
+  platform::ForceDirectories(staging_folder);
   platform::WriteFileAtomically(ExportRun::Shown(vehicle_file),
                                 FromUtf8Transliterating(text, "windows-1252"));
   run.NoteOutputFile(vehicle_file);
@@ -183,7 +182,7 @@ void ExportAutoScout24(ExportRun& run) {
   state.archive_path = run.WorkingPath(state.customer_id + ".zip");
   const std::string shown_archive = ExportRun::Shown(state.archive_path);
   run.WriteLog(export_text::ZipFile(shown_archive));
-  run.BuildArchive(state.archive_path, state.staging_folder + "\\*.*");
+  run.BuildArchive(state.archive_path, staging_folder + "\\*.*");
   run.WriteLog(export_text::TransferBegins(shown_archive));
   run.RestartLog();
   run.LogUpdateSummary();

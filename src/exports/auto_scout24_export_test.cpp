@@ -144,7 +144,8 @@ TEST_F(AutoScout24ExportTest, ARunWritesOneLinePerVehicleStagesPhotosAndArchives
   EXPECT_THAT(MemoTexts(),
               ElementsAre("-> ", "Zip File : " + archive, "Fichier " + archive + " créé",
                           "Début Transfert : " + archive, "-> ", sent));
-  EXPECT_EQ(state_.staging_folder, dir_.path() + "\\Temp\\AS24");
+  const std::string staging_folder = dir_.path() + "\\Temp\\AS24";
+  EXPECT_THAT(photos_.staging_folders, ElementsAre(staging_folder, staging_folder, staging_folder));
   EXPECT_EQ(state_.customer_id, "4455667788");
   EXPECT_EQ(state_.archive_path, dir_.path() + "\\TEMP\\Kalvex\\4455667788.zip");
 }

@@ -109,7 +109,7 @@ void ExportClassifieds(ExportRun& run) {
   run.ArchiveResultFile(archive_path, result_path);
   run.LogUpdateSummary();
   // No portal user: the archive stays in the working folder.
-  if (!run.context().window.Text(WindowField::kParamUser).empty())
+  if (!run.Setting(config::PortalKey::kUser).empty())
     run.SendExportFile(archive_path, run.ArchiveSuffix(archive_path));
   run.Finish();
 }

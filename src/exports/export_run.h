@@ -1,7 +1,7 @@
 // The frame every portal exporter runs in. An exporter is a function of an ExportRun:
-// the run's context (configuration, window model, log, counters, FTP sessions, photo
-// service) and its portal, with the steps that exporters share, written once here.
-// An exporter file holds only what is its own: its record edits, its rewrite table and
+// the run's context (configuration, window model, log, counters), its services (photo
+// service, portal upload, FTP link) and its portal, with the steps that exporters share, written
+// once here. An exporter file holds only what is its own: its record edits, its rewrite table and
 // its file names. A typical XML exporter:
 //
 //   run.CreateWorkingFolder();
@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+#include "exports/export_services.h"
 #include "exports/text_rewrite.h"
 #include "exports/vehicle_document.h"
 #include "runcontrol/config_keys.h"
@@ -43,7 +44,7 @@ struct Portal {
 
 class ExportRun {
  public:
-  ExportRun(RunContext& context, const Portal& portal);
+  ExportRun(RunContext& context, const Portal& portal, const ExportServices& services = {});
 
   RunContext& context() const { return context_; }
   RunState& state() const { return context_.state; }
@@ -57,7 +58,7 @@ class ExportRun {
   static std::string Shown(const std::string& path);
 
   void WriteLog(const std::string& text) { context_.WriteLog(text); }
-  // The run's photo service; an Error when the context has none.
+  // The run's photo service; an Error when the services have none.
   PhotoService& Photos() const;
   // A key of the portal's section, with its default from the key table.
   std::string Setting(config::PortalKey key) const;
@@ -98,7 +99,8 @@ class ExportRun {
   // [Pixtrove] ServeurFTP, User, PassWord, PathFTP into the image-server fields, the same
   // four keys of the portal section into the portal-drop fields, then the image-server
   // check from the portal's TestFTPPixtrove (on for any text but "0"); last, Passif and
-  // TLS of both sections into the security of the image-server and portal-drop sessions.
+  // TLS of both sections into the security of the image-server and portal-drop sessions
+  // (the FTP link's; a CA file set there stays), with the check.
   // A TLS value other than "0", "1" or "2" ends the run with an Error naming the section
   // and the value, before any connection.
   void ReadServerSettings();
@@ -169,7 +171,8 @@ class ExportRun {
   void LogUpdateSummary();
   // Sends the file to the portal drop and logs the result text followed by
   // "Fichier VO actualisé transmis sur site FTP : " + log_suffix. Gives the result text,
-  // which the run report keeps with the file's remote name.
+  // which the run report keeps with the file's remote name; a failed upload sets the run
+  // state's portal_upload_failed. Without a portal upload: a failed connection.
   std::string SendExportFile(const std::string& path, const std::string& log_suffix);
   // log_suffix of the archive portals: archive file name + " - " + vehicle counter + " VO".
   std::string ArchiveSuffix(const std::string& archive_path) const;
@@ -181,6 +184,7 @@ class ExportRun {
   void ParseMadeText(IXMLCursor& document, const std::string& text, bool reload = false);
 
   RunContext& context_;
+  ExportServices services_;
   Portal portal_;
   std::string working_folder_;
 };
