@@ -1,8 +1,8 @@
 // The frame every portal exporter runs in. An exporter is a function of an ExportRun:
 // the run's context (configuration, window model, log, counters), its services (photo
-// service, portal upload, FTP link) and its portal, with the steps that exporters share, written
-// once here. An exporter file holds only what is its own: its record edits, its rewrite table and
-// its file names. A typical XML exporter:
+// service, portal upload, FTP link) and its portal, with the steps that exporters share,
+// written once here. An exporter file holds only what is its own: its record edits, its
+// rewrite table and its file names. A typical XML exporter:
 //
 //   run.CreateWorkingFolder();
 //   run.ReadServerSettings();
@@ -99,8 +99,8 @@ class ExportRun {
   // [Pixtrove] ServeurFTP, User, PassWord, PathFTP into the image-server fields, the same
   // four keys of the portal section into the portal-drop fields, then the image-server
   // check from the portal's TestFTPPixtrove (on for any text but "0"); last, Passif and
-  // TLS of both sections into the security of the image-server and portal-drop sessions
-  // (the FTP link's; a CA file set there stays), with the check.
+  // TLS of both sections into the security of the image-server and portal-drop sessions.
+  // The check and the security go to the FTP link (a CA file set there stays), if any.
   // A TLS value other than "0", "1" or "2" ends the run with an Error naming the section
   // and the value, before any connection.
   void ReadServerSettings();
