@@ -15,8 +15,8 @@
 #include <string>
 
 #include "exports/auto_scout24_export.h"
-#include "ftp/ftp_transfer.h"
-#include "ftp/photo_sync.h"
+#include "exports/ftp_link.h"
+#include "exports/photo_sync.h"
 
 namespace {
 
@@ -79,17 +79,16 @@ void BM_ExportAutoScout24(benchmark::State& state) {
   kalvex::WindowModel window;
   kalvex::RunLog log(run, window, clock);
   // Photos are staged through the FTP photo service with the check off, so no server
-  // is asked; the export's own context has no FTP sessions, so nothing is sent.
-  kalvex::FtpTransfer ftp(run, window, log);
-  kalvex::RunContext staging{run, window, log, clock, &ftp, nullptr};
-  kalvex::FtpPhotoService photos(staging);
-  kalvex::RunContext context{run, window, log, clock, nullptr, &photos};
+  // is asked; the export has no portal upload, so nothing is sent.
+  kalvex::RunContext context{run, window, log, clock};
+  kalvex::FtpLink link(context);
+  kalvex::FtpPhotoService photos(context, link.transfer());
   run.selected_portal = "AUTOSCOUT24";
   run.photo_folder = root + "/photos";
   run.config = std::make_shared<kalvex::IniFile>(root + "/Kalvex.ini");
   log.WriteLog("");
   for (auto _ : state) {
-    kalvex::ExportRun export_run(context, {"AUTOSCOUT24", "AutoScout24"});
+    kalvex::ExportRun export_run(context, {"AUTOSCOUT24", "AutoScout24"}, {&photos});
     kalvex::ExportAutoScout24(export_run);
     state.PauseTiming();
     window.ClearMemo();

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "ftp/ftp_transfer.h"
-#include "ftp/photo_sync.h"
+#include "exports/ftp_link.h"
+#include "exports/photo_sync.h"
 #include "runcontrol/clock.h"
 
 namespace {
@@ -15,8 +15,10 @@ void BM_ImageOnServerLookup(benchmark::State& bench) {
   kalvex::WindowModel window;
   kalvex::SystemClock clock;
   kalvex::RunLog log(state, window, clock);
-  kalvex::FtpTransfer ftp(state, window, log);
-  state.image_server_check = true;
+  kalvex::RunContext context{state, window, log, clock};
+  kalvex::FtpLink link(context);
+  kalvex::FtpTransfer& ftp = link.transfer();
+  ftp.SetImageServerCheck(true);
   const int64_t size = bench.range(0);
   std::string text;
   for (int64_t i = 0; i < size; ++i) text += "VO" + std::to_string(i) + "_PHOTO.JPG\r\n";

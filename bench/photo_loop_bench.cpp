@@ -8,14 +8,14 @@
 #include <string>
 
 #include "exports/export_run.h"
-#include "ftp/photo_service.h"
+#include "exports/photo_service.h"
 
 namespace {
 
 class NoPhotos : public kalvex::PhotoService {
  public:
   void Sync(const std::string&) override {}
-  void Stage(int32_t, const std::string&, const std::string&) override {}
+  void Stage(const std::string&, int32_t, const std::string&, const std::string&) override {}
 };
 
 std::string Stock(int vehicles) {
@@ -42,8 +42,8 @@ void BM_PhotoLoop(benchmark::State& state) {
   kalvex::WindowModel window;
   kalvex::RunLog log(run, window, clock);
   NoPhotos photos;
-  kalvex::RunContext context{run, window, log, clock, nullptr, &photos};
-  kalvex::ExportRun export_run(context, {"PARUVENDU", "ParuVendu"});
+  kalvex::RunContext context{run, window, log, clock};
+  kalvex::ExportRun export_run(context, {"PARUVENDU", "ParuVendu"}, {&photos});
   run.image_base_url = "http://127.0.0.1/pixtrove";
   for (auto _ : state) {
     state.PauseTiming();

@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include "exports/ad_text.h"
+#include "exports/photo_sync.h"
 #include "ftp/ftp_transfer.h"
-#include "ftp/photo_sync.h"
 #include "fuzz_support.h"
 #include "platform/code_page.h"
 #include "xml/xml_cursor.h"

@@ -1,8 +1,8 @@
 #include "app/application.h"
 
 #include "exports/exporters.h"
-#include "ftp/ftp_transfer.h"
-#include "ftp/photo_sync.h"
+#include "exports/ftp_link.h"
+#include "exports/photo_sync.h"
 #include "platform/platform.h"
 
 namespace kalvex {
@@ -27,13 +27,11 @@ std::chrono::milliseconds DeadlineMinute() {
 
 Application::Application()
     : log_(state_, window_, clock_),
-      context_{state_, window_, log_, clock_, nullptr},
+      context_{state_, window_, log_, clock_},
       driver_(context_),
-      ftp_(std::make_unique<FtpTransfer>(state_, window_, log_)),
-      photos_(std::make_unique<FtpPhotoService>(context_)) {
-  context_.ftp = ftp_.get();
-  context_.photos = photos_.get();
-  RegisterExporters(driver_);
+      ftp_(std::make_unique<FtpLink>(context_)),
+      photos_(std::make_unique<FtpPhotoService>(context_, ftp_->transfer())) {
+  RegisterExporters(driver_, {photos_.get(), ftp_.get(), ftp_.get()});
   driver_.SetDeadlineMinute(DeadlineMinute());
 }
 

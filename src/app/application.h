@@ -1,5 +1,6 @@
 // The composition root: owns the run-level state, the window model, the log, the FTP
-// sessions and the driver with its dispatch table. Both front ends build one.
+// link (the two sessions wired to the window and the run) with the photo service, and
+// the driver with its dispatch table. Both front ends build one.
 #pragma once
 
 #include <memory>
@@ -9,6 +10,9 @@
 #include "runcontrol/run_driver.h"
 
 namespace kalvex {
+
+class FtpLink;
+class PhotoService;
 
 class Application {
  public:
@@ -27,7 +31,7 @@ class Application {
   RunLog log_;
   RunContext context_;
   RunDriver driver_;
-  std::unique_ptr<FtpTransfer> ftp_;  // IdFTP1 and IdFTP2, open until the process ends
+  std::unique_ptr<FtpLink> ftp_;  // IdFTP1 and IdFTP2, open until the process ends
   std::unique_ptr<PhotoService> photos_;
 };
 

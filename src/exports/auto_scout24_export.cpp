@@ -10,9 +10,8 @@
 
 #include "exports/ad_text.h"
 #include "exports/export_texts.h"
+#include "exports/photo_service.h"
 #include "exports/vehicle_index.h"
-#include "ftp/photo_service.h"
-#include "ftp/photo_sync.h"
 #include "platform/code_page.h"
 #include "platform/error.h"
 #include "platform/platform.h"
@@ -149,7 +148,6 @@ std::string CustomerId(const ExportRun& run, const std::string& staging_folder) 
 void ExportAutoScout24(ExportRun& run) {
   run.ReadServerSettings();
   const std::string staging_folder = run.SettingFolderToEmpty(config::PortalKey::kPathTemp);
-  run.SetStagingFolder(staging_folder);
   const std::string customer_id = CustomerId(run, staging_folder);
   // Loaded first: a document that cannot be read, or a stock below the minimum, leaves
   // the staging folder of the last delivery as it was.
@@ -165,7 +163,7 @@ void ExportAutoScout24(ExportRun& run) {
         const std::string id = record.GetValue(kVehicleKeyIdNVO);
         int32_t number = 0;
         for (const std::string& image : links.ImagesOf(id))
-          photos.Stage(++number, image + ".jpg", id);
+          photos.Stage(staging_folder, ++number, image + ".jpg", id);
         AppendVehicleLine(text, {record, customer_id, id, number > 0,
                                  ReadEquipmentLists(record, kEquipmentFieldsAutoScout24)});
       },

@@ -144,7 +144,8 @@ TEST_F(AutoScout24ExportTest, ARunWritesOneLinePerVehicleStagesPhotosAndArchives
   EXPECT_THAT(MemoTexts(),
               ElementsAre("-> ", "Zip File : " + archive, "Fichier " + archive + " créé",
                           "Début Transfert : " + archive, "-> ", sent));
-  EXPECT_EQ(state_.staging_folder, dir_.path() + "\\Temp\\AS24");
+  const std::string staging_folder = dir_.path() + "\\Temp\\AS24";
+  EXPECT_THAT(photos_.staging_folders, ElementsAre(staging_folder, staging_folder, staging_folder));
 }
 
 // One vehicle's fields, table-driven: the elements of the record and the fields

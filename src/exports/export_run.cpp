@@ -6,10 +6,12 @@
 
 #include "exports/export_texts.h"
 #include "exports/exporters.h"
+#include "exports/ftp_link.h"
+#include "exports/photo_service.h"
+#include "exports/portal_upload.h"
 #include "exports/rewrite_shape.h"
 #include "exports/vehicle_index.h"
 #include "ftp/ftp_transfer.h"
-#include "ftp/photo_service.h"
 #include "platform/error.h"
 #include "platform/platform.h"
 #include "platform/unicode_case.h"
@@ -45,8 +47,8 @@ class DeadlineFrontEnd : public FrontEnd {
 
 }  // namespace
 
-ExportRun::ExportRun(RunContext& context, const Portal& portal)
-    : context_(context), portal_(portal), working_folder_(WorkingFolder()) {}
+ExportRun::ExportRun(RunContext& context, const Portal& portal, const ExportServices& services)
+    : context_(context), services_(services), portal_(portal), working_folder_(WorkingFolder()) {}
 
 std::string ExportRun::WorkingPath(std::string_view file_name) const {
   return working_folder_ + "\\" + std::string(file_name);
@@ -117,11 +119,10 @@ int32_t ExportRun::VehicleCount() const { return state().vehicle_counter; }
 
 int32_t ExportRun::PhotoCount() const { return state().photo_counter; }
 
-void ExportRun::SetStagingFolder(const std::string& folder) { state().staging_folder = folder; }
 
 PhotoService& ExportRun::Photos() const {
-  if (context_.photos == nullptr) throw Error(export_text::kPhotoServiceMissing);
-  return *context_.photos;
+  if (services_.photos == nullptr) throw Error(export_text::kPhotoServiceMissing);
+  return *services_.photos;
 }
 
 void ExportRun::CreateWorkingFolder() {
@@ -141,29 +142,28 @@ void ExportRun::ReadServerSettings() {
   window.SetText(WindowField::kParamUser, Setting(PortalKey::kUser));
   window.SetText(WindowField::kParamPassword, Setting(PortalKey::kPassWord));
   window.SetText(WindowField::kParamRepert, Setting(PortalKey::kPathFTP));
-  state().image_server_check = IniFile::IsOn(Setting(PortalKey::kTestFTPPixtrove));
+  FtpLink* ftp = services_.ftp;
+  if (ftp) ftp->SetImageServerCheck(IniFile::IsOn(Setting(PortalKey::kTestFTPPixtrove)));
 
   // Passive mode and TLS of each server, read (and a wrong TLS value refused) before any
-  // connection; a CA file given to the sessions is kept.
-  auto security = [](const FtpSession* session, const std::string& section,
-                     const std::string& passive, const std::string& tls) {
-    FtpSecurity result = session != nullptr ? session->Security() : FtpSecurity{};
+  // connection; a CA file given to the FTP link is kept.
+  auto security = [ftp](FtpServer server, const std::string& section, const std::string& passive,
+                        const std::string& tls) {
+    FtpSecurity result = ftp != nullptr ? ftp->Security(server) : FtpSecurity{};
     result.passive = IniFile::IsOn(passive);
     const std::optional<TlsMode> mode = TlsModeFromSetting(tls);
     if (!mode) throw Error(InvalidTlsSettingMessage(section, tls));
     result.tls = *mode;
     return result;
   };
-  FtpTransfer* ftp = context_.ftp;
   const FtpSecurity image_server =
-      security(ftp ? &ftp->IdFTP1() : nullptr, config::kPixtroveTLS.section,
+      security(FtpServer::kImages, config::kPixtroveTLS.section,
                config::Read(ini, config::kPixtrovePassif), config::Read(ini, config::kPixtroveTLS));
-  const FtpSecurity portal_drop =
-      security(ftp ? &ftp->IdFTP2() : nullptr, std::string(portal_.code),
-               Setting(PortalKey::kPassif), Setting(PortalKey::kTLS));
+  const FtpSecurity portal_drop = security(FtpServer::kPortal, std::string(portal_.code),
+                                           Setting(PortalKey::kPassif), Setting(PortalKey::kTLS));
   if (ftp) {
-    ftp->IdFTP1().SetSecurity(image_server);
-    ftp->IdFTP2().SetSecurity(portal_drop);
+    ftp->SetSecurity(FtpServer::kImages, image_server);
+    ftp->SetSecurity(FtpServer::kPortal, portal_drop);
   }
 }
 
@@ -361,7 +361,10 @@ void ExportRun::LogUpdateSummary() {
 std::string ExportRun::SendExportFile(const std::string& path, const std::string& log_suffix) {
   state().deadline.EnterStep(runcontrol_text::kStepSending);
   std::string result = FtpTransfer::kConnectionFailed;
-  if (context_.ftp) context_.ftp->SendExportFile(path, result);
+  if (services_.upload) {
+    result = services_.upload->Send(path);
+    if (result != FtpTransfer::kTransferOk) state().portal_upload_failed = true;
+  }
   RunReport& report = state().report;
   report.upload_attempted = true;
   report.upload_result = result;

@@ -1,9 +1,9 @@
 // The frame every portal exporter runs in. An exporter is a function of an ExportRun,
 // and reaches the run only through it: its portal, its settings, the run's figures and
 // the steps that exporters share, written once here over the run's context
-// (configuration, window model, log, counters, FTP sessions, photo service). An exporter
-// file holds only what is its own: its record edits, its rewrite table and its file
-// names. A typical XML exporter:
+// (configuration, window model, log, counters) and its services (photo service, portal
+// upload, FTP link). An exporter file holds only what is its own: its record edits, its
+// rewrite table and its file names. A typical XML exporter:
 //
 //   run.CreateWorkingFolder();
 //   run.ReadServerSettings();
@@ -29,6 +29,7 @@
 #include <string_view>
 #include <vector>
 
+#include "exports/export_services.h"
 #include "exports/text_rewrite.h"
 #include "exports/vehicle_document.h"
 #include "runcontrol/config_keys.h"
@@ -51,7 +52,7 @@ struct Portal {
 
 class ExportRun {
  public:
-  ExportRun(RunContext& context, const Portal& portal);
+  ExportRun(RunContext& context, const Portal& portal, const ExportServices& services = {});
 
   const Portal& portal() const { return portal_; }
 
@@ -62,7 +63,7 @@ class ExportRun {
   static std::string Shown(const std::string& path);
 
   void WriteLog(const std::string& text) { context_.WriteLog(text); }
-  // The run's photo service; an Error when the context has none.
+  // The run's photo service; an Error when the services have none.
   PhotoService& Photos() const;
   // A key of the portal's section, with its default from the key table.
   std::string Setting(config::PortalKey key) const;
@@ -97,8 +98,6 @@ class ExportRun {
   // The vehicle and photo counters of the run, as the loops below count them.
   int32_t VehicleCount() const;
   int32_t PhotoCount() const;
-  // AutoScout24: the folder into which the photo service stages (PhotoService::Stage).
-  void SetStagingFolder(const std::string& folder);
 
   // ---- the shared steps, in the order a run takes them ----
 
@@ -108,6 +107,7 @@ class ExportRun {
   // four keys of the portal section into the portal-drop fields, then the image-server
   // check from the portal's TestFTPPixtrove (on for any text but "0"); last, Passif and
   // TLS of both sections into the security of the image-server and portal-drop sessions.
+  // The check and the security go to the FTP link (a CA file set there stays), if any.
   // A TLS value other than "0", "1" or "2" ends the run with an Error naming the section
   // and the value, before any connection.
   void ReadServerSettings();
@@ -183,7 +183,8 @@ class ExportRun {
   void LogUpdateSummary();
   // Sends the file to the portal drop and logs the result text followed by
   // "Fichier VO actualisé transmis sur site FTP : " + log_suffix. Gives the result text,
-  // which the run report keeps with the file's remote name.
+  // which the run report keeps with the file's remote name; a failed upload sets the run
+  // state's portal_upload_failed. Without a portal upload: a failed connection.
   std::string SendExportFile(const std::string& path, const std::string& log_suffix);
   // The archive portals' upload: SendExportFile with archive file name + " - " + vehicle
   // counter + " VO" as log_suffix.
@@ -203,6 +204,7 @@ class ExportRun {
   void ParseMadeText(IXMLCursor& document, const std::string& text, bool reload = false);
 
   RunContext& context_;
+  ExportServices services_;
   Portal portal_;
   std::string working_folder_;
 };

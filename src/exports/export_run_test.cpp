@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "export_test_fixture.h"
-#include "ftp/ftp_transfer.h"
+#include "exports/ftp_link.h"
+#include "exports/portal_upload.h"
 #include "platform/error.h"
 #include "platform/platform.h"
 #include "runcontrol/config_keys.h"
@@ -23,7 +26,8 @@ using testing::WriteFile;
 
 class ExportRunTest : public ::testing::Test, public testing::ExportFixture {
  protected:
-  ExportRun run_{context_, {"PARUVENDU", "ParuVendu"}};
+  FtpLink link_{context_};
+  ExportRun run_{context_, {"PARUVENDU", "ParuVendu"}, {&photos_, nullptr, &link_}};
 
   XMLCursorPtr LoadDocument(const std::string& xml) {
     XMLCursorPtr cursor = CreateXMLCursor();
@@ -58,13 +62,13 @@ TEST_F(ExportRunTest, ServerSettingsFillTheEightFieldsAndTheCheck) {
   EXPECT_EQ(window_.Text(WindowField::kParamUser), "depot");
   EXPECT_EQ(window_.Text(WindowField::kParamPassword), "s2");
   EXPECT_EQ(window_.Text(WindowField::kParamRepert), "in");
-  EXPECT_TRUE(state_.image_server_check);
+  EXPECT_TRUE(link_.transfer().ImageServerCheck());
 }
 
 TEST_F(ExportRunTest, ServerSettingsDefaultsAndCheckSwitch) {
   UseIni("[PARUVENDU]\nTestFTPPixtrove=0\n");
   window_.SetText(WindowField::kParamRepert, "left over");
-  state_.image_server_check = true;
+  link_.SetImageServerCheck(true);
   run_.ReadServerSettings();
   EXPECT_EQ(window_.Text(WindowField::kParamServeurPixtrove), config::kPresetHost);
   EXPECT_EQ(window_.Text(WindowField::kParamUserPixtrove), config::kPresetImageUser);
@@ -73,33 +77,33 @@ TEST_F(ExportRunTest, ServerSettingsDefaultsAndCheckSwitch) {
   EXPECT_EQ(window_.Text(WindowField::kParamUser),
             config::PortalDefault("PARUVENDU", config::PortalKey::kUser));
   EXPECT_EQ(window_.Text(WindowField::kParamRepert), "");
-  EXPECT_FALSE(state_.image_server_check);
+  EXPECT_FALSE(link_.transfer().ImageServerCheck());
 
   for (const char* on : {"TestFTPPixtrove=yes\n", "TestFTPPixtrove=\n", "TestFTPPixtrove=00\n"}) {
     UseIni(std::string("[PARUVENDU]\n") + on);
-    state_.image_server_check = false;
+    link_.SetImageServerCheck(false);
     run_.ReadServerSettings();
-    EXPECT_TRUE(state_.image_server_check) << on;
+    EXPECT_TRUE(link_.transfer().ImageServerCheck()) << on;
   }
   UseIni("[PARUVENDU]\nUser=x\n");
-  state_.image_server_check = true;
+  link_.SetImageServerCheck(true);
   run_.ReadServerSettings();
-  EXPECT_FALSE(state_.image_server_check);  // key absent: default "0"
+  EXPECT_FALSE(link_.transfer().ImageServerCheck());  // key absent: default "0"
 }
 
 TEST_F(ExportRunTest, PassifAndTlsOfEachSectionGoToItsSession) {
-  FtpTransfer ftp(state_, window_, log_);
-  context_.ftp = &ftp;
-  ftp.IdFTP1().SetSecurity({false, TlsMode::kOff, "/tests/ca.pem"});
+  link_.SetSecurity(FtpServer::kImages, {false, TlsMode::kOff, "/tests/ca.pem"});
   UseIni("[Pixtrove]\nPassif=1\nTLS=2\n[paruvendu]\nTLS=1\n");
   run_.ReadServerSettings();
-  // A CA file given to a session stays.
-  EXPECT_EQ(ftp.IdFTP1().Security(), (FtpSecurity{true, TlsMode::kUnverified, "/tests/ca.pem"}));
-  EXPECT_EQ(ftp.IdFTP2().Security(), (FtpSecurity{false, TlsMode::kVerified, ""}));
+  // A CA file given to the link stays.
+  EXPECT_EQ(link_.Security(FtpServer::kImages),
+            (FtpSecurity{true, TlsMode::kUnverified, "/tests/ca.pem"}));
+  EXPECT_EQ(link_.Security(FtpServer::kPortal), (FtpSecurity{false, TlsMode::kVerified, ""}));
   UseIni("[PARUVENDU]\nPassif=oui\n");  // Passif is a switch; both keys default to "0"
   run_.ReadServerSettings();
-  EXPECT_EQ(ftp.IdFTP1().Security(), (FtpSecurity{false, TlsMode::kOff, "/tests/ca.pem"}));
-  EXPECT_EQ(ftp.IdFTP2().Security(), (FtpSecurity{true, TlsMode::kOff, ""}));
+  EXPECT_EQ(link_.Security(FtpServer::kImages),
+            (FtpSecurity{false, TlsMode::kOff, "/tests/ca.pem"}));
+  EXPECT_EQ(link_.Security(FtpServer::kPortal), (FtpSecurity{true, TlsMode::kOff, ""}));
 
   // A TLS value that names no mode ends the run before any session changes.
   for (const auto& [ini, message] : std::initializer_list<std::pair<const char*, const char*>>{
@@ -115,9 +119,8 @@ TEST_F(ExportRunTest, PassifAndTlsOfEachSectionGoToItsSession) {
                                   "(TLS, certificat du serveur vérifié) et 2 (TLS, certificat "
                                   "du serveur non vérifié)");
     }
-    EXPECT_EQ(ftp.IdFTP2().Security(), (FtpSecurity{true, TlsMode::kOff, ""}));
+    EXPECT_EQ(link_.Security(FtpServer::kPortal), (FtpSecurity{true, TlsMode::kOff, ""}));
   }
-  context_.ftp = nullptr;
 }
 
 TEST_F(ExportRunTest, PhotoLoopFillsFirstFreeSlotsAndSyncsEveryLink) {
@@ -242,6 +245,32 @@ TEST_F(ExportRunTest, UploadLineStartsWithTheTransferResult) {
   EXPECT_THAT(LogTexts(ReadFile(LogFile("PARUVENDU"))),
               ElementsAre("Transfert FTP : Erreur Connexion au serveur. Fichier VO actualisé "
                           "transmis sur site FTP : PARUVENDU - x.xml"));
+}
+
+// The upload's result text decides whether the run ends with the upload-failed exit code.
+TEST_F(ExportRunTest, AnUploadThatDidNotSucceedIsMarkedFailed) {
+  struct FixedUpload : PortalUpload {
+    std::string result;
+    std::vector<std::string> sent;
+    std::string Send(const std::string& local_path) override {
+      sent.push_back(local_path);
+      return result;
+    }
+  } upload;
+  ExportRun run(context_, {"PARUVENDU", "ParuVendu"}, {&photos_, &upload, &link_});
+  state_.selected_portal = "PARUVENDU";
+  context_.WriteLog("");
+  upload.result = FtpTransfer::kTransferOk;
+  EXPECT_EQ(run.SendExportFile("x.xml", "x.xml"), FtpTransfer::kTransferOk);
+  EXPECT_FALSE(state_.portal_upload_failed);
+  EXPECT_EQ(state_.report.remote_name, "x.xml");
+  for (const char* failure : {FtpTransfer::kConnectionFailed, FtpTransfer::kTransferFailed}) {
+    state_.portal_upload_failed = false;
+    upload.result = failure;
+    EXPECT_EQ(run.SendExportFile("w\\y.zip", "y.zip"), failure);
+    EXPECT_TRUE(state_.portal_upload_failed) << failure;
+  }
+  EXPECT_THAT(upload.sent, ElementsAre("x.xml", "w\\y.zip", "w\\y.zip"));
 }
 
 TEST_F(ExportRunTest, AFailedSaveStillReportsTheFilesItPutInPlace) {

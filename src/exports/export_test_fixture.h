@@ -1,7 +1,8 @@
 // A run context over a temporary Windir for the exporter tests: the run-level state,
 // a window model whose front end counts event processing, the run log, a fixed clock,
-// a photo service that records what it is asked, and the run driver, with every
-// exporter registered, that opens Kalvex.ini in the temporary folder.
+// a photo service that records what it is asked (the export services hold it alone: no
+// portal upload, no FTP link), and the run driver, with every exporter registered, that
+// opens Kalvex.ini in the temporary folder.
 #pragma once
 
 #include <functional>
@@ -10,7 +11,7 @@
 #include <vector>
 
 #include "exports/exporters.h"
-#include "ftp/photo_service.h"
+#include "exports/photo_service.h"
 #include "runcontrol/run_driver.h"
 #include "test_support.h"
 #include "xml/xml_cursor.h"
@@ -32,12 +33,15 @@ class RecordingPhotoService : public PhotoService {
     synced.push_back(photo_name);
     if (sent && sent(photo_name)) ++state_.update_counter;
   }
-  void Stage(int32_t index, const std::string& photo_name, const std::string& vehicle_id) override {
+  void Stage(const std::string& staging_folder, int32_t index, const std::string& photo_name,
+             const std::string& vehicle_id) override {
+    staging_folders.push_back(staging_folder);
     staged.push_back(vehicle_id + "_" + std::to_string(index) + " " + photo_name);
     ++state_.photo_counter;
   }
   std::vector<std::string> synced;
   std::vector<std::string> staged;
+  std::vector<std::string> staging_folders;  // one per Stage
   std::function<bool(const std::string&)> sent;
 
  private:
@@ -50,11 +54,12 @@ class ExportFixture {
       : windir_("Windir", dir_.path().c_str()),
         log_(state_, window_, clock_),
         photos_(state_),
-        context_{state_, window_, log_, clock_, nullptr, &photos_},
+        context_{state_, window_, log_, clock_},
+        services_{&photos_},
         driver_(context_) {
     window_.SetFrontEnd(&front_end_);
     driver_.SetIniFolder(dir_.path() + "/");
-    RegisterExporters(driver_);
+    RegisterExporters(driver_, services_);
   }
 
   // Writes a vehicle data document (UTF-8 text) into the working folder, stored in the
@@ -98,6 +103,7 @@ class ExportFixture {
   RunLog log_;
   RecordingPhotoService photos_;
   RunContext context_;
+  ExportServices services_;
   RunDriver driver_;
 };
 

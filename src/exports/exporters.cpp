@@ -23,12 +23,13 @@ constexpr PortalExporter kExporters[] = {
 
 std::span<const PortalExporter> Exporters() { return kExporters; }
 
-void RegisterExporters(RunDriver& driver) {
+void RegisterExporters(RunDriver& driver, const ExportServices& services) {
   for (const PortalExporter& exporter : Exporters()) {
-    driver.SetExporter(std::string(exporter.portal.code), [&exporter](RunContext& context) {
-      ExportRun run(context, exporter.portal);
-      exporter.body(run);
-    });
+    driver.SetExporter(std::string(exporter.portal.code),
+                       [&exporter, services](RunContext& context) {
+                         ExportRun run(context, exporter.portal, services);
+                         exporter.body(run);
+                       });
   }
 }
 

@@ -20,7 +20,7 @@ struct PortalExporter {
 std::span<const PortalExporter> Exporters();
 
 // Joins every exporter to the driver's table: the driver's call for a portal code runs
-// the exporter's body in a new ExportRun of that portal.
-void RegisterExporters(RunDriver& driver);
+// the exporter's body in a new ExportRun of that portal, with these services.
+void RegisterExporters(RunDriver& driver, const ExportServices& services = {});
 
 }  // namespace kalvex

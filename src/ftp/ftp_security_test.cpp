@@ -60,9 +60,9 @@ struct SecureServers {
       : options(ServerWith(certificate)), server(options) {
     h.PointImageServerAt(server.HostField(), options, "www/pixtrove");
     h.PointPortalDropAt(server.HostField(), options, "depot");
-    h.ftp.IdFTP1().SetSecurity(security);
-    h.ftp.IdFTP2().SetSecurity(security);
-    h.state.image_server_check = true;
+    h.link.SetSecurity(FtpServer::kImages, security);
+    h.link.SetSecurity(FtpServer::kPortal, security);
+    h.ftp.SetImageServerCheck(true);
   }
   FtpServerOptions options;
   FtpTestServer server;

@@ -10,6 +10,7 @@
 #include "ftp/ftp_texts.h"
 #include "platform/ftp_socket.h"
 #include "platform/platform.h"
+#include "platform/unicode_case.h"
 
 namespace kalvex {
 
@@ -254,8 +255,8 @@ FtpEndpoint ParseFtpHost(const std::string& field) {
   return endpoint;
 }
 
-FtpSession::FtpSession(std::string name, WindowModel& window, FtpSessionFields fields)
-    : name_(std::move(name)), window_(window), fields_(fields), curl_(std::make_unique<Curl>()) {}
+FtpSession::FtpSession(std::string name, const FtpEndpointSource& source, FtpEvents& events)
+    : name_(std::move(name)), source_(source), events_(events), curl_(std::make_unique<Curl>()) {}
 
 FtpSession::~FtpSession() = default;
 
@@ -297,7 +298,7 @@ void FtpSession::NoteTransferEnd(bool ok) {
 
 bool FtpSession::Unreachable() const {
   return !unreachable_.empty() &&
-         unreachable_ == EndpointKey(ParseFtpHost(window_.Text(fields_.host)));
+         unreachable_ == EndpointKey(ParseFtpHost(source_.Endpoint().host));
 }
 
 void FtpSession::MarkDisconnected() {
@@ -411,7 +412,7 @@ void FtpSession::OnReplyLine(const std::string& received) {
     last = code == multiline_code_ && marked_end;
     if (last) multiline_code_ = 0;
   }
-  const std::string line = MemoDisplayText(HidePassword(received, true), kReplyLineLimit);
+  const std::string line = ShortenedText(HidePassword(received, true), kReplyLineLimit);
   last_reply_ = line;
   if (code == 230) logged_in_now_ = true;
   // The first lines and the last one are shown; the lines between are counted.
@@ -463,7 +464,7 @@ int FtpSession::OnProgress(int64_t ulnow) {
         std::chrono::duration_cast<std::chrono::seconds>(timeouts_.listing).count());
     return 1;
   }
-  window_.ProcessPendingEventsWhenDue(kEventInterval);
+  events_.LetEventsRunWhenDue(kEventInterval);
   return 0;
 }
 
@@ -522,6 +523,7 @@ void FtpSession::Perform(Command command, const std::string& path, FtpError::Sta
                          platform::RegularFileReader* upload, int64_t upload_size,
                          std::string* listing, const std::vector<std::string>& after_commands) {
   if (deadline_ != nullptr) deadline_->Check();
+  security_ = source_.Security();
   ConfigureHandle(command, path, stage, upload, upload_size, after_commands);
   const int rc = RunTransfer(command, listing);
   if (rc == CURLE_OK) return;
@@ -655,7 +657,7 @@ int FtpSession::RunTransfer(Command command, std::string* listing) {
     if (running == 0) break;
     CheckMulti(
         curl_multi_poll(multi, nullptr, 0, static_cast<int>(kEventInterval.count()), nullptr));
-    window_.ProcessPendingEventsWhenDue(kEventInterval);
+    events_.LetEventsRunWhenDue(kEventInterval);
   }
   int left = 0;
   while (CURLMsg* message = curl_multi_info_read(multi, &left))
@@ -722,9 +724,11 @@ void FtpSession::ThrowFailure(int result, FtpError::Stage stage) {
 
 void FtpSession::Connect() {
   MarkDisconnected();
-  endpoint_ = ParseFtpHost(window_.Text(fields_.host));
-  user_ = window_.Text(fields_.user);
-  password_ = window_.Text(fields_.password);
+  FtpEndpointSettings settings = source_.Endpoint();
+  endpoint_ = ParseFtpHost(settings.host);
+  user_ = std::move(settings.user);
+  password_ = std::move(settings.password);
+  security_ = source_.Security();
   if (unreachable_ == EndpointKey(endpoint_))
     throw FtpError(FtpError::Stage::kConnect,
                    ftp_text::SessionError(name_, unreachable_, NotTriedAgain(given_up_why_)));

@@ -3,8 +3,9 @@
 // is reused by every later operation and is never closed with QUIT before the process
 // ends.
 //
-// The host, user name, password and folder are read from the window's edit fields at
-// the moment of connecting. The host field is "host", "host:port", "[v6]" or
+// The host, user name and password are asked of the session's FtpEndpointSource at the
+// moment of connecting; passive mode and TLS at every operation. The host field is "host",
+// "host:port", "[v6]" or
 // "[v6]:port"; without a port the port is 21. Data connections are active (PORT/EPRT
 // from the address of the control connection) unless the session's FtpSecurity asks for
 // passive mode (EPSV, then PASV); files are stored in binary type and names are listed
@@ -27,8 +28,8 @@
 // does not blank that letter out of every reply.
 //
 // While a call waits for the network, the window's pending events run about every
-// kEventInterval (250 ms). Connected() also notices a server that closed the idle
-// control connection, so the next operation connects again.
+// kEventInterval (250 ms), through the session's FtpEvents. Connected() also notices a server that
+// closed the idle control connection, so the next operation connects again.
 //
 // Time-outs (see FtpTimeouts): a server that cannot be reached, that never answers or
 // whose transfer stalls makes the operation fail like any other connection or transfer
@@ -37,10 +38,10 @@
 // name listing. A name listing longer than kMaxListingBytes or kMaxListingNames ends
 // with an error as well.
 //
-// With the run's deadline set (SetDeadline), no operation starts once it is over and
-// every operation's total time is capped by what remains of it; an operation that it
-// cut, or that would start after it, throws RunDeadlineExceeded instead of FtpError, and
-// the server is not marked unreachable for it.
+// With a time bound set (SetDeadline: the run's deadline), no operation starts once it
+// is over and every operation's total time is capped by what remains of it; an operation
+// that it cut, or that would start after it, throws the bound's DeadlineExceeded instead
+// of FtpError, and the server is not marked unreachable for it.
 //
 // A connection attempt that fails by time-out or because the host name cannot be
 // resolved marks that server (host and port) unreachable for the rest of the process:
@@ -62,10 +63,11 @@
 #include <string>
 #include <vector>
 
+#include "ftp/ftp_endpoint.h"
+#include "ftp/ftp_events.h"
 #include "ftp/ftp_security.h"
+#include "ftp/operation_bound.h"
 #include "platform/error.h"
-#include "runcontrol/run_deadline.h"
-#include "runcontrol/window_model.h"
 
 namespace kalvex {
 
@@ -99,14 +101,6 @@ struct FtpTimeouts {
   std::chrono::milliseconds listing{600000};
 };
 
-// Which edit fields of the window a session reads when it connects.
-struct FtpSessionFields {
-  WindowField host;
-  WindowField user;
-  WindowField password;
-  WindowField folder;
-};
-
 // Splits the host field into host and port (21 when none is given). An IPv6 address
 // is given without brackets.
 struct FtpEndpoint {
@@ -123,7 +117,8 @@ class FtpSession {
   // Bytes sent so far in the current store; called when the count changes.
   using WorkHandler = std::function<void(int64_t count)>;
 
-  FtpSession(std::string name, WindowModel& window, FtpSessionFields fields);
+  // The source and the events outlive the session.
+  FtpSession(std::string name, const FtpEndpointSource& source, FtpEvents& events);
   ~FtpSession();
   FtpSession(const FtpSession&) = delete;
   FtpSession& operator=(const FtpSession&) = delete;
@@ -134,12 +129,10 @@ class FtpSession {
   void SetWorkHandlers(WorkBeginHandler begin, WorkHandler work);
   void SetTimeouts(const FtpTimeouts& timeouts) { timeouts_ = timeouts; }
   const FtpTimeouts& Timeouts() const { return timeouts_; }
-  // The deadline that bounds every operation; none unless set.
-  void SetDeadline(const RunDeadline* deadline) { deadline_ = deadline; }
-  const RunDeadline* Deadline() const { return deadline_; }
-  // Passive mode and TLS; set before the session connects.
-  void SetSecurity(const FtpSecurity& security) { security_ = security; }
-  const FtpSecurity& Security() const { return security_; }
+  // The bound of every operation (the run's deadline); none unless set.
+  void SetDeadline(const OperationBound* deadline) { deadline_ = deadline; }
+  const OperationBound* Deadline() const { return deadline_; }
+  const FtpEndpointSource& Source() const { return source_; }
   // False for the libcurl versions that would send the data of an active-mode
   // connection in clear under TLS: such a session uses passive mode when TLS is on,
   // and says so in one status line.
@@ -147,11 +140,11 @@ class FtpSession {
 
   // True while the control connection of the session is open.
   bool Connected();
-  // True when the server the host field names was found unreachable earlier in the
+  // True when the server the source's host names was found unreachable earlier in the
   // process (see above): Connect would fail at once.
   bool Unreachable() const;
 
-  // Reads the fields, opens the control connection and logs in. Throws FtpError
+  // Asks the source for the server, opens the control connection and logs in. Throws FtpError
   // (kConnect or kLogin) and leaves the session not connected.
   void Connect();
   // Changes into folder, relative to the login folder. Throws FtpError
@@ -211,7 +204,7 @@ class FtpSession {
   int RunTransfer(Command command, std::string* listing);
   // Turns a failed CURLcode into the status line and the FtpError of the right stage,
   // disconnecting or giving the server up where that failure calls for it; throws
-  // RunDeadlineExceeded instead when the run's deadline cut the operation.
+  // the bound's DeadlineExceeded instead when the bound cut the operation.
   [[noreturn]] void ThrowFailure(int result, FtpError::Stage stage);
   std::string Url(const std::string& path) const;
   void Status(const std::string& text);
@@ -232,11 +225,11 @@ class FtpSession {
   void MarkDisconnected();
 
   std::string name_;
-  WindowModel& window_;
-  FtpSessionFields fields_;
+  const FtpEndpointSource& source_;
+  FtpEvents& events_;
   FtpTimeouts timeouts_;
-  const RunDeadline* deadline_ = nullptr;
-  FtpSecurity security_;
+  const OperationBound* deadline_ = nullptr;
+  FtpSecurity security_;  // asked of the source at every operation
   StatusHandler on_status_;
   WorkBeginHandler on_work_begin_;
   WorkHandler on_work_;

@@ -1,6 +1,6 @@
 // What the FTP tests share: a run context with its own Windir (for the run log), the
-// FTP sessions with short time-outs, and helpers to point the window's server fields
-// at a test server.
+// FTP sessions wired to it as the application wires them (FtpLink) with short
+// time-outs, and helpers to point the window's server fields at a test server.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <chrono>
 #include <string>
 
+#include "exports/ftp_link.h"
 #include "ftp/ftp_transfer.h"
 #include "ftp_server_fixture.h"
 #include "runcontrol/run_context.h"
@@ -29,10 +30,12 @@ class FtpHarness {
   FtpHarness()
       : windir_env_("Windir", windir_.path().c_str()),
         log(state, window, clock),
-        ftp(state, window, log),
-        context{state, window, log, clock, &ftp} {
+        context{state, window, log, clock},
+        link(context),
+        ftp(link.transfer()) {
     ftp.SetTimeouts(ShortTimeouts());
     state.selected_portal = "PARUVENDU";
+    ftp.SetPortalCode(state.selected_portal);
     log.WriteLog("");
   }
 
@@ -78,8 +81,9 @@ class FtpHarness {
   RunState state;
   WindowModel window;
   RunLog log;
-  FtpTransfer ftp;
   RunContext context;
+  FtpLink link;
+  FtpTransfer& ftp;
 };
 
 }  // namespace kalvex::testing

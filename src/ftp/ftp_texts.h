@@ -176,7 +176,6 @@ inline constexpr char kCannotStart[] = "FTP : libcurl ne peut pas démarrer";
 inline std::string CannotStart(const std::string& reason) {
   return std::string(kCannotStart) + " : " + reason;
 }
-inline constexpr char kSessionsMissing[] = "FTP : les sessions FTP ne sont pas créées";
 
 // The reason of a libcurl result code in French; nullptr for a code without a text of
 // ours (libcurl's own text is shown then).

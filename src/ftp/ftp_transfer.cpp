@@ -39,68 +39,66 @@ bool StaysInsideFolder(std::string_view relative_path) {
   return true;
 }
 
-FtpTransfer::FtpTransfer(RunState& state, WindowModel& window, RunLog& log)
-    : state_(state),
-      window_(window),
-      log_(log),
-      id_ftp1_("IdFTP1", window,
-               {WindowField::kParamServeurPixtrove, WindowField::kParamUserPixtrove,
-                WindowField::kParamPasswordPixtrove, WindowField::kParamRepertPixtrove}),
-      id_ftp2_("IdFTP2", window,
-               {WindowField::kParamServeur, WindowField::kParamUser, WindowField::kParamPassword,
-                WindowField::kParamRepert}) {
+FtpTransfer::FtpTransfer(const FtpEndpointSource& image_server,
+                         const FtpEndpointSource& portal_drop, FtpEvents& events)
+    : events_(events),
+      id_ftp1_("IdFTP1", image_server, events),
+      id_ftp2_("IdFTP2", portal_drop, events) {
   id_ftp1_.SetStatusHandler([this](const std::string& text) { IdFTP1Status(text); });
   id_ftp2_.SetStatusHandler([this](const std::string& text) { IdFTP2Status(text); });
   id_ftp2_.SetWorkHandlers([this](int64_t total) { IdFTP2WorkBegin(total); },
                            [this](int64_t count) { IdFTP2Work(count); });
-  id_ftp1_.SetDeadline(&state_.deadline);
-  id_ftp2_.SetDeadline(&state_.deadline);
 }
 
 FtpTransfer::~FtpTransfer() = default;
+
+void FtpTransfer::SetDeadline(const OperationBound* deadline) {
+  deadline_ = deadline;
+  id_ftp1_.SetDeadline(deadline);
+  id_ftp2_.SetDeadline(deadline);
+}
 
 void FtpTransfer::SetTimeouts(const FtpTimeouts& timeouts) {
   id_ftp1_.SetTimeouts(timeouts);
   id_ftp2_.SetTimeouts(timeouts);
 }
 
-void FtpTransfer::IdFTP1Status(const std::string& text) { window_.AddMemoLine(text); }
-void FtpTransfer::IdFTP2Status(const std::string& text) { window_.AddMemoLine(text); }
+void FtpTransfer::IdFTP1Status(const std::string& text) { events_.ShowStatus(text); }
+void FtpTransfer::IdFTP2Status(const std::string& text) { events_.ShowStatus(text); }
 
 void FtpTransfer::IdFTP2WorkBegin(int64_t total) {
   constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
-  state_.progress_max = static_cast<int32_t>(total > kMax ? kMax : (total < -1 ? -1 : total));
+  progress_max_ = static_cast<int32_t>(total > kMax ? kMax : (total < -1 ? -1 : total));
 }
 
 void FtpTransfer::IdFTP2Work(int64_t count) {
-  if (state_.progress_max == 0) return;
+  if (progress_max_ == 0) return;
   // Rounded to nearest, a half to the even neighbour (the default rounding mode).
-  double percent = std::nearbyint(static_cast<double>(count) * 100.0 / state_.progress_max);
+  double percent = std::nearbyint(static_cast<double>(count) * 100.0 / progress_max_);
   int32_t shown = static_cast<int32_t>(percent);
-  if (shown == state_.last_shown_percentage) return;
-  state_.last_shown_percentage = shown;
-  window_.SetText(WindowField::kLabel2, ftp_text::TransferProgress(shown));
-  window_.ProcessPendingEvents();
+  if (shown == last_shown_percentage_) return;
+  last_shown_percentage_ = shown;
+  events_.SetLabelText(FtpLabel::kTransfer, ftp_text::TransferProgress(shown));
+  events_.LetEventsRun();
 }
 
-bool FtpTransfer::ConnectOnDemand(FtpSession& session, WindowField folder_field,
-                                  const std::string& label1_text) {
+bool FtpTransfer::ConnectOnDemand(FtpSession& session, const std::string& label1_text) {
   if (session.Connected()) return true;
-  window_.SetText(WindowField::kLabel1, label1_text);
+  events_.SetLabelText(FtpLabel::kConnection, label1_text);
   NoteServer(session, false);
   try {
     session.Connect();
-  } catch (const RunDeadlineExceeded&) {
+  } catch (const DeadlineExceeded&) {
     throw;
   } catch (const Error&) {
     return false;
   }
   NoteServer(session, true);
-  const std::string folder = window_.Text(folder_field);
+  const std::string folder = session.Source().Endpoint().folder;
   if (folder.empty()) return true;
   try {
     session.ChangeDir(folder);
-  } catch (const RunDeadlineExceeded&) {
+  } catch (const DeadlineExceeded&) {
     throw;
   } catch (const Error&) {
     // Logged in but not in the folder: the session stays where it logged in.
@@ -110,24 +108,21 @@ bool FtpTransfer::ConnectOnDemand(FtpSession& session, WindowField folder_field,
 }
 
 void FtpTransfer::NoteServer(const FtpSession& session, bool connected) {
-  const bool images = &session == &id_ftp1_;
-  const FtpEndpoint endpoint = ParseFtpHost(
-      window_.Text(images ? WindowField::kParamServeurPixtrove : WindowField::kParamServeur));
-  state_.report.NoteServer(
-      {images ? "images" : "portail", endpoint.host, endpoint.port,
-       window_.Text(images ? WindowField::kParamUserPixtrove : WindowField::kParamUser),
-       connected});
+  const FtpEndpointSettings settings = session.Source().Endpoint();
+  const FtpEndpoint endpoint = ParseFtpHost(settings.host);
+  events_.NoteServer({&session == &id_ftp1_ ? "images" : "portail", endpoint.host, endpoint.port,
+                      settings.user, connected});
 }
 
 bool FtpTransfer::ImageOnServer(const std::string& name) {
-  if (!state_.image_server_check) return true;
+  if (!image_server_check_) return true;
   if (!image_server_listing_) {
     // A server found unreachable is not tried again: nothing is on it.
     if (id_ftp1_.Unreachable()) return false;
     const std::string label =
-        window_.Text(WindowField::kLabel1) + ftp_text::kOnConnection + " " + name;
-    if (!ConnectOnDemand(id_ftp1_, WindowField::kParamRepertPixtrove, label)) return false;
-    log_.WriteLog(ftp_text::kReadingImageFolder);
+        events_.LabelText(FtpLabel::kConnection) + ftp_text::kOnConnection + " " + name;
+    if (!ConnectOnDemand(id_ftp1_, label)) return false;
+    events_.WriteLog(ftp_text::kReadingImageFolder);
     // Kept only once complete: a cut listing would make present photos look missing.
     image_server_listing_ = NameListing::FromLines(id_ftp1_.ListNames());
   }
@@ -137,13 +132,13 @@ bool FtpTransfer::ImageOnServer(const std::string& name) {
 bool FtpTransfer::SendImage(const std::string& local_path) {
   if (id_ftp1_.Unreachable() || !StaysInsideFolder(LocalFileName(local_path))) return false;
   try {
-    const std::string label = window_.Text(WindowField::kLabel1) + ftp_text::kOnConnection;
-    if (!ConnectOnDemand(id_ftp1_, WindowField::kParamRepertPixtrove, label)) return false;
-    window_.SetText(WindowField::kLabel2,
-                    window_.Text(WindowField::kLabel2) + ftp_text::kOnTransfer);
+    const std::string label = events_.LabelText(FtpLabel::kConnection) + ftp_text::kOnConnection;
+    if (!ConnectOnDemand(id_ftp1_, label)) return false;
+    events_.SetLabelText(FtpLabel::kTransfer,
+                         events_.LabelText(FtpLabel::kTransfer) + ftp_text::kOnTransfer);
     id_ftp1_.Put(platform::NativePath(local_path), LocalFileName(local_path));
     return true;
-  } catch (const RunDeadlineExceeded&) {
+  } catch (const DeadlineExceeded&) {
     throw;
   } catch (const std::exception&) {
     // The session's status lines in the memo say why; the caller logs the photo.
@@ -162,28 +157,27 @@ std::string PartialUploadName(const std::string& remote_name) {
 void FtpTransfer::SendExportFile(const std::string& local_path, std::string& result) {
   result.clear();
   try {
-    state_.progress_max = platform::FindFileSize(local_path);
-    const std::string label = ftp_text::PortalConnectionLabel(state_.selected_portal);
-    if (!ConnectOnDemand(id_ftp2_, WindowField::kParamRepert, label)) result = kConnectionFailed;
-  } catch (const RunDeadlineExceeded&) {
+    progress_max_ = platform::FindFileSize(local_path);
+    const std::string label = ftp_text::PortalConnectionLabel(portal_code_);
+    if (!ConnectOnDemand(id_ftp2_, label)) result = kConnectionFailed;
+  } catch (const DeadlineExceeded&) {
     throw;
   } catch (const std::exception&) {
     result = kConnectionFailed;
   }
   if (result.empty()) {
     try {
-      window_.SetText(WindowField::kLabel2,
-                      window_.Text(WindowField::kLabel2) + ftp_text::kOnTransfer);
+      events_.SetLabelText(FtpLabel::kTransfer,
+                           events_.LabelText(FtpLabel::kTransfer) + ftp_text::kOnTransfer);
       if (!Deliver(platform::NativePath(local_path), LocalFileName(local_path)))
         result = kTransferFailed;
-    } catch (const RunDeadlineExceeded&) {
+    } catch (const DeadlineExceeded&) {
       throw;
     } catch (const std::exception&) {
       result = kTransferFailed;
     }
   }
   if (result.empty()) result = kTransferOk;
-  if (result != kTransferOk) state_.portal_upload_failed = true;
 }
 
 bool FtpTransfer::Deliver(const std::string& native_path, const std::string& remote_name) {
@@ -197,28 +191,28 @@ bool FtpTransfer::Deliver(const std::string& native_path, const std::string& rem
     // when the server still listens.
     if (id_ftp2_.Connected()) DeleteQuietly(partial);
     return false;
-  } catch (const RunDeadlineExceeded&) {
+  } catch (const DeadlineExceeded&) {
     RemoveAfterDeadline(partial);
     throw;
   }
   try {
     id_ftp2_.Rename(partial, remote_name);
-    window_.AddMemoLine(ftp_text::UploadedThenRenamed(partial, remote_name));
+    events_.ShowStatus(ftp_text::UploadedThenRenamed(partial, remote_name));
     return true;
   } catch (const FtpError& error) {
     if (error.stage() != FtpError::Stage::kRename) return false;
-  } catch (const RunDeadlineExceeded&) {
+  } catch (const DeadlineExceeded&) {
     RemoveAfterDeadline(partial);
     throw;
   }
   // A server that does not rename gets the file under its final name directly.
-  window_.AddMemoLine(ftp_text::RenameRefused(partial, remote_name));
+  events_.ShowStatus(ftp_text::RenameRefused(partial, remote_name));
   DeleteQuietly(partial);
   try {
     id_ftp2_.Put(native_path, remote_name);
   } catch (const FtpError&) {
     return false;
-  } catch (const RunDeadlineExceeded&) {
+  } catch (const DeadlineExceeded&) {
     // Part of a file under the final name must not stay for the portal to import.
     RemoveAfterDeadline(remote_name);
     throw;
@@ -227,20 +221,19 @@ bool FtpTransfer::Deliver(const std::string& native_path, const std::string& rem
 }
 
 void FtpTransfer::RemoveAfterDeadline(const std::string& remote_name) {
-  // The run's time is over: the server gets a short allowance of its own, and the
-  // session is bound by the run's deadline again whatever happens.
-  RunDeadline allowance;
-  allowance.Start(1, kCleanUpAllowance);
-  allowance.EnterStep(state_.deadline.Step());
+  // The time is over: the server gets a short allowance of its own, and the session is
+  // bound by the deadline again whatever happens.
+  if (deadline_ == nullptr) return;  // only a deadline cuts an upload this way
+  AllowanceBound allowance(*deadline_, kCleanUpAllowance);
   id_ftp2_.SetDeadline(&allowance);
   struct Restore {
     FtpSession& session;
-    const RunDeadline* deadline;
+    const OperationBound* deadline;
     ~Restore() { session.SetDeadline(deadline); }
-  } restore{id_ftp2_, &state_.deadline};
+  } restore{id_ftp2_, deadline_};
   try {
     if (id_ftp2_.Connected()) DeleteQuietly(remote_name);
-  } catch (const RunDeadlineExceeded&) {
+  } catch (const DeadlineExceeded&) {
     // The allowance ran out too: what arrived stays under the temporary name.
   }
 }

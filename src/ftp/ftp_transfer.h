@@ -1,6 +1,7 @@
-// The two FTP sessions of the status window and the operations the exporters use:
-// IdFTP1 reaches the image server (listing once per process, photo uploads), IdFTP2
-// the portal drop (upload of the export file with progress in Label2).
+// The two FTP sessions and the operations the exporters use: IdFTP1 reaches the image
+// server (listing once per process, photo uploads), IdFTP2 the portal drop (upload of
+// the export file with progress in the transfer label). Each session asks its own
+// FtpEndpointSource for its server; everything shown goes through one FtpEvents.
 //
 // Connection failures never end a run: ImageOnServer answers "not on the server",
 // SendImage answers false and SendExportFile gives its failure text. Only a failed name
@@ -9,14 +10,14 @@
 // see FtpSession) is not tried again in the process: checks answer "not on the server"
 // and uploads fail at once.
 //
-// The run's deadline (see run_deadline.h) is never taken for an FTP failure: the
-// RunDeadlineExceeded of a session goes through every operation here and ends the run.
+// The bound set with SetDeadline (the run's deadline) is never taken for an FTP failure:
+// the DeadlineExceeded of a session goes through every operation here and ends the run.
 // When it cuts the portal upload, the file on the drop is deleted where the server
 // still answers within kCleanUpAllowance.
 //
-// Status texts of both sessions go to the memo (IdFTP1Status, IdFTP2Status). Time-outs
+// Status texts of both sessions are status lines (IdFTP1Status, IdFTP2Status). Time-outs
 // of both sessions are those of FtpTimeouts unless set with SetTimeouts. Each server a
-// session tries to reach goes into the run state's run report.
+// session tries to reach is noted (FtpEvents::NoteServer) for the run report.
 #pragma once
 
 #include <chrono>
@@ -25,12 +26,12 @@
 #include <string>
 #include <string_view>
 
+#include "ftp/ftp_endpoint.h"
+#include "ftp/ftp_events.h"
 #include "ftp/ftp_session.h"
 #include "ftp/ftp_texts.h"
 #include "ftp/name_listing.h"
-#include "runcontrol/run_log.h"
-#include "runcontrol/run_state.h"
-#include "runcontrol/window_model.h"
+#include "ftp/operation_bound.h"
 
 namespace kalvex {
 
@@ -57,10 +58,20 @@ class FtpTransfer {
   static constexpr const char* kConnectionFailed = ftp_text::kConnectionFailed;
   static constexpr const char* kTransferFailed = ftp_text::kTransferFailed;
 
-  FtpTransfer(RunState& state, WindowModel& window, RunLog& log);
+  // The sources and the events outlive the transfer.
+  FtpTransfer(const FtpEndpointSource& image_server, const FtpEndpointSource& portal_drop,
+              FtpEvents& events);
   ~FtpTransfer();
   FtpTransfer(const FtpTransfer&) = delete;
   FtpTransfer& operator=(const FtpTransfer&) = delete;
+
+  // Whether ImageOnServer asks the image server ([portal] TestFTPPixtrove); off until set.
+  void SetImageServerCheck(bool on) { image_server_check_ = on; }
+  bool ImageServerCheck() const { return image_server_check_; }
+  // The portal code the connection label of SendExportFile names.
+  void SetPortalCode(std::string code) { portal_code_ = std::move(code); }
+  // The bound of every operation of both sessions (the run's deadline); none unless set.
+  void SetDeadline(const OperationBound* deadline);
 
   // Whether a photo file name is on the image server. True for any name when the
   // image-server check is off (no connection then). The first successful connection
@@ -81,22 +92,24 @@ class FtpTransfer {
   // is stored under its name + kPartialUploadSuffix and renamed (RNFR/RNTO) once
   // complete, so that a cut transfer never leaves part of a file under the final name;
   // a server that refuses the rename gets the file under its final name directly. A
-  // memo line says which happened. A failure sets the run state's
-  // portal_upload_failed.
+  // status line says which happened.
   void SendExportFile(const std::string& local_path, std::string& result);
   static constexpr const char* kPartialUploadSuffix = ".part";
-  // How long the portal drop may take to delete a temporary upload that the run's
-  // deadline cut.
+  // How long the portal drop may take to delete a temporary upload that the deadline
+  // cut.
   static constexpr std::chrono::milliseconds kCleanUpAllowance{10000};
 
-  // Session events. Status texts become memo lines. WorkBegin sets the progress
-  // maximum; Work shows "Transfert en cours : " + percent + "%" in Label2 whenever the
-  // whole percentage (rounded, a half to the even neighbour) differs from the last one
-  // shown, which starts at 0 and is never reset, then lets window events run.
+  // Session events. Status texts become status lines. WorkBegin sets the progress
+  // maximum; Work shows "Transfert en cours : " + percent + "%" in the transfer label
+  // whenever the whole percentage (rounded, a half to the even neighbour) differs from
+  // the last one shown, which starts at 0 and is never reset, then lets window events
+  // run. SendExportFile sets the maximum to the file's size first (-1: no such file).
   void IdFTP1Status(const std::string& text);
   void IdFTP2Status(const std::string& text);
   void IdFTP2WorkBegin(int64_t total);
   void IdFTP2Work(int64_t count);
+  int32_t ProgressMax() const { return progress_max_; }
+  int32_t LastShownPercentage() const { return last_shown_percentage_; }
 
   void SetTimeouts(const FtpTimeouts& timeouts);
   FtpSession& IdFTP1() { return id_ftp1_; }
@@ -107,11 +120,10 @@ class FtpTransfer {
   void SetImageServerListing(NameListing listing) { image_server_listing_ = std::move(listing); }
 
  private:
-  // Connects the session when it is not connected and changes into its folder field
+  // Connects the session when it is not connected and changes into its source's folder
   // when not empty. False when the connection or the login failed; a failed change of
   // folder leaves the session connected in its login folder and also gives false.
-  bool ConnectOnDemand(FtpSession& session, WindowField folder_field,
-                       const std::string& label1_text);
+  bool ConnectOnDemand(FtpSession& session, const std::string& label1_text);
   // The run report's entry of the session's server: role, host, port and login name
   // (never the password), and whether the login worked.
   void NoteServer(const FtpSession& session, bool connected);
@@ -119,15 +131,18 @@ class FtpTransfer {
   // name; false when it could not be delivered.
   bool Deliver(const std::string& native_path, const std::string& remote_name);
   void DeleteQuietly(const std::string& remote_name);
-  // After the run's deadline cut the upload of remote_name: deletes it when the server
-  // still answers within kCleanUpAllowance.
+  // After the deadline cut the upload of remote_name: deletes it when the server still
+  // answers within kCleanUpAllowance.
   void RemoveAfterDeadline(const std::string& remote_name);
 
-  RunState& state_;
-  WindowModel& window_;
-  RunLog& log_;
+  FtpEvents& events_;
   FtpSession id_ftp1_;
   FtpSession id_ftp2_;
+  const OperationBound* deadline_ = nullptr;
+  bool image_server_check_ = false;
+  std::string portal_code_;
+  int32_t progress_max_ = 0;
+  int32_t last_shown_percentage_ = 0;  // never reset
   std::optional<NameListing> image_server_listing_;
 };
 

@@ -42,7 +42,7 @@ TEST(FtpDeadlineTest, APhotoUploadCutByTheDeadlineIsNotSilentAndTheServerIsNotGi
   FtpTestServer server(options);
   FtpHarness h;
   h.PointImageServerAt(server.HostField(), options, "www/pixtrove");
-  h.state.image_server_check = true;
+  h.ftp.SetImageServerCheck(true);
   h.ftp.SetTimeouts(LongTimeouts());
   WriteFile(h.Windir() + "/p1.jpg", std::string(200000, 'p'));
   StartDeadline(h, 1000ms, runcontrol_text::kStepPhotos);

@@ -95,8 +95,8 @@ TEST_F(ProgressTest, BlocksOfFiftyOutOfTwoHundredShowQuarterSteps) {
   h.window.SetObserver(nullptr);
   EXPECT_THAT(recorder.texts, ElementsAre("Transfert en cours : 25%", "Transfert en cours : 50%",
                                           "Transfert en cours : 75%", "Transfert en cours : 100%"));
-  EXPECT_EQ(h.state.progress_max, 200);
-  EXPECT_EQ(h.state.last_shown_percentage, 100);
+  EXPECT_EQ(h.ftp.ProgressMax(), 200);
+  EXPECT_EQ(h.ftp.LastShownPercentage(), 100);
   EXPECT_EQ(front_end.processed, 4);
 }
 
@@ -142,7 +142,7 @@ TEST(ImageOnServerTest, CheckOffAnswersTrueAndNeverConnects) {
   FtpHarness h;
   SilentServer silent;  // a connection attempt would hang until the time-out
   h.PointImageServerAt("127.0.0.1:" + std::to_string(silent.port()), {}, "www/pixtrove");
-  h.state.image_server_check = false;
+  h.ftp.SetImageServerCheck(false);
   h.window.SetText(WindowField::kLabel1, "Label1");
   EXPECT_TRUE(h.ftp.ImageOnServer("p1.jpg"));
   EXPECT_TRUE(h.ftp.ImageOnServer("nothing-anywhere.jpg"));
@@ -155,7 +155,7 @@ TEST(ImageOnServerTest, UnreachableServerAnswersFalseEveryTimeAndNeverLists) {
   FtpHarness h;
   const std::string address = "127.0.0.1:" + std::to_string(ClosedPort());
   h.PointImageServerAt(address, {}, "www/pixtrove");
-  h.state.image_server_check = true;
+  h.ftp.SetImageServerCheck(true);
   h.window.SetText(WindowField::kLabel1, "Image 1 : x");
   EXPECT_FALSE(h.ftp.ImageOnServer("p1.jpg"));
   EXPECT_EQ(h.window.Text(WindowField::kLabel1), "Image 1 : x - on connection p1.jpg");
@@ -180,7 +180,7 @@ class ImageServerTest : public ::testing::Test {
     options.folders.push_back("www/pixtrove");
     server = std::make_unique<FtpTestServer>(options);
     h.PointImageServerAt(server->HostField(), options, "www/pixtrove");
-    h.state.image_server_check = true;
+    h.ftp.SetImageServerCheck(true);
   }
   std::string Pixtrove(const std::string& name) const {
     return server->Home() + "/www/pixtrove/" + name;
@@ -343,7 +343,7 @@ TEST_F(ImageServerTest, AListingOfAMillionNamesIsKeptOneMoreEndsWithAClearError)
   options.huge_nlst_names = 1000001;
   FtpTestServer longer(options);
   other.PointImageServerAt(longer.HostField(), options, "");
-  other.state.image_server_check = true;
+  other.ftp.SetImageServerCheck(true);
   EXPECT_EQ(ListingError(other), "FTP IdFTP1 (" + longer.HostField() +
                                      ") : liste des fichiers du serveur trop longue (plus de "
                                      "1000000 noms) : lecture abandonnée");
@@ -394,7 +394,7 @@ TEST_F(ImageServerTest, AClosedPassiveDataPortIsNamedAsTheDataConnection) {
   FtpServerOptions options;
   options.closed_pasv = true;
   Start(options);
-  h.ftp.IdFTP1().SetSecurity({/*passive=*/true, TlsMode::kOff, ""});
+  h.link.SetSecurity(FtpServer::kImages, {/*passive=*/true, TlsMode::kOff, ""});
   WriteFile(h.Windir() + "/p1.jpg", "x");
   EXPECT_FALSE(h.ftp.SendImage(h.Windir() + "\\p1.jpg"));
   EXPECT_THAT(h.MemoText(),
@@ -463,12 +463,12 @@ TEST_F(PortalDropTest, UploadsTheExportFileWithProgress) {
   EXPECT_EQ(result, "Transfert FTP OK : ");
   EXPECT_EQ(ReadFile(server->Home() + "/depot/FerlaneDatasVO-20261209.xml"), bytes);
   EXPECT_EQ(h.window.Text(WindowField::kLabel1), "Connexion PARUVENDU - on connection");
-  EXPECT_EQ(h.state.progress_max, 300000);
+  EXPECT_EQ(h.ftp.ProgressMax(), 300000);
   EXPECT_EQ(h.window.Text(WindowField::kLabel2), "Transfert en cours : 100%");
   ASSERT_GE(recorder.texts.size(), 2u);
   EXPECT_EQ(recorder.texts.front(), "Label2 - on transfert");
   EXPECT_LE(recorder.texts.size(), 102u);
-  EXPECT_EQ(h.state.last_shown_percentage, 100);
+  EXPECT_EQ(h.ftp.LastShownPercentage(), 100);
 }
 
 TEST_F(PortalDropTest, TheFileIsStoredUnderATemporaryNameAndRenamedOnceComplete) {
@@ -479,7 +479,6 @@ TEST_F(PortalDropTest, TheFileIsStoredUnderATemporaryNameAndRenamedOnceComplete)
   std::string result;
   h.ftp.SendExportFile(local, result);
   EXPECT_EQ(result, "Transfert FTP OK : ");
-  EXPECT_FALSE(h.state.portal_upload_failed);
   EXPECT_EQ(ReadFile(server->Home() + "/depot/FerlaneDatasVO-20261209.xml"), bytes);
   EXPECT_FALSE(std::filesystem::exists(server->Home() + "/depot/FerlaneDatasVO-20261209.xml.part"));
   const std::vector<std::string> commands = server->Commands();
@@ -521,7 +520,6 @@ TEST_F(PortalDropTest, ADropKilledMidUploadLeavesNothingUnderTheFinalName) {
   std::string result;
   h.ftp.SendExportFile(local, result);
   EXPECT_EQ(result, "Transfert FTP : Erreur lors du transfert. ");
-  EXPECT_TRUE(h.state.portal_upload_failed);
   EXPECT_FALSE(std::filesystem::exists(server->Home() + "/depot/FerlaneDatasVO-20261209.xml"));
   // What arrived lies under the temporary name only.
   EXPECT_GE(std::filesystem::file_size(server->Home() + "/depot/FerlaneDatasVO-20261209.xml.part"),
@@ -546,7 +544,7 @@ TEST_F(PortalDropTest, MissingLocalFileIsATransferError) {
   std::string result;
   h.ftp.SendExportFile(h.Windir() + "\\absent.xml", result);
   EXPECT_EQ(result, "Transfert FTP : Erreur lors du transfert. ");
-  EXPECT_EQ(h.state.progress_max, -1);
+  EXPECT_EQ(h.ftp.ProgressMax(), -1);
   EXPECT_EQ(server->CountCommand("STOR"), 0);
 }
 
@@ -600,12 +598,12 @@ TEST_F(PortalDropTest, RefusedFolderGivesConnectionErrorThenLaterUploadsGoToLogi
 
 TEST_F(PortalDropTest, UnreachableServerIsAConnectionError) {
   h.PointPortalDropAt("127.0.0.1:" + std::to_string(ClosedPort()), {}, "depot");
-  h.state.selected_portal = "AUTOSCOUT24";
+  h.ftp.SetPortalCode("AUTOSCOUT24");
   std::string result;
   h.ftp.SendExportFile(Export("a.zip", "PK"), result);
   EXPECT_EQ(result, "Transfert FTP : Erreur Connexion au serveur. ");
   EXPECT_EQ(h.window.Text(WindowField::kLabel1), "Connexion AUTOSCOUT24 - on connection");
-  EXPECT_EQ(h.state.progress_max, 2);
+  EXPECT_EQ(h.ftp.ProgressMax(), 2);
 }
 
 TEST_F(PortalDropTest, ServerStoppedBetweenTwoCallsIsNoticedThenAnotherIsReached) {
@@ -629,7 +627,7 @@ TEST(SilentServerTest, ServerThatNeverAnswersFailsWithinTheTimeOut) {
   SilentServer silent;
   h.PointPortalDropAt("127.0.0.1:" + std::to_string(silent.port()), {}, "depot");
   h.PointImageServerAt("127.0.0.1:" + std::to_string(silent.port()), {}, "www/pixtrove");
-  h.state.image_server_check = true;
+  h.ftp.SetImageServerCheck(true);
   std::string result;
   h.ftp.SendExportFile(h.Windir() + "\\a.xml", result);
   EXPECT_EQ(result, "Transfert FTP : Erreur Connexion au serveur. ");
@@ -658,7 +656,7 @@ TEST(PasswordTest, NeverInMemoLogOrErrorTexts) {
   FtpTestServer server(options);
   h.PointImageServerAt(server.HostField(), options, "www/pixtrove");
   h.PointPortalDropAt(server.HostField(), options, "depot");
-  h.state.image_server_check = true;
+  h.ftp.SetImageServerCheck(true);
   std::string errors;
   try {
     h.ftp.ImageOnServer("p1.jpg");
@@ -773,7 +771,7 @@ TEST(SessionLifetimeTest, SessionsEndWithTheProcessWithoutQuit) {
     testing::FtpHarness h;
     h.PointImageServerAt(server.HostField(), options, "www/pixtrove");
     h.PointPortalDropAt(server.HostField(), options, "depot");
-    h.state.image_server_check = true;
+    h.ftp.SetImageServerCheck(true);
     EXPECT_FALSE(h.ftp.ImageOnServer("p1.jpg"));
     WriteFile(h.Windir() + "/a.xml", "<a/>");
     std::string result;

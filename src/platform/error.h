@@ -22,4 +22,12 @@ class IoError : public Error {
   int code_;
 };
 
+// A run that outlived its time bound. The layer that sets the bound derives its own
+// error from it; the layers below only let it through, never taking it for a failure
+// of their own.
+class DeadlineExceeded : public Error {
+ public:
+  using Error::Error;
+};
+
 }  // namespace kalvex

@@ -7,6 +7,11 @@
 
 namespace kalvex::platform_text {
 
+// A text cut after its first characters, followed by its whole length in characters.
+inline std::string Shortened(const std::string& start, size_t characters) {
+  return start + " … (" + std::to_string(characters) + " caractères)";
+}
+
 // A system error code (errno) in French; nullptr for a code without a text of ours,
 // whose reason is then the system's own text.
 const char* SystemErrorReason(int code);

@@ -3,6 +3,8 @@
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
+#include "platform/platform_texts.h"
+
 namespace kalvex {
 
 std::string UpperCaseAscii(std::string_view text) {
@@ -64,6 +66,12 @@ size_t ByteOfCodePoint(std::string_view text, size_t n) {
     ++seen;
   }
   return text.size();
+}
+
+std::string ShortenedText(const std::string& text, size_t limit) {
+  const size_t characters = CodePointCount(text);
+  if (characters <= limit) return text;
+  return platform_text::Shortened(text.substr(0, ByteOfCodePoint(text, limit)), characters);
 }
 
 bool SameTextIgnoringCase(std::string_view a, std::string_view b) {

@@ -23,6 +23,10 @@ size_t CodePointCount(std::string_view text);
 // has n code points or fewer.
 size_t ByteOfCodePoint(std::string_view text, size_t n);
 
+// The text itself up to `limit` characters; a longer text is cut after `limit`
+// characters and followed by " … (" + its length in characters + " caractères)".
+std::string ShortenedText(const std::string& text, size_t limit);
+
 // Only the letters a to z become A to Z; every other byte stays as it is.
 std::string UpperCaseAscii(std::string_view text);
 

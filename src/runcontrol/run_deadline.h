@@ -21,9 +21,9 @@ namespace kalvex {
 
 // The run lasted longer than [Options] DureeMaxMinutes (exit code 7). Never caught as an
 // FTP failure: it ends the run.
-class RunDeadlineExceeded : public Error {
+class RunDeadlineExceeded : public DeadlineExceeded {
  public:
-  using Error::Error;
+  using DeadlineExceeded::DeadlineExceeded;
 };
 
 // [Options] DureeMaxMinutes as a number of minutes: a whole number from 0 up, blanks

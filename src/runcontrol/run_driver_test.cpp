@@ -21,7 +21,7 @@ class RunDriverTest : public ::testing::Test {
   RunDriverTest()
       : windir_("Windir", dir_.path().c_str()),
         log_(state_, window_, clock_),
-        ctx_{state_, window_, log_, clock_, nullptr},
+        ctx_{state_, window_, log_, clock_},
         driver_(ctx_) {
     driver_.SetIniFolder(dir_.path() + "/");
     for (const auto& code : PortalCodes())
@@ -98,7 +98,7 @@ TEST_F(RunDriverTest, ASecondRunOfTheSamePortalStopsAtOnceOthersGoOn) {
   RunState state;
   WindowModel window;
   RunLog log(state, window, clock_);
-  RunContext ctx{state, window, log, clock_, nullptr};
+  RunContext ctx{state, window, log, clock_};
   RunDriver second(ctx);
   second.SetIniFolder(dir_.path() + "/");
   std::vector<std::string> ran;

@@ -1,5 +1,5 @@
 // The run-level state: the process-wide values that the driver, the exporters, the
-// photo synchronisation, the FTP transfer and the log share during a run.
+// photo synchronisation and the log share during a run.
 #pragma once
 
 #include <cstdint>
@@ -18,20 +18,17 @@ struct RunState {
   std::string selected_portal;  // empty or one of the six portal codes
   std::string photo_folder;     // [Options] PathImages
   std::string image_base_url;   // [Options] URLImages
-  std::string staging_folder;   // AutoScout24: Windir + PathTemp
   int32_t photo_counter = 0;
   int32_t update_counter = 0;
   int32_t vehicle_counter = 0;
-  bool image_server_check = false;
-  int32_t progress_max = 0;
-  int32_t last_shown_percentage = 0;  // never reset
-  // Set when a portal upload of the run failed (SendExportFile); reset by the driver.
+  // Set when a portal upload of the run failed (ExportRun::SendExportFile); reset by the
+  // driver.
   bool portal_upload_failed = false;
   // [Options] MinVehicules of the run (0: no minimum); read by the driver before the log
   // restarts, checked when the exporter loads its document.
   int32_t min_vehicles = 0;
   // [Options] DureeMaxMinutes of the run: started by the driver, stopped when the run
-  // ends; the FTP sessions and the exporters' shared steps check it.
+  // ends; the exporters' shared steps check it, and it bounds the FTP operations.
   RunDeadline deadline;
   // What the run did, for the run report; reset by the driver at every run.
   RunReport report;

@@ -45,9 +45,6 @@ inline constexpr char kDeviceKind[] = "un périphérique";
 inline constexpr char kSocketKind[] = "une socket";
 inline constexpr char kFolderKind[] = "un dossier";
 inline constexpr char kSpecialFileKind[] = "un fichier spécial";
-inline std::string Shortened(const std::string& start, size_t characters) {
-  return start + " … (" + std::to_string(characters) + " caractères)";
-}
 
 // A folder setting that a run empties with everything in it, refused:
 // "Dossier refusé dans Kalvex.ini, [SECTION] Key=value : <reason> ; ...".

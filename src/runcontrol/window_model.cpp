@@ -101,9 +101,7 @@ std::string EscapeControls(std::string_view text) {
 }
 
 std::string MemoDisplayText(const std::string& line, size_t limit) {
-  const size_t characters = CodePointCount(line);
-  if (characters <= limit) return line;
-  return runcontrol_text::Shortened(line.substr(0, ByteOfCodePoint(line, limit)), characters);
+  return ShortenedText(line, limit);
 }
 
 WindowModel::WindowModel()

@@ -1,18 +1,10 @@
-#include "ftp/photo_sync.h"
+#include "exports/photo_sync.h"
 
-#include "ftp/ftp_texts.h"
-#include "ftp/ftp_transfer.h"
-#include "platform/error.h"
 #include "platform/platform.h"
 
 namespace kalvex {
 
 namespace {
-
-FtpTransfer& Ftp(RunContext& context) {
-  if (context.ftp == nullptr) throw Error(ftp_text::kSessionsMissing);
-  return *context.ftp;
-}
 
 void ShowImage(RunContext& context, const std::string& path) {
   context.window.SetText(WindowField::kLabel1,
@@ -83,8 +75,7 @@ std::string ThumbnailName(std::string_view path) {
   return result;
 }
 
-void SyncPhoto(RunContext& context, const std::string& name) {
-  FtpTransfer& ftp = Ftp(context);
+void SyncPhoto(RunContext& context, FtpTransfer& ftp, const std::string& name) {
   std::string path = context.state.photo_folder + "\\" + name;
   ShowImage(context, path);
   if (!StaysInsideFolder(name)) {
@@ -100,13 +91,13 @@ void SyncPhoto(RunContext& context, const std::string& name) {
   SyncFile(context, ftp, path, LocalFileName(path));
 }
 
-void StagePhotoForAutoScout24(RunContext& context, int32_t index, const std::string& name,
-                              const std::string& vehicle_id) {
-  FtpTransfer& ftp = Ftp(context);
+void StagePhotoForAutoScout24(RunContext& context, FtpTransfer& ftp,
+                              const std::string& staging_folder, int32_t index,
+                              const std::string& name, const std::string& vehicle_id) {
   RunState& state = context.state;
   auto make_staging_folder = [&] {
-    if (platform::DirectoryExists(state.staging_folder)) return false;
-    return platform::ForceDirectories(state.staging_folder);
+    if (platform::DirectoryExists(staging_folder)) return false;
+    return platform::ForceDirectories(staging_folder);
   };
   // The run removed the staging folder before its first photo, which makes it again.
   // Later photos look for it only when a copy into it fails (it was removed meanwhile):
@@ -116,7 +107,7 @@ void StagePhotoForAutoScout24(RunContext& context, int32_t index, const std::str
   std::string file = RemoteFileName(name);
   std::string source = state.photo_folder + "\\" + file;
   const std::string target =
-      state.staging_folder + "\\" + vehicle_id + "_" + std::to_string(index) + ".jpg";
+      staging_folder + "\\" + vehicle_id + "_" + std::to_string(index) + ".jpg";
   // A name that leads out of the photo folder is not read: a photo that is not there.
   const bool present = StaysInsideFolder(file) && platform::RegularFileExists(source);
   // A failed copy is not an error here. The copy is packed at once and made again by the

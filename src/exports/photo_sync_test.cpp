@@ -1,4 +1,4 @@
-#include "ftp/photo_sync.h"
+#include "exports/photo_sync.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -49,7 +49,7 @@ class PhotoSyncTest : public ::testing::Test {
     options.folders.push_back("www/pixtrove");
     server = std::make_unique<FtpTestServer>(options);
     h.PointImageServerAt(server->HostField(), options, "www/pixtrove");
-    h.state.image_server_check = true;
+    h.ftp.SetImageServerCheck(true);
   }
   std::string OnServer(const std::string& name) const {
     return server->Home() + "/www/pixtrove/" + name;
@@ -63,9 +63,9 @@ class PhotoSyncTest : public ::testing::Test {
 TEST_F(PhotoSyncTest, CheckOffWithBothFilesLogsNothingAndShowsTheThumbnail) {
   Photo("p1.jpg");
   Photo("p1m.jpg");
-  h.state.image_server_check = false;
+  h.ftp.SetImageServerCheck(false);
   h.state.photo_counter = 4;
-  SyncPhoto(h.context, "p1.jpg");
+  SyncPhoto(h.context, h.ftp, "p1.jpg");
   EXPECT_EQ(h.LogText(), "");
   EXPECT_EQ(h.state.update_counter, 0);
   EXPECT_EQ(h.window.Text(WindowField::kLabel1), "Image 4 : " + h.state.photo_folder + "\\p1m.jpg");
@@ -73,14 +73,14 @@ TEST_F(PhotoSyncTest, CheckOffWithBothFilesLogsNothingAndShowsTheThumbnail) {
 }
 
 TEST_F(PhotoSyncTest, CheckOffWithMissingPhotoWritesNothing) {
-  h.state.image_server_check = false;
-  SyncPhoto(h.context, "absent.jpg");
+  h.ftp.SetImageServerCheck(false);
+  SyncPhoto(h.context, h.ftp, "absent.jpg");
   EXPECT_EQ(h.LogText(), "");
 }
 
 TEST_F(PhotoSyncTest, MissingLocallyAndOnServerIsReported) {
   StartServer();
-  SyncPhoto(h.context, "absent.jpg");
+  SyncPhoto(h.context, h.ftp, "absent.jpg");
   EXPECT_THAT(LogLineTexts(h.LogText()),
               ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove",
                                      "Pb Existence : absent.jpg", "Pb Existence : absentm.jpg"));
@@ -93,7 +93,7 @@ TEST_F(PhotoSyncTest, PhotoMissingOnServerIsUploadedByteIdentical) {
   Photo("p1.jpg", bytes);
   Photo("p1m.jpg", "thumb");
   h.state.photo_counter = 1;
-  SyncPhoto(h.context, "p1.jpg");
+  SyncPhoto(h.context, h.ftp, "p1.jpg");
   EXPECT_EQ(ReadFile(OnServer("p1.jpg")), bytes);
   EXPECT_EQ(ReadFile(OnServer("p1m.jpg")), "thumb");
   EXPECT_EQ(h.state.update_counter, 2);
@@ -112,7 +112,7 @@ TEST_F(PhotoSyncTest, TheThumbnailComesFromThePhotoFolderWhateverItsName) {
   WriteFile(folder + "/p1m.jpg", "thumb");
   WriteFile(h.Windir() + "/picsm.jpg.d/p1m.jpg", "from another folder");
   h.state.photo_folder = folder;
-  SyncPhoto(h.context, "p1.jpg");
+  SyncPhoto(h.context, h.ftp, "p1.jpg");
   EXPECT_EQ(ReadFile(OnServer("p1m.jpg")), "thumb");
   EXPECT_EQ(h.window.Text(WindowField::kLabel1), "Image 0 : " + folder + "\\p1m.jpg");
 }
@@ -123,7 +123,7 @@ TEST_F(PhotoSyncTest, PhotoAlreadyOnServerIsNotSentAgain) {
   Photo("p1m.jpg", "local thumb");
   WriteFile(OnServer("P1.JPG"), "server");
   WriteFile(OnServer("p1m.jpg"), "server thumb");
-  SyncPhoto(h.context, "p1.jpg");
+  SyncPhoto(h.context, h.ftp, "p1.jpg");
   EXPECT_EQ(server->CountCommand("STOR"), 0);
   EXPECT_EQ(ReadFile(OnServer("p1m.jpg")), "server thumb");
   EXPECT_EQ(h.state.update_counter, 0);
@@ -137,7 +137,7 @@ TEST_F(PhotoSyncTest, OnlyTheMissingThumbnailIsUploaded) {
   Photo("p1m.jpg", "thumb");
   WriteFile(OnServer("p1.jpg"), "server");
   h.state.update_counter = 6;
-  SyncPhoto(h.context, "p1.jpg");
+  SyncPhoto(h.context, h.ftp, "p1.jpg");
   EXPECT_EQ(h.state.update_counter, 7);
   EXPECT_EQ(server->CountCommand("STOR"), 1);
   EXPECT_THAT(server->Commands(), ::testing::Contains("STOR p1m.jpg"));
@@ -154,7 +154,7 @@ TEST_F(PhotoSyncTest, PhotoNameWithASubFolderKeepsItOnTheServer) {
   Photo("2024/p5.jpg", "photo");
   Photo("2024/p5m.jpg", "thumb");
   WriteFile(OnServer("p5.jpg"), "another vehicle's photo");
-  SyncPhoto(h.context, "2024/p5.jpg");
+  SyncPhoto(h.context, h.ftp, "2024/p5.jpg");
   EXPECT_EQ(ReadFile(OnServer("2024/p5.jpg")), "photo");
   EXPECT_EQ(ReadFile(OnServer("2024/p5m.jpg")), "thumb");
   EXPECT_EQ(ReadFile(OnServer("p5.jpg")), "another vehicle's photo");
@@ -173,7 +173,7 @@ TEST_F(PhotoSyncTest, ListingIsMadeOncePerProcessWhateverTheNumberOfPhotos) {
     WriteFile(OnServer("v" + std::to_string(i) + ".jpg"), "s");
     WriteFile(OnServer("v" + std::to_string(i) + "m.jpg"), "s");
   }
-  for (int i = 0; i < 12; ++i) SyncPhoto(h.context, "v" + std::to_string(i) + ".jpg");
+  for (int i = 0; i < 12; ++i) SyncPhoto(h.context, h.ftp, "v" + std::to_string(i) + ".jpg");
   EXPECT_EQ(server->CountCommand("NLST"), 1);
   EXPECT_EQ(server->CountCommand("USER"), 1);
   EXPECT_EQ(h.state.update_counter, 0);
@@ -181,10 +181,10 @@ TEST_F(PhotoSyncTest, ListingIsMadeOncePerProcessWhateverTheNumberOfPhotos) {
 
 TEST_F(PhotoSyncTest, UnreachableServerSendsNothingAndEveryLocalFileIsNotSent) {
   h.PointImageServerAt("127.0.0.1:" + std::to_string(ClosedPort()), {}, "www/pixtrove");
-  h.state.image_server_check = true;
+  h.ftp.SetImageServerCheck(true);
   Photo("p1.jpg");
   Photo("p1m.jpg");
-  SyncPhoto(h.context, "p1.jpg");
+  SyncPhoto(h.context, h.ftp, "p1.jpg");
   EXPECT_EQ(h.state.update_counter, 0);
   EXPECT_THAT(LogLineTexts(h.LogText()),
               ::testing::ElementsAre("Pb Envoi : p1.jpg", "Pb Envoi : p1m.jpg"));
@@ -209,8 +209,8 @@ TEST_F(PhotoSyncTest, PhotosTheServerRefusesAreNotCountedButLoggedAndListed) {
   Photo("p1m.jpg");
   Photo("p2.jpg");
   const std::vector<std::string> photos_before = Tree(photos);
-  SyncPhoto(h.context, "p1.jpg");
-  SyncPhoto(h.context, "p2.jpg");
+  SyncPhoto(h.context, h.ftp, "p1.jpg");
+  SyncPhoto(h.context, h.ftp, "p2.jpg");
   EXPECT_EQ(h.state.update_counter, 0);
   EXPECT_THAT(
       LogLineTexts(h.LogText()),
@@ -240,7 +240,7 @@ TEST_P(StallingServerTest, GivesTheServerUpAfterThreeStalledTransfersInARow) {
     Photo("v" + std::to_string(i) + "m.jpg");
   }
   const std::vector<std::string> photos_before = Tree(photos);
-  for (int i = 0; i < 5; ++i) SyncPhoto(h.context, "v" + std::to_string(i) + ".jpg");
+  for (int i = 0; i < 5; ++i) SyncPhoto(h.context, h.ftp, "v" + std::to_string(i) + ".jpg");
   EXPECT_EQ(server->CountCommand("STOR"), 3);
   EXPECT_EQ(h.MemoLinesWith("Serveur " + server->HostField() +
                             " abandonné après 3 transferts de suite bloqués ou hors délai : plus "
@@ -283,13 +283,13 @@ TEST_F(PhotoSyncTest, EveryCaseOfPhotoAndThumbnailHereAndOnTheServer) {
     cases.push_back(c);
   }
   for (bool check : {false, true}) {
-    h.state.image_server_check = check;
+    h.ftp.SetImageServerCheck(check);
     for (const Case& c : cases) {
       SCOPED_TRACE(c.name + (check ? " check on" : " check off"));
       const std::string before_log = h.LogText();
       const int before_stor = server->CountCommand("STOR");
       const int before_updates = h.state.update_counter;
-      SyncPhoto(h.context, c.name);
+      SyncPhoto(h.context, h.ftp, c.name);
       std::vector<std::string> expected;
       if (check && before_log.find("Lecture") == std::string::npos)
         expected.push_back("Lecture du répertoire FTP Pixtrove");
@@ -322,12 +322,12 @@ TEST_F(PhotoSyncTest, SilentImageServerIsTriedOnceForTwoHundredPhotoLinks) {
   testing::SilentServer silent;
   const std::string address = "127.0.0.1:" + std::to_string(silent.port());
   h.PointImageServerAt(address, {}, "www/pixtrove");
-  h.state.image_server_check = true;
+  h.ftp.SetImageServerCheck(true);
   for (int i = 0; i < 200; ++i) {
     Photo("v" + std::to_string(i) + ".jpg");
     Photo("v" + std::to_string(i) + "m.jpg");
   }
-  for (int i = 0; i < 200; ++i) SyncPhoto(h.context, "v" + std::to_string(i) + ".jpg");
+  for (int i = 0; i < 200; ++i) SyncPhoto(h.context, h.ftp, "v" + std::to_string(i) + ".jpg");
   // One connection, given up on its time-out; every later check and upload gave up at once.
   EXPECT_EQ(silent.Connections(), 1);
   EXPECT_EQ(h.MemoLinesWith("Résolution du nom"), 1);
@@ -342,7 +342,7 @@ TEST_F(PhotoSyncTest, SilentImageServerIsTriedOnceForTwoHundredPhotoLinks) {
   // Another server named in the field is tried afresh.
   StartServer();
   EXPECT_FALSE(h.ftp.IdFTP1().Unreachable());
-  SyncPhoto(h.context, "v0.jpg");
+  SyncPhoto(h.context, h.ftp, "v0.jpg");
   EXPECT_EQ(server->CountCommand("STOR"), 2);
   EXPECT_EQ(h.state.update_counter, 2);
 }
@@ -352,10 +352,10 @@ TEST_F(PhotoSyncTest, UnresolvableImageServerNameIsLookedUpOnce) {
   // without any lookup leaving the machine.
   const std::string host = std::string(70, 'k') + ".invalid";
   h.PointImageServerAt(host, {}, "www/pixtrove");
-  h.state.image_server_check = true;
+  h.ftp.SetImageServerCheck(true);
   Photo("p1.jpg");
   Photo("p1m.jpg");
-  for (int i = 0; i < 5; ++i) SyncPhoto(h.context, "p1.jpg");
+  for (int i = 0; i < 5; ++i) SyncPhoto(h.context, h.ftp, "p1.jpg");
   EXPECT_EQ(h.MemoLinesWith("Résolution du nom"), 1);
   EXPECT_EQ(h.MemoLinesWith(" injoignable : plus aucune tentative de connexion"), 1);
   EXPECT_EQ(h.state.update_counter, 0);
@@ -374,15 +374,14 @@ TEST_P(EscapingPhotoNameTest, IsNeitherReadNorSentAndIsReportedAsMissing) {
   WriteFile(h.Windir() + "/outsidem.jpg", "private");
   WriteFile(h.Windir() + "/photos/sub/x.jpg", "inside");
   const std::string name = std::string(GetParam()) + ".jpg";
-  SyncPhoto(h.context, name);
+  SyncPhoto(h.context, h.ftp, name);
   EXPECT_EQ(server->CountCommand("STOR"), 0);
   EXPECT_EQ(h.state.update_counter, 0);
   EXPECT_THAT(
       LogLineTexts(h.LogText()),
       ::testing::ElementsAre("Pb Existence : " + name, "Pb Existence : " + ThumbnailName(name)));
   // The AutoScout24 staging refuses it the same way: nothing copied.
-  h.state.staging_folder = h.Windir() + "\\stage";
-  StagePhotoForAutoScout24(h.context, 1, name, "9");
+  StagePhotoForAutoScout24(h.context, h.ftp, h.Windir() + "\\stage", 1, name, "9");
   EXPECT_FALSE(PathExists(h.Windir() + "/stage/9_1.jpg"));
 }
 
@@ -404,7 +403,7 @@ TEST_F(PhotoSyncTest, AFifoOrAFolderIsNoPhotoAndNeverHangsTheRun) {
   StartServer();
   ASSERT_EQ(::mkfifo((photos + "/p1.jpg").c_str(), 0644), 0);
   std::filesystem::create_directories(photos + "/p1m.jpg");
-  SyncPhoto(h.context, "p1.jpg");
+  SyncPhoto(h.context, h.ftp, "p1.jpg");
   EXPECT_EQ(server->CountCommand("STOR"), 0);
   EXPECT_THAT(LogLineTexts(h.LogText()),
               ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove", "Pb Existence : p1.jpg",
@@ -412,8 +411,7 @@ TEST_F(PhotoSyncTest, AFifoOrAFolderIsNoPhotoAndNeverHangsTheRun) {
   // An upload asked for directly is refused at once too.
   EXPECT_THROW(h.ftp.IdFTP1().Put(photos + "/p1.jpg", "p1.jpg"), FtpError);
   // And the staging copy does not wait for a writer either.
-  h.state.staging_folder = h.Windir() + "\\stage";
-  StagePhotoForAutoScout24(h.context, 1, "p1.jpg", "4");
+  StagePhotoForAutoScout24(h.context, h.ftp, h.Windir() + "\\stage", 1, "p1.jpg", "4");
   EXPECT_FALSE(PathExists(h.Windir() + "/stage/4_1.jpg"));
 }
 
@@ -421,19 +419,17 @@ TEST_F(PhotoSyncTest, AFifoOrAFolderIsNoPhotoAndNeverHangsTheRun) {
 
 class StagePhotoTest : public PhotoSyncTest {
  protected:
-  StagePhotoTest() {
-    staging = h.Windir() + "/stage";
-    h.state.staging_folder = h.Windir() + "\\stage";
-  }
+  StagePhotoTest() { staging = h.Windir() + "/stage"; }
   std::string staging;  // native
 };
 
 TEST_F(StagePhotoTest, CopiesUnderVehicleAndIndexAndCounts) {
   Photo("abc.jpg", "abc bytes");
   Photo("abcm.jpg", "thumb");
-  h.state.image_server_check = false;
+  h.ftp.SetImageServerCheck(false);
   h.state.photo_counter = 2;
-  StagePhotoForAutoScout24(h.context, 3, "http://img.test/photos/abc.jpg", "42");
+  StagePhotoForAutoScout24(h.context, h.ftp, h.Windir() + "\\stage", 3,
+                           "http://img.test/photos/abc.jpg", "42");
   EXPECT_EQ(ReadFile(staging + "/42_3.jpg"), "abc bytes");
   EXPECT_EQ(h.state.photo_counter, 3);
   EXPECT_EQ(h.window.Text(WindowField::kLabel1), "Image 3 : " + h.state.photo_folder + "\\abc.jpg");
@@ -445,8 +441,8 @@ TEST_F(StagePhotoTest, CopiesUnderVehicleAndIndexAndCounts) {
 }
 
 TEST_F(StagePhotoTest, MissingPhotoIsReportedEvenWithTheCheckOff) {
-  h.state.image_server_check = false;
-  StagePhotoForAutoScout24(h.context, 1, "gone.jpg", "7");
+  h.ftp.SetImageServerCheck(false);
+  StagePhotoForAutoScout24(h.context, h.ftp, h.Windir() + "\\stage", 1, "gone.jpg", "7");
   EXPECT_FALSE(PathExists(staging + "/7_1.jpg"));
   EXPECT_TRUE(std::filesystem::is_directory(staging));
   EXPECT_THAT(LogLineTexts(h.LogText()),
@@ -458,7 +454,7 @@ TEST_F(StagePhotoTest, CountsMissingOnServerWithoutUploading) {
   Photo("a.JPG", "new");
   Photo("am.jpg", "thumb");
   WriteFile(staging + "/9_1.jpg", "old staged copy");
-  StagePhotoForAutoScout24(h.context, 1, "x/a.JPG", "9");
+  StagePhotoForAutoScout24(h.context, h.ftp, h.Windir() + "\\stage", 1, "x/a.JPG", "9");
   EXPECT_EQ(ReadFile(staging + "/9_1.jpg"), "new");
   EXPECT_EQ(h.state.update_counter, 2);
   EXPECT_THAT(LogLineTexts(h.LogText()),
@@ -474,7 +470,7 @@ TEST_F(StagePhotoTest, ThumbnailOnServerStopsQuietly) {
   Photo("bm.jpg");
   WriteFile(OnServer("b.jpg"), "s");
   WriteFile(OnServer("bm.jpg"), "s");
-  StagePhotoForAutoScout24(h.context, 2, "b.jpg", "5");
+  StagePhotoForAutoScout24(h.context, h.ftp, h.Windir() + "\\stage", 2, "b.jpg", "5");
   EXPECT_EQ(h.state.update_counter, 0);
   EXPECT_THAT(LogLineTexts(h.LogText()),
               ::testing::ElementsAre("Lecture du répertoire FTP Pixtrove"));
