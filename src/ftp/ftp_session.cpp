@@ -118,6 +118,19 @@ int ReplyCode(std::string_view line) {
   return code;
 }
 
+// The size in a "213 <bytes>" reply to SIZE; none for any other reply.
+std::optional<int64_t> StoredSize(std::string_view reply) {
+  if (ReplyCode(reply) != 213 || reply.size() < 5 || reply[3] != ' ') return std::nullopt;
+  int64_t value = 0;
+  const std::string digits = Trim(reply.substr(4));
+  if (digits.empty() || digits.size() > 18) return std::nullopt;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
 bool ConnectionError(CURLcode rc) {
   switch (rc) {
     case CURLE_UNSUPPORTED_PROTOCOL:
@@ -796,14 +809,34 @@ void FtpSession::Put(const std::string& native_local_path, const std::string& re
                    ftp_text::SessionError(name_, unreachable_, NotTriedAgain(given_up_why_)));
   const int64_t size = file.Size();
   if (on_work_begin_) on_work_begin_(size);
+  // The server is asked the size of what it stored, in the folder of the file: a data
+  // connection ended by a reset can lose its last bytes while the server still answers
+  // 226. A server without SIZE (its refusal is ignored) is taken at its word.
+  const size_t slash = remote_name.find_last_of('/');
+  const std::string file_name =
+      slash == std::string::npos ? remote_name : remote_name.substr(slash + 1);
   try {
     Perform(Command::kStore, Join(folder_, remote_name), FtpError::Stage::kStore, &file, size,
-            nullptr);
+            nullptr, {"*SIZE " + file_name});
   } catch (const FtpError&) {
     NoteTransferEnd(false);
     throw;
   }
   NoteTransferEnd(true);
+  const std::optional<int64_t> stored = StoredSize(last_reply_);
+  if (!stored || *stored == size) return;
+  // A short file must not stay under a name that later runs take for a whole one.
+  const std::string reason = ftp_text::StoredShort(file_name, *stored, size);
+  Status(reason);
+  try {
+    Perform(Command::kQuote,
+            Join(folder_, remote_name.substr(0, slash == std::string::npos ? 0 : slash + 1)),
+            FtpError::Stage::kDelete, nullptr, -1, nullptr, {"DELE " + file_name});
+  } catch (const FtpError&) {
+    // The refusal is in the status lines; the store has failed all the same.
+  }
+  throw FtpError(FtpError::Stage::kStore,
+                 ftp_text::SessionError(name_, EndpointKey(endpoint_), reason));
 }
 
 void FtpSession::Rename(const std::string& from, const std::string& to) {

@@ -164,6 +164,11 @@ inline std::string ListingTooSlow(long long seconds) {
   return "liste des fichiers du serveur non terminée au bout de " + std::to_string(seconds) +
          " s : lecture abandonnée";
 }
+// A stored file that the server holds shorter (or longer) than it was sent.
+inline std::string StoredShort(const std::string& name, long long stored, long long sent) {
+  return "fichier " + name + " incomplet sur le serveur (" + std::to_string(stored) +
+         " octets reçus sur " + std::to_string(sent) + ") : envoi en échec";
+}
 inline constexpr char kOutOfMemory[] = "FTP : mémoire insuffisante";
 inline std::string CannotOpen(const std::string& path) {
   return "FTP : impossible d'ouvrir " + path;

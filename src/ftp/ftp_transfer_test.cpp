@@ -526,6 +526,22 @@ TEST_F(PortalDropTest, ADropKilledMidUploadLeavesNothingUnderTheFinalName) {
             4u << 20);
 }
 
+TEST_F(PortalDropTest, AFileTheServerHoldsShortIsAFailedTransferAndIsNotLeftThere) {
+  // The server answers 226 while it kept only the first bytes, as after a reset.
+  FtpServerOptions options;
+  options.short_stor = 1000;
+  Start(options);
+  std::string result;
+  h.ftp.SendExportFile(Export("a.zip", std::string(5000, 'z')), result);
+  EXPECT_EQ(result, "Transfert FTP : Erreur lors du transfert. ");
+  EXPECT_EQ(server->CountCommand("SIZE a.zip.part"), 1);
+  EXPECT_EQ(server->CountCommand("RNFR a.zip.part"), 0);
+  EXPECT_FALSE(std::filesystem::exists(server->Home() + "/depot/a.zip.part"));
+  EXPECT_FALSE(std::filesystem::exists(server->Home() + "/depot/a.zip"));
+  EXPECT_THAT(h.MemoText(), HasSubstr("\nfichier a.zip.part incomplet sur le serveur (1000 octets "
+                                      "reçus sur 5000) : envoi en échec\n"));
+}
+
 TEST_F(PortalDropTest, ProxySettingsOfTheEnvironmentAreIgnored) {
   Start();
   // A proxy there would refuse the connection; the session goes straight to the server.

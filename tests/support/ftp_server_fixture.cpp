@@ -79,6 +79,10 @@ FtpTestServer::FtpTestServer(FtpServerOptions options) : options_(std::move(opti
     args.push_back(std::to_string(options_.huge_nlst_names) + ":" +
                    std::to_string(options_.huge_nlst_length));
   }
+  if (options_.short_stor > 0) {
+    args.push_back("--short-stor");
+    args.push_back(std::to_string(options_.short_stor));
+  }
   if (options_.die_after_bytes > 0) {
     args.push_back("--die-after-bytes");
     args.push_back(std::to_string(options_.die_after_bytes));

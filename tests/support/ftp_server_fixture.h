@@ -32,6 +32,7 @@ struct FtpServerOptions {
   bool closed_pasv = false;          // EPSV and PASV name a port where nothing listens
   bool refuse_rename = false;        // 550 to every RNFR
   long die_after_bytes = 0;          // > 0: the server dies once a STOR received that much
+  long short_stor = 0;  // > 0: a STOR keeps only that many bytes, answered 226 all the same
   // > 0: a STOR that received that much is read no more and never answered (the server
   // still answers other connections).
   long fault_stall_stor_after_bytes = 0;
