@@ -120,6 +120,18 @@ TEST(PlatformTest, ResolvedPathFollowsLinksAndKeepsWhatIsMissing) {
   EXPECT_FALSE(FolderHolds("", real));
 }
 
+TEST(PlatformTest, AbsoluteAndNormalPathsAreMadeAsWrittenWithoutFollowingLinks) {
+  TempDir dir;
+  ASSERT_TRUE(ForceDirectories(dir / "TEMP"));
+  std::filesystem::create_directory_symlink(dir / "TEMP", dir / "link");
+  // ".." after a link takes out the link, not the folder it points to.
+  EXPECT_EQ(AbsolutePath(dir.path() + "/link/../a/./b"), dir.path() + "/a/b");
+  EXPECT_EQ(AbsolutePath("x/../y"), std::filesystem::current_path().string() + "/y");
+  EXPECT_EQ(NormalPath("a//./b/../c"), "a/c");
+  EXPECT_EQ(NormalPath("a/.."), ".");
+  EXPECT_EQ(NormalPath("../a/"), "../a/");
+}
+
 TEST(PlatformTest, AppendToUnwritableFolderRaisesTheSystemText) {
   TempDir dir;
   try {
