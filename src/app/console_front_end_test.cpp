@@ -2,13 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "platform/error.h"
 #include "test_support.h"
+#include "test_system.h"
 
 namespace kalvex {
 namespace {
@@ -24,13 +22,7 @@ class Capture {
   ~Capture() { std::fclose(file_); }
   std::FILE* file() { return file_; }
   // What has reached the file so far, without flushing the stream.
-  std::string OnDisk() {
-    struct stat st;
-    if (::fstat(fileno(file_), &st) != 0) return "fstat failed";
-    std::string s(static_cast<size_t>(st.st_size), '\0');
-    if (::pread(fileno(file_), s.data(), s.size(), 0) != st.st_size) return "pread failed";
-    return s;
-  }
+  std::string OnDisk() { return testing::BytesOnDisk(file_); }
   std::string Text() {
     std::fflush(file_);
     std::rewind(file_);

@@ -1,14 +1,15 @@
 // Runs the built executable the way a scheduler does.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/platform.h"
 #include "runcontrol/run_driver.h"
 #include "test_support.h"
+#include "test_system.h"
 
 namespace kalvex {
 namespace {
@@ -29,7 +30,7 @@ std::string InstallKalvex(const TempDir& dir, const char* ini_text) {
   const std::string bin = dir.path() + "/bin";
   const std::string cmd =
       "mkdir -p '" + bin + "' && cp '" + BinaryDir() + "/src/app/kalvex' '" + bin + "/'";
-  EXPECT_EQ(std::system(cmd.c_str()), 0);
+  EXPECT_EQ(testing::ShellCommand(cmd), 0);
   if (ini_text) testing::WriteFile(bin + "/Kalvex.ini", ini_text);
   return bin + "/kalvex";
 }
@@ -41,9 +42,8 @@ RunResult RunKalvex(const TempDir& dir, const std::string& args, const char* ini
   const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY " + env + " Windir='" + dir.path() +
                           "' '" + exe + "' " + args + " >'" + dir.path() + "/out' 2>'" +
                           dir.path() + "/err'";
-  int status = std::system(cmd.c_str());
   RunResult r;
-  r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.exit_code = testing::ShellCommand(cmd);
   r.out = ReadFile(dir / "out");
   r.err = ReadFile(dir / "err");
   return r;
@@ -96,9 +96,7 @@ TEST(KalvexExecutableTest, MissingIniIsLoggedWithoutPortal) {
 // Today's date as the French locale writes it, or nothing when that locale is missing.
 std::string FrenchToday() {
   if (std::setlocale(LC_TIME, "fr_FR.UTF-8") == nullptr) return "";
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  ::localtime_r(&now, &local);
+  const std::tm local = platform::LocalTimeNow();
   char text[32];
   const size_t n = std::strftime(text, sizeof(text), "%x", &local);
   std::setlocale(LC_TIME, "C");

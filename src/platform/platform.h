@@ -42,6 +42,13 @@ std::string ResolvedPath(const std::string& path);
 bool FolderHolds(const std::string& folder, const std::string& path);
 // True for a resolved path that is the root of a file system ("/" on POSIX).
 bool IsFileSystemRoot(const std::string& resolved);
+// The absolute form of a native path against the current folder, "." and ".." taken out
+// as written: nothing is looked up, no link followed. Empty when the current folder is
+// unknown.
+std::string AbsolutePath(const std::string& native_path);
+// A "/"-separated path with "." and ".." taken out as written and repeated separators
+// made one, nothing looked up ("a/./b/../c" is "a/c", "a/.." is ".").
+std::string NormalPath(const std::string& path);
 
 // Folder of the running executable, with its trailing separator ("\" form).
 std::string ExecutableDir();

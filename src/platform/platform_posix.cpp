@@ -212,6 +212,16 @@ bool FolderHolds(const std::string& folder, const std::string& path) {
 
 bool IsFileSystemRoot(const std::string& resolved) { return resolved == "/"; }
 
+std::string AbsolutePath(const std::string& native_path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  return fs::absolute(fs::path(native_path), ec).lexically_normal().string();
+}
+
+std::string NormalPath(const std::string& path) {
+  return std::filesystem::path(path).lexically_normal().generic_string();
+}
+
 std::string ExecutablePath() {
   char buf[4096];
   ssize_t n = ::readlink("/proc/self/exe", buf, sizeof(buf) - 1);

@@ -2,11 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <clocale>
 #include <filesystem>
 #include <memory>
@@ -15,6 +10,7 @@
 #include "platform/file_lock.h"
 #include "platform/platform_texts.h"
 #include "test_support.h"
+#include "test_system.h"
 
 namespace kalvex::platform {
 namespace {
@@ -124,6 +120,18 @@ TEST(PlatformTest, ResolvedPathFollowsLinksAndKeepsWhatIsMissing) {
   EXPECT_FALSE(FolderHolds("", real));
 }
 
+TEST(PlatformTest, AbsoluteAndNormalPathsAreMadeAsWrittenWithoutFollowingLinks) {
+  TempDir dir;
+  ASSERT_TRUE(ForceDirectories(dir / "TEMP"));
+  std::filesystem::create_directory_symlink(dir / "TEMP", dir / "link");
+  // ".." after a link takes out the link, not the folder it points to.
+  EXPECT_EQ(AbsolutePath(dir.path() + "/link/../a/./b"), dir.path() + "/a/b");
+  EXPECT_EQ(AbsolutePath("x/../y"), std::filesystem::current_path().string() + "/y");
+  EXPECT_EQ(NormalPath("a//./b/../c"), "a/c");
+  EXPECT_EQ(NormalPath("a/.."), ".");
+  EXPECT_EQ(NormalPath("../a/"), "../a/");
+}
+
 TEST(PlatformTest, AppendToUnwritableFolderRaisesTheSystemText) {
   TempDir dir;
   try {
@@ -143,9 +151,9 @@ TEST(PlatformTest, WriteFileAtomicallyReplacesWholeFile) {
   WriteFileAtomically(f, "first version, longer");
   WriteFileAtomically(f, "second");
   EXPECT_EQ(ReadFile(f), "second");
-  struct stat st;
-  ASSERT_EQ(::stat(f.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0644u);
+  if (testing::IsPosixSystem()) {
+    EXPECT_EQ(testing::FileMode(f), 0644u);
+  }
   EXPECT_THROW(WriteFileAtomically(dir.path() + "/nope/out.xml", "x"), IoError);
 }
 
@@ -201,9 +209,10 @@ namespace kalvex::platform {
 namespace {
 
 TEST(RegularFileTest, AFifoOrAFolderIsRefusedAtOnceNeverWaitedOn) {
+  KALVEX_SKIP_UNLESS_POSIX();
   testing::TempDir dir;
   const std::string fifo = dir / "photo.jpg";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  testing::MakeFifo(fifo);
   EXPECT_TRUE(FileExists(fifo));
   EXPECT_FALSE(RegularFileExists(fifo));
   EXPECT_FALSE(RegularFileExists(dir.path()));
@@ -222,7 +231,7 @@ TEST(RegularFileTest, AFifoOrAFolderIsRefusedAtOnceNeverWaitedOn) {
 TEST(RegularFileTest, WholeFileWritesReplaceALinkInsteadOfFollowingIt) {
   testing::TempDir dir;
   testing::WriteFile(dir / "target.txt", "keep me");
-  ASSERT_EQ(::symlink((dir / "target.txt").c_str(), (dir / "out.xml").c_str()), 0);
+  testing::MakeSymbolicLink(dir / "target.txt", dir / "out.xml");
   WriteFileAtomically(dir / "out.xml", "<a/>");
   EXPECT_EQ(testing::ReadFile(dir / "target.txt"), "keep me");
   EXPECT_EQ(testing::ReadFile(dir / "out.xml"), "<a/>");
@@ -234,7 +243,7 @@ TEST(RenewFolderTest, EmptiesWithoutFollowingLinksAndMakesTheFolderAgain) {
   const std::string stage = dir / "TEMP/AS24";
   std::filesystem::create_directories(stage + "/sub/deeper");
   testing::WriteFile(stage + "/sub/deeper/b.jpg", "b");
-  ::chmod((stage + "/sub/deeper").c_str(), 0555);  // a folder that does not let go of its files
+  testing::SetFileMode(stage + "/sub/deeper", 0555);  // a folder that does not let go of its files
   std::filesystem::create_directories(dir / "outside");
   testing::WriteFile(dir / "outside/keep.jpg", "keep");
   std::filesystem::create_directory_symlink(dir / "outside", stage + "/link-to-folder");
@@ -286,31 +295,22 @@ TEST(RenewFolderTest, ALinkAnywhereOnThePathIsRefusedBeforeAnythingGoes) {
 }
 
 TEST(FileLockTest, OneHolderAtATimeAcrossProcesses) {
+  KALVEX_SKIP_UNLESS_POSIX();
   testing::TempDir dir;
   testing::ScopedEnv windir("Windir", dir.path().c_str());
   const std::string path = dir.path() + "\\portal.lock";
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  pid_t holder = ::fork();
-  if (holder == 0) {
-    std::unique_ptr<FileLock> lock = FileLock::TryAcquire(path);
-    char c = lock ? 'y' : 'n';
-    [[maybe_unused]] ssize_t sent = ::write(ready[1], &c, 1);
-    ::pause();
-    ::_exit(0);
-  }
-  char c = 0;
-  ASSERT_EQ(::read(ready[0], &c, 1), 1);
-  EXPECT_EQ(c, 'y');
+  testing::ForkedChild holder([&path] {
+    static std::unique_ptr<FileLock> held;  // held until the child is killed
+    held = FileLock::TryAcquire(path);
+    return held ? 'y' : 'n';
+  });
+  EXPECT_EQ(holder.Report(), 'y');
   EXPECT_EQ(FileLock::TryAcquire(path), nullptr);
-  ::kill(holder, SIGKILL);
-  ::waitpid(holder, nullptr, 0);
+  holder.Kill();
   // The lock went with its process, however it ended.
   EXPECT_NE(FileLock::TryAcquire(path), nullptr);
-  ::close(ready[0]);
-  ::close(ready[1]);
   // A link in place of the lock file is not followed.
-  ASSERT_EQ(::symlink((dir / "elsewhere").c_str(), (dir / "linked.lock").c_str()), 0);
+  testing::MakeSymbolicLink(dir / "elsewhere", dir / "linked.lock");
   EXPECT_THROW(FileLock::TryAcquire(dir / "linked.lock"), IoError);
   EXPECT_FALSE(testing::PathExists(dir / "elsewhere"));
 }

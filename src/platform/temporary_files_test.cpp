@@ -1,15 +1,12 @@
 #include "platform/temporary_files.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "platform/error.h"
 #include "test_support.h"
+#include "test_system.h"
 
 namespace kalvex::platform {
 namespace {
@@ -46,9 +43,9 @@ TEST(TemporaryFileTest, CarriesTheMarkAndIsEitherRenamedIntoPlaceOrRemoved) {
   file.Commit();
   EXPECT_EQ(ReadFile(target), "new");
   EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"FerlaneDatasVO-20261209.xml"});
-  const mode_t umask = ::umask(022);
-  ::umask(umask);
-  EXPECT_EQ(std::filesystem::status(target).permissions(), std::filesystem::perms(0666 & ~umask));
+  if (testing::IsPosixSystem()) {
+    EXPECT_EQ(testing::FileMode(target), testing::NewFileMode());
+  }
 }
 
 TEST(TemporaryFileTest, StaleFilesOfTheSameTagOnlyAreRemoved) {
@@ -65,9 +62,8 @@ TEST(TemporaryFileTest, StaleFilesOfTheSameTagOnlyAreRemoved) {
 }
 
 // A child process stopped by a signal while files are in the making.
-int ChildStoppedWhileWriting(const TempDir& dir, int signal_number) {
-  pid_t pid = ::fork();
-  if (pid == 0) {
+int ChildStoppedWhileWriting(const TempDir& dir, testing::StopRequest request) {
+  testing::ForkedChild child([&]() -> char {
     InstallSignalCleanup();
     SetTemporaryFileTag("PARUVENDU");
     TemporaryFile file(dir / "export.xml", "export.xml");
@@ -77,23 +73,23 @@ int ChildStoppedWhileWriting(const TempDir& dir, int signal_number) {
     WriteFile(dir / "zzzAbCdEf", "backup");
     RemovedOnSignal library(file.path() + ".", 6);
     RemovedOnSignal backup(dir / "zzzAbCdEf");
-    ::kill(::getpid(), signal_number);
-    ::pause();  // the signal thread ends the process
-    ::_exit(99);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    testing::SendStopToSelf(request);
+    testing::WaitToBeEnded();  // the signal thread ends the process
+  });
+  return child.Wait();
 }
 
 TEST(SignalCleanupTest, AStopSignalRemovesFilesInTheMakingAndExitsWith128PlusItsNumber) {
-  for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+  KALVEX_SKIP_UNLESS_POSIX();
+  using testing::StopRequest;
+  for (StopRequest request :
+       {StopRequest::kTerminate, StopRequest::kInterrupt, StopRequest::kHangUp}) {
     TempDir dir;
     WriteFile(dir / "export.xml", "the last complete export");
     WriteFile(dir / "unrelated.xml.Zz91aB", "not ours");
-    EXPECT_EQ(ChildStoppedWhileWriting(dir, signal_number), 128 + signal_number);
+    EXPECT_EQ(ChildStoppedWhileWriting(dir, request), testing::ExitCodeOnStop(request));
     EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"export.xml", "unrelated.xml.Zz91aB"}))
-        << signal_number;
+        << testing::ExitCodeOnStop(request);
     EXPECT_EQ(ReadFile(dir / "export.xml"), "the last complete export");
   }
 }

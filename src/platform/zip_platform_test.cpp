@@ -1,10 +1,9 @@
 #include "platform/zip_platform.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
-
 #include "platform/platform.h"
 #include "test_support.h"
+#include "test_system.h"
 
 namespace kalvex::zip_platform {
 namespace {
@@ -41,7 +40,7 @@ TEST(ZipPlatformTest, ListingTellsFilesFoldersAndHiddenNames) {
   WriteFile(dir / "b.txt", "12345");
   WriteFile(dir / ".a", "");
   ASSERT_TRUE(platform::ForceDirectories(dir / "sub"));
-  ASSERT_EQ(::symlink((dir / "sub").c_str(), (dir / "link").c_str()), 0);
+  testing::MakeSymbolicLink(dir / "sub", dir / "link");
   std::vector<FolderEntry> entries = ListFolder(dir.path());
   ASSERT_EQ(entries.size(), 4u);
   EXPECT_EQ(entries[0].name, ".a");

@@ -1,7 +1,8 @@
 #include "runcontrol/run_driver.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
+
+#include <filesystem>
 
 #include "platform/error.h"
 #include "test_support.h"
@@ -65,7 +66,7 @@ TEST_F(RunDriverTest, UnsetOrEmptyWindirEndsTheRunBeforeAnythingIsWritten) {
       if (ini)
         WriteIni("[Options]\n");
       else
-        ::unlink((dir_ / "Kalvex.ini").c_str());
+        std::filesystem::remove(dir_ / "Kalvex.ini");
       try {
         driver_.RunExport("ParuVendu");
         FAIL() << "no error";

@@ -1,11 +1,12 @@
 #include "runcontrol/run_log.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include <filesystem>
 
 #include "platform/error.h"
 #include "test_support.h"
+#include "test_system.h"
 
 namespace kalvex {
 namespace {
@@ -43,8 +44,8 @@ TEST_F(RunLogTest, ALinkInPlaceOfTheLogIsRefusedAndItsTargetLeftAlone) {
   log_.WriteLog("");
   const std::string target = dir_ / "precious.txt";
   testing::WriteFile(target, "keep me");
-  ::unlink(LogFile("PARUVENDU").c_str());
-  ASSERT_EQ(::symlink(target.c_str(), LogFile("PARUVENDU").c_str()), 0);
+  std::filesystem::remove(LogFile("PARUVENDU"));
+  testing::MakeSymbolicLink(target, LogFile("PARUVENDU"));
   const std::string refused = "lien symbolique refusé";
   // Neither a restart (truncation) nor a line (append) goes through the link.
   for (const std::string& text : {std::string(), std::string("line")}) {
@@ -59,8 +60,8 @@ TEST_F(RunLogTest, ALinkInPlaceOfTheLogIsRefusedAndItsTargetLeftAlone) {
   EXPECT_EQ(ReadFile(target), "keep me");
   // A dangling link does not get its target created.
   const std::string nowhere = dir_ / "created-through-link.txt";
-  ::unlink(LogFile("PARUVENDU").c_str());
-  ASSERT_EQ(::symlink(nowhere.c_str(), LogFile("PARUVENDU").c_str()), 0);
+  std::filesystem::remove(LogFile("PARUVENDU"));
+  testing::MakeSymbolicLink(nowhere, LogFile("PARUVENDU"));
   EXPECT_THROW(log_.WriteLog("line"), IoError);
   EXPECT_THROW(log_.WriteLog(""), IoError);
   EXPECT_FALSE(PathExists(nowhere));
@@ -121,16 +122,17 @@ TEST_F(RunLogTest, PathFollowsSelectedPortalAndAppendCreatesMissingFile) {
 }
 
 TEST_F(RunLogTest, UnwritableFolderRaisesAndAddsNoMemoLine) {
-  ASSERT_EQ(::mkdir((dir_.path() + "/TEMP").c_str(), 0555), 0);
-  if (::access((dir_.path() + "/TEMP").c_str(), W_OK) == 0)
+  ASSERT_TRUE(std::filesystem::create_directory(dir_.path() + "/TEMP"));
+  testing::SetFileMode(dir_.path() + "/TEMP", 0555);
+  if (testing::Writable(dir_.path() + "/TEMP"))
     GTEST_SKIP() << "running as a user who writes anywhere";
   EXPECT_THROW(log_.WriteLog("A"), IoError);
   EXPECT_TRUE(window_.MemoLines().empty());
 }
 
 TEST_F(RunLogTest, LogPathIsAFolderRaises) {
-  ASSERT_EQ(::mkdir((dir_.path() + "/TEMP").c_str(), 0777), 0);
-  ASSERT_EQ(::mkdir(LogFile("").c_str(), 0777), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(dir_.path() + "/TEMP"));
+  ASSERT_TRUE(std::filesystem::create_directory(LogFile("")));
   try {
     log_.WriteLog("A");
     FAIL();

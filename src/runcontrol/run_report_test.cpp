@@ -2,10 +2,9 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <memory>
 #include <regex>
 #include <utility>
@@ -14,6 +13,7 @@
 #include "platform/platform.h"
 #include "runcontrol/stock_guard.h"
 #include "test_support.h"
+#include "test_system.h"
 
 namespace kalvex {
 namespace {
@@ -144,7 +144,7 @@ TEST(RunReportTest, OutputFilesAreListedOnceWithSizeAndDigestAsTheyStand) {
 TEST(RunReportTest, WriteReplacesALinkAtTheReportNameWithoutWritingThroughIt) {
   TempDir dir;
   WriteFile(dir / "elsewhere", "kept");
-  ASSERT_EQ(::symlink((dir / "elsewhere").c_str(), (dir / "r.json").c_str()), 0);
+  testing::MakeSymbolicLink(dir / "elsewhere", dir / "r.json");
   RunReport report;
   report.portal = "INFOPRESS";
   WriteRunReport(dir / "r.json", report);
@@ -154,9 +154,10 @@ TEST(RunReportTest, WriteReplacesALinkAtTheReportNameWithoutWritingThroughIt) {
 }
 
 TEST(RunReportTest, AFifoOrAFolderAtTheReportNameIsLeftAsItIs) {
+  KALVEX_SKIP_UNLESS_POSIX();
   TempDir dir;
-  ASSERT_EQ(::mkfifo((dir / "fifo.json").c_str(), 0644), 0);
-  ASSERT_EQ(::mkdir((dir / "folder.json").c_str(), 0755), 0);
+  testing::MakeFifo(dir / "fifo.json");
+  ASSERT_TRUE(std::filesystem::create_directory(dir / "folder.json"));
   const std::pair<std::string, std::string> cases[] = {{"fifo.json", "un tube nommé (FIFO)"},
                                                        {"folder.json", "un dossier"}};
   for (const auto& [name, kind] : cases) {

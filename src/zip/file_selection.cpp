@@ -3,9 +3,7 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <set>
-#include <system_error>
 
 #include "platform/platform.h"
 #include "platform/unicode_case.h"
@@ -14,8 +12,6 @@
 namespace kalvex {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 bool HasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
 
@@ -51,7 +47,7 @@ class Selector {
     if (!options.root_dir.empty()) {
       std::string native = platform::NativePath(options.root_dir);
       if (platform::DirectoryExists(native)) {
-        root_native_ = fs::path(native).lexically_normal().string();
+        root_native_ = platform::NormalPath(native);
         while (root_native_.size() > 1 && root_native_.back() == '/') root_native_.pop_back();
       }
     }
@@ -111,13 +107,11 @@ class Selector {
       return slash == std::string::npos ? relative : relative.substr(slash + 1);
     }
     if (options_.relative_to_root && !root_native_.empty()) {
-      std::error_code ec;
-      fs::path full = fs::absolute(fs::path(Join(folder, relative)), ec).lexically_normal();
-      std::string text = full.string();
+      std::string text = platform::AbsolutePath(Join(folder, relative));
       std::string prefix = root_native_ == "/" ? root_native_ : root_native_ + "/";
       if (text.rfind(prefix, 0) == 0) return text.substr(prefix.size());
     }
-    return StripRoot(fs::path(Join(written_folder, relative)).lexically_normal().string());
+    return StripRoot(platform::NormalPath(Join(written_folder, relative)));
   }
 
   void AddFile(const std::string& folder, const std::string& written_folder,

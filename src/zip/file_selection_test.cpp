@@ -1,14 +1,12 @@
 #include "zip/file_selection.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
 #include "test_support.h"
+#include "test_system.h"
 
 namespace kalvex {
 namespace {
@@ -67,9 +65,7 @@ TEST_F(FileSelectionTest, FolderWithStarDotStarTakesThePlainFilesDirectlyInIt) {
   ASSERT_EQ(selection.files.size(), 3u);
   EXPECT_EQ(selection.files[0].path, stage_ + "/B.JPG");
   EXPECT_EQ(selection.files[0].size, 10);
-  struct stat st;
-  ASSERT_EQ(::stat((stage_ + "/B.JPG").c_str(), &st), 0);
-  EXPECT_EQ(selection.files[0].mtime, st.st_mtime);
+  EXPECT_EQ(selection.files[0].mtime, testing::ModificationTime(stage_ + "/B.JPG"));
 }
 
 TEST_F(FileSelectionTest, PatternsFoldersAndSingleFiles) {
@@ -138,9 +134,10 @@ TEST_F(FileSelectionTest, ASecondFileOfTheSameNameIsLeftOut) {
 }
 
 TEST_F(FileSelectionTest, OnlyRegularFilesAreTaken) {
-  ASSERT_EQ(::mkfifo((stage_ + "/pipe.txt").c_str(), 0600), 0);
-  ASSERT_EQ(::symlink((stage_ + "/a.txt").c_str(), (stage_ + "/link.txt").c_str()), 0);
-  ASSERT_EQ(::symlink(stage_.c_str(), (stage_ + "/sub/loop").c_str()), 0);
+  KALVEX_SKIP_UNLESS_POSIX();
+  testing::MakeFifo(stage_ + "/pipe.txt");
+  testing::MakeSymbolicLink(stage_ + "/a.txt", stage_ + "/link.txt");
+  testing::MakeSymbolicLink(stage_, stage_ + "/sub/loop");
   SelectionOptions options;
   options.recurse = true;
   options.root_dir = stage_;

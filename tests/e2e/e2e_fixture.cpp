@@ -1,12 +1,7 @@
 #include "e2e_fixture.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include "platform/code_page.h"
@@ -24,7 +19,7 @@ std::string Install(const std::string& folder, const std::string& ini) {
     const std::string copy = "mkdir -p " + ShellQuoted(bin) + " && cp " +
                              ShellQuoted(BinaryDir() + "/src/app/kalvex") + " " +
                              ShellQuoted(bin + "/");
-    EXPECT_EQ(std::system(copy.c_str()), 0);
+    EXPECT_EQ(ShellCommand(copy), 0);
   }
   WriteFile(bin + "/Kalvex.ini", ini);
   return exe;
@@ -47,51 +42,33 @@ RunResult EndToEndTest::RunKalvex(const std::string& ini, const std::string& por
       "cd " + ShellQuoted(dir_.path()) + " && env -u DISPLAY -u WAYLAND_DISPLAY " + environment +
       " Windir=" + ShellQuoted(Windir()) + " timeout 120 " + ShellQuoted(exe) + " --console " +
       portal + " </dev/null >" + ShellQuoted(dir_ / "out") + " 2>" + ShellQuoted(dir_ / "err");
-  const int status = std::system(command.c_str());
   RunResult result;
-  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.exit_code = ShellCommand(command);
   result.out = ReadFile(dir_ / "out");
   result.err = ReadFile(dir_ / "err");
   return result;
 }
 
-pid_t EndToEndTest::Launch(const std::string& ini, const std::string& portal,
-                           const std::string& tag, const char* windir,
-                           const std::vector<std::string>& options) {
+Process EndToEndTest::Launch(const std::string& ini, const std::string& portal,
+                             const std::string& tag, const char* windir,
+                             const std::vector<std::string>& options) {
   const std::string exe = Install(dir_.path(), ini);
-  const std::string out = dir_.path() + "/out-" + tag;
-  const std::string err = dir_.path() + "/err-" + tag;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::unsetenv("DISPLAY");
-    ::unsetenv("WAYLAND_DISPLAY");
-    if (windir != nullptr)
-      ::setenv("Windir", windir, 1);
-    else
-      ::unsetenv("Windir");
-    if (::chdir(dir_.path().c_str()) != 0) ::_exit(126);
-    const int in_fd = ::open("/dev/null", O_RDONLY);
-    const int out_fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in_fd < 0 || out_fd < 0 || err_fd < 0) ::_exit(126);
-    ::dup2(in_fd, 0);
-    ::dup2(out_fd, 1);
-    ::dup2(err_fd, 2);
-    std::vector<const char*> argv = {exe.c_str(), "--console"};
-    for (const std::string& option : options) argv.push_back(option.c_str());
-    argv.push_back(portal.c_str());
-    argv.push_back(nullptr);
-    ::execv(exe.c_str(), const_cast<char* const*>(argv.data()));
-    ::_exit(127);
-  }
-  return pid;
+  ProcessOptions settings;
+  settings.working_folder = dir_.path();
+  settings.output_file = dir_.path() + "/out-" + tag;
+  settings.error_file = dir_.path() + "/err-" + tag;
+  settings.environment = {{"DISPLAY", std::nullopt},
+                          {"WAYLAND_DISPLAY", std::nullopt},
+                          {"Windir", windir ? std::optional<std::string>(windir) : std::nullopt}};
+  std::vector<std::string> argv = {exe, "--console"};
+  argv.insert(argv.end(), options.begin(), options.end());
+  argv.push_back(portal);
+  return Process(argv, settings);
 }
 
-RunResult EndToEndTest::Wait(pid_t pid, const std::string& tag) {
-  int status = 0;
-  ::waitpid(pid, &status, 0);
+RunResult EndToEndTest::Wait(Process& run, const std::string& tag) {
   RunResult result;
-  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.exit_code = run.Wait();
   result.out = ReadFile(dir_.path() + "/out-" + tag);
   result.err = ReadFile(dir_.path() + "/err-" + tag);
   return result;
@@ -124,13 +101,9 @@ FtpServerOptions EndToEndTest::DropOptions(const std::string& user, const std::s
 
 std::vector<std::string> EndToEndTest::Names(const std::string& folder) {
   std::vector<std::string> names;
-  if (DIR* d = ::opendir(folder.c_str())) {
-    while (dirent* e = ::readdir(d)) {
-      const std::string name = e->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(d);
-  }
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    names.push_back(it->path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -5,13 +5,13 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/types.h>
 
 #include <string>
 #include <vector>
 
 #include "ftp_server_fixture.h"
 #include "test_support.h"
+#include "test_system.h"
 
 namespace kalvex::testing {
 
@@ -43,10 +43,11 @@ class EndToEndTest : public ::testing::Test {
   // windir is nullptr), with `options` before the portal; its output goes to
   // dir/out-<tag> and dir/err-<tag>. A copy already running is started again rather
   // than overwritten.
-  pid_t Launch(const std::string& ini, const std::string& portal, const std::string& tag,
-               const char* windir, const std::vector<std::string>& options = {});
+  Process Launch(const std::string& ini, const std::string& portal, const std::string& tag,
+                 const char* windir, const std::vector<std::string>& options = {});
   // Waits for a started run to end.
-  RunResult Wait(pid_t pid, const std::string& tag);
+  RunResult Wait(Process& run, const std::string& tag);
+  RunResult Wait(Process&& run, const std::string& tag) { return Wait(run, tag); }
 
   // The [Options] and [Pixtrove] sections for a run against the image server, and a
   // portal section with its server, user and password, then `switches` (CR LF lines).

@@ -5,8 +5,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <signal.h>
-
 #include <algorithm>
 #include <chrono>
 #include <regex>
@@ -390,6 +388,7 @@ TEST_F(ParuVenduEndToEndTest, UnsetWindirEndsTheRunBeforeAnythingIsWritten) {
 }
 
 TEST_F(ParuVenduEndToEndTest, ASecondRunOfTheSamePortalStopsAtOnceAndTheFirstEndsWhole) {
+  KALVEX_SKIP_UNLESS_POSIX();  // the first run is paused
   FtpTestServer images(ImageServerOptions());
   FtpTestServer drop(DropOptions());
   PreparePhotos(images);
@@ -398,11 +397,11 @@ TEST_F(ParuVenduEndToEndTest, ASecondRunOfTheSamePortalStopsAtOnceAndTheFirstEnd
   const std::string log = Windir() + "/TEMP/DadozoVavirePARUVENDU.log";
 
   // The first run is held still once it has its log, so the second surely meets it.
-  const pid_t first = Launch(ini, "ParuVendu", "first", Windir().c_str());
+  testing::Process first = Launch(ini, "ParuVendu", "first", Windir().c_str());
   for (int i = 0; i < 3000 && !testing::PathExists(log); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   ASSERT_TRUE(testing::PathExists(log));
-  ::kill(first, SIGSTOP);
+  first.Pause();
   const std::string log_then = ReadFile(log);
   const std::vector<std::string> folder_then = Names(WorkingFolder());
 
@@ -414,7 +413,7 @@ TEST_F(ParuVenduEndToEndTest, ASecondRunOfTheSamePortalStopsAtOnceAndTheFirstEnd
   EXPECT_EQ(ReadFile(log), log_then);
   EXPECT_EQ(Names(WorkingFolder()), folder_then);
 
-  ::kill(first, SIGCONT);
+  first.Resume();
   const RunResult run = Wait(first, "first");
   EXPECT_EQ(run.exit_code, 0) << run.err;
   // The first run's outputs and summary are whole; every photo went up once.
@@ -432,14 +431,14 @@ TEST_F(ParuVenduEndToEndTest, StopSignalEndsWithItsCodeAndLeavesNoTemporaryFile)
   WriteFile(WorkingFolder() + "/ExpDatasParuVendu.xml", Latin9(kDocument));
   // What a run killed during an earlier save left behind.
   WriteFile(WorkingFolder() + "/FerlaneDatasVO-20261208.xml.kalvex-tmp-PARUVENDU-Qw12Er", "<do");
-  const pid_t pid = Launch(Ini(images, "127.0.0.1:" + std::to_string(drop.port()), ""), "ParuVendu",
-                           "term", Windir().c_str());
+  testing::Process run_process = Launch(Ini(images, "127.0.0.1:" + std::to_string(drop.port()), ""),
+                                        "ParuVendu", "term", Windir().c_str());
   for (int i = 0; i < 6000 && drop.Connections() == 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   ASSERT_EQ(drop.Connections(), 1);
-  ::kill(pid, SIGTERM);
-  const RunResult run = Wait(pid, "term");
-  EXPECT_EQ(run.exit_code, 128 + SIGTERM);
+  run_process.Stop(testing::StopRequest::kTerminate);
+  const RunResult run = Wait(run_process, "term");
+  EXPECT_EQ(run.exit_code, testing::ExitCodeOnStop(testing::StopRequest::kTerminate));
   const Outputs outputs = FindOutputs();
   EXPECT_EQ(
       Names(WorkingFolder()),

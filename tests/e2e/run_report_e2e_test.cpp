@@ -3,11 +3,10 @@
 // servers; each report is read back as JSON and its files are checked against sha256sum.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/stat.h>
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <regex>
 #include <set>
@@ -94,7 +93,7 @@ class RunReportEndToEndTest : public testing::EndToEndTest {
   // The portal's run with the image-server check on and the report asked for.
   RunResult Run(const PortalCase& portal, const FtpTestServer& images, const std::string& drop,
                 const std::string& options = "") {
-    ::mkdir((dir_.path() + "/rapport").c_str(), 0755);
+    std::filesystem::create_directory(dir_.path() + "/rapport");
     std::string ini =
         Ini(images, portal.code, drop, kDropUser, kDropPassword, "TestFTPPixtrove=1\r\n");
     ini.insert(ini.find("[Pixtrove]"), options);
@@ -357,14 +356,14 @@ TEST_F(RunReportEndToEndTest, AReportThatCannotBeWrittenIsSaidAndFailsOnlyARunTh
   EXPECT_EQ(run.exit_code, 5) << run.err;
   EXPECT_THAT(run.err, HasSubstr(message));
   // A FIFO at the report's name is neither replaced nor waited on.
+  if (!testing::IsPosixSystem()) return;  // no FIFO elsewhere
   const std::string fifo = dir_.path() + "/rapport.fifo";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  testing::MakeFifo(fifo);
   run = RunKalvex(ini, "--report " + ShellQuoted(fifo) + " TopAnnonces");
   EXPECT_EQ(run.exit_code, 5) << run.err;
   EXPECT_THAT(run.err, HasSubstr("Rapport d'exécution non écrit dans " + fifo +
                                  " : c'est un tube nommé (FIFO), laissé tel quel"));
-  struct stat st;
-  EXPECT_TRUE(::lstat(fifo.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+  EXPECT_TRUE(testing::IsFifo(fifo));
 }
 
 TEST_F(RunReportEndToEndTest, ARunPastDureeMaxMinutesEndsWithCode7AsAStopSignalEndsIt) {
@@ -373,7 +372,7 @@ TEST_F(RunReportEndToEndTest, ARunPastDureeMaxMinutesEndsWithCode7AsAStopSignalE
   stalling.fault_stall_stor_after_bytes = 1;  // takes the first bytes, then never answers
   FtpTestServer drop(stalling);
   CopySampleDocument(kParuVendu);
-  ::mkdir((dir_.path() + "/rapport").c_str(), 0755);
+  std::filesystem::create_directory(dir_.path() + "/rapport");
   // What lies outside the tool's folders (its TEMP folder, the report's folder, the
   // program's own folder and the captured output).
   const std::string outside = "cd " + ShellQuoted(dir_.path()) +
@@ -417,23 +416,26 @@ TEST_F(RunReportEndToEndTest, AStopSignalDuringTheRunLeavesAShortReport) {
   testing::SilentServer drop;  // the upload waits for a greeting that never comes
   FtpTestServer images(ImageServerOptions());
   CopySampleDocument(kParuVendu);
-  ::mkdir((dir_.path() + "/rapport").c_str(), 0755);
+  std::filesystem::create_directory(dir_.path() + "/rapport");
   const std::string ini = Ini(images, "PARUVENDU", "127.0.0.1:" + std::to_string(drop.port()),
                               kDropUser, kDropPassword, "");
   const std::string windir = Windir();
-  const pid_t pid = Launch(ini, "ParuVendu", "signal", windir.c_str(), {"--report", ReportPath()});
+  testing::Process run_process =
+      Launch(ini, "ParuVendu", "signal", windir.c_str(), {"--report", ReportPath()});
   for (int i = 0; i < 600 && drop.Connections() == 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   ASSERT_EQ(drop.Connections(), 1);
-  ::kill(pid, SIGTERM);
-  const RunResult run = Wait(pid, "signal");
-  EXPECT_EQ(run.exit_code, 128 + SIGTERM);
+  run_process.Stop(testing::StopRequest::kTerminate);
+  const RunResult run = Wait(run_process, "signal");
+  EXPECT_EQ(run.exit_code, testing::ExitCodeOnStop(testing::StopRequest::kTerminate));
 
   Report r = ReadReport(ReportPath());
-  EXPECT_EQ(r["code_sortie"], std::to_string(128 + SIGTERM));
+  EXPECT_EQ(r["code_sortie"],
+            std::to_string(testing::ExitCodeOnStop(testing::StopRequest::kTerminate)));
   EXPECT_EQ(r["portail"], "PARUVENDU");
   EXPECT_TRUE(IsIsoTime(r["debut"]) && IsIsoTime(r["fin"]));
-  EXPECT_THAT(r["erreur"], HasSubstr("signal " + std::to_string(SIGTERM)));
+  EXPECT_THAT(r["erreur"], HasSubstr("signal " + std::to_string(testing::StopSignalNumber(
+                                                     testing::StopRequest::kTerminate))));
   EXPECT_EQ(r["compteurs"], "null");
   EXPECT_THAT(Names(dir_.path() + "/rapport"), ElementsAre("kalvex.json"));
 }

@@ -1,14 +1,5 @@
 #include "ftp_server_fixture.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -17,28 +8,6 @@
 #include <thread>
 
 namespace kalvex::testing {
-
-namespace {
-
-// A socket bound to 127.0.0.1 on an ephemeral port; its port in *port.
-int BindLoopback(int* port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw std::runtime_error("socket failed");
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
-  socklen_t length = sizeof(address);
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    ::close(fd);
-    throw std::runtime_error("bind on 127.0.0.1 failed");
-  }
-  *port = ntohs(address.sin_port);
-  return fd;
-}
-
-}  // namespace
 
 FtpTestServer::FtpTestServer(FtpServerOptions options) : options_(std::move(options)) {
   std::filesystem::create_directories(Home());
@@ -91,25 +60,14 @@ FtpTestServer::FtpTestServer(FtpServerOptions options) : options_(std::move(opti
     args.push_back("--tls");
     args.push_back(options_.tls_certificate + ":" + options_.tls_key);
   }
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-
-  pid_t pid = ::fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  pid_ = pid;
+  server_ = std::make_unique<Process>(args);
 
   // Wait for the port file (the server writes it once it listens).
   for (int attempt = 0; attempt < 1000; ++attempt) {
     std::ifstream in(port_file);
     if (in >> port_) return;
-    int status = 0;
-    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
+    if (server_->HasEnded()) {
+      server_.reset();
       throw std::runtime_error("ftp_server.py ended before listening");
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -121,11 +79,10 @@ FtpTestServer::FtpTestServer(FtpServerOptions options) : options_(std::move(opti
 FtpTestServer::~FtpTestServer() { Stop(); }
 
 void FtpTestServer::Stop() {
-  if (pid_ <= 0) return;
-  ::kill(pid_, SIGTERM);
-  int status = 0;
-  ::waitpid(pid_, &status, 0);
-  pid_ = -1;
+  if (!server_) return;
+  server_->Stop(StopRequest::kTerminate);
+  server_->Wait();
+  server_.reset();
 }
 
 std::string FtpTestServer::HostField() const { return "127.0.0.1:" + std::to_string(port_); }
@@ -142,43 +99,6 @@ int FtpTestServer::CountCommand(const std::string& verb) const {
   for (const std::string& command : Commands())
     if (command == verb || command.rfind(verb + " ", 0) == 0) ++count;
   return count;
-}
-
-SilentServer::SilentServer() {
-  fd_ = BindLoopback(&port_);
-  if (::listen(fd_, 16) != 0 || ::pipe2(wake_, O_CLOEXEC) != 0) {
-    ::close(fd_);
-    throw std::runtime_error("listen failed");
-  }
-  acceptor_ = std::thread([this] {
-    std::vector<int> held;
-    for (;;) {
-      pollfd waits[2] = {{fd_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-      if (::poll(waits, 2, -1) < 0) continue;
-      if (waits[1].revents != 0) break;
-      int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-      if (client >= 0) {
-        held.push_back(client);
-        ++connections_;
-      }
-    }
-    for (int client : held) ::close(client);
-  });
-}
-
-SilentServer::~SilentServer() {
-  // Wakes the acceptor, which closes what it holds and ends.
-  [[maybe_unused]] ssize_t woken = ::write(wake_[1], "x", 1);
-  if (acceptor_.joinable()) acceptor_.join();
-  for (int fd : {fd_, wake_[0], wake_[1]})
-    if (fd >= 0) ::close(fd);
-}
-
-int ClosedPort() {
-  int port = 0;
-  int fd = BindLoopback(&port);
-  ::close(fd);
-  return port;
 }
 
 }  // namespace kalvex::testing

@@ -1,14 +1,14 @@
 // FTP servers for tests, all on 127.0.0.1: a real one (ftp_server.py over Debian's
 // pyftpdlib, run with /usr/bin/python3) with its own user, home folder and injected
-// faults; a listener that accepts connections and never answers; a closed port.
+// faults. A listener that never answers and a closed port are in test_system.h.
 #pragma once
 
-#include <atomic>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "test_support.h"
+#include "test_system.h"
 
 namespace kalvex::testing {
 
@@ -68,31 +68,8 @@ class FtpTestServer {
  private:
   FtpServerOptions options_;
   TempDir files_;
-  int pid_ = -1;
+  std::unique_ptr<Process> server_;
   int port_ = 0;
 };
-
-// Accepts TCP connections on 127.0.0.1 and never sends a byte, like an FTP server that
-// hangs before its greeting; counts the connections it was offered.
-class SilentServer {
- public:
-  SilentServer();
-  ~SilentServer();
-  SilentServer(const SilentServer&) = delete;
-  SilentServer& operator=(const SilentServer&) = delete;
-  int port() const { return port_; }
-  // Connections accepted so far (all held open until the server goes).
-  int Connections() const { return connections_.load(); }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
-  int wake_[2] = {-1, -1};
-  std::atomic<int> connections_{0};
-  std::thread acceptor_;
-};
-
-// A port on 127.0.0.1 where nothing listens (just released by the system).
-int ClosedPort();
 
 }  // namespace kalvex::testing

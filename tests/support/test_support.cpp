@@ -1,9 +1,5 @@
 #include "test_support.h"
 
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,11 +9,7 @@
 
 namespace kalvex::testing {
 
-TempDir::TempDir() {
-  std::string base = std::filesystem::temp_directory_path().string() + "/kalvex-test-XXXXXX";
-  if (::mkdtemp(base.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = base;
-}
+TempDir::TempDir() : path_(MakeUniqueTemporaryFolder("kalvex-test-")) {}
 
 TempDir::~TempDir() {
   std::error_code ec;
@@ -35,17 +27,11 @@ ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
   const char* old = std::getenv(name);
   had_value_ = old != nullptr;
   if (old) old_value_ = old;
-  if (value)
-    ::setenv(name, value, 1);
-  else
-    ::unsetenv(name);
+  SetEnvironmentVariable(name_, value ? std::optional<std::string>(value) : std::nullopt);
 }
 
 ScopedEnv::~ScopedEnv() {
-  if (had_value_)
-    ::setenv(name_.c_str(), old_value_.c_str(), 1);
-  else
-    ::unsetenv(name_.c_str());
+  SetEnvironmentVariable(name_, had_value_ ? std::optional<std::string>(old_value_) : std::nullopt);
 }
 
 FakeClock::FakeClock() { Set(2026, 12, 9, 14, 5, 7); }
@@ -81,24 +67,9 @@ void WriteFile(const std::string& native_path, const std::string& bytes) {
 }
 
 bool PathExists(const std::string& native_path) {
-  struct stat st;
-  return ::lstat(native_path.c_str(), &st) == 0;
+  std::error_code ec;
+  return std::filesystem::exists(std::filesystem::symlink_status(native_path, ec));
 }
-
-std::string CommandOutput(const std::string& command, int* status) {
-  std::string out;
-  if (status) *status = -1;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    const int rc = ::pclose(pipe);
-    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  }
-  return out;
-}
-
-std::string ShellQuoted(const std::string& text) { return "'" + text + "'"; }
 
 XMLCursorPtr ParsedFile(const std::string& path) {
   XMLCursorPtr cursor = CreateXMLCursor();

@@ -1,5 +1,5 @@
 // Helpers shared by the tests: temporary folders, environment overrides, a fixed clock,
-// whole-file reads and writes.
+// whole-file reads and writes. What they ask of the system itself is in test_system.h.
 #pragma once
 
 #include <ctime>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "runcontrol/clock.h"
+#include "test_system.h"
 #include "xml/xml_cursor.h"
 
 namespace kalvex::testing {
@@ -56,12 +57,6 @@ bool PathExists(const std::string& native_path);
 
 // A cursor over an XML file as a portal reads it back (parsed in its declared encoding).
 XMLCursorPtr ParsedFile(const std::string& path);
-
-// Runs a shell command and gives its standard output; its exit status in `status`
-// (-1 when it did not exit normally or could not start).
-std::string CommandOutput(const std::string& command, int* status = nullptr);
-// A path or word quoted for the shell (no single quote inside).
-std::string ShellQuoted(const std::string& text);
 
 // The texts of a run log's CR LF lines, without their "date time - " heads.
 std::vector<std::string> LogLineTexts(const std::string& log);

@@ -1,11 +1,11 @@
 // Which front end a start gets on a POSIX session.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 
 #include "app/front_end_choice.h"
 #include "test_support.h"
+#include "test_system.h"
 
 namespace kalvex {
 namespace {
@@ -50,14 +50,13 @@ KalvexRun RunKalvex(const TempDir& dir, const std::string& env, const std::strin
   const std::string bin = dir.path() + "/bin";
   const std::string install =
       "mkdir -p '" + bin + "' && cp '" + BinaryDir() + "/src/app/kalvex' '" + bin + "/'";
-  EXPECT_EQ(std::system(install.c_str()), 0);
+  EXPECT_EQ(testing::ShellCommand(install), 0);
   WriteFile(bin + "/Kalvex.ini", "[Options]\n");
   const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + env +
                           " Windir='" + dir.path() + "' '" + bin + "/kalvex' " + args + " >'" +
                           dir.path() + "/out' 2>'" + dir.path() + "/err'";
-  const int status = std::system(cmd.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(dir / "out"),
-          ReadFile(dir / "err")};
+  const int exit_code = testing::ShellCommand(cmd);
+  return {exit_code, ReadFile(dir / "out"), ReadFile(dir / "err")};
 }
 
 TEST(FrontEndChoiceTest, ConsoleWhenAskedForOrWithoutDisplay) {
