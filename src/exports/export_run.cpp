@@ -119,7 +119,6 @@ int32_t ExportRun::VehicleCount() const { return state().vehicle_counter; }
 
 int32_t ExportRun::PhotoCount() const { return state().photo_counter; }
 
-
 PhotoService& ExportRun::Photos() const {
   if (services_.photos == nullptr) throw Error(export_text::kPhotoServiceMissing);
   return *services_.photos;
