@@ -3,6 +3,7 @@
 
 #include "app/run_reporter.h"
 #include "runcontrol/run_driver.h"
+#include "runcontrol/window_model.h"
 
 namespace kalvex {
 
@@ -30,7 +31,8 @@ class ConsoleProgressDialog : public ProgressDialog {
  private:
   void Show() {
     if (!terminal_) return;
-    std::fprintf(err_, "\r%s %s %3d%%\x1b[K", caption_.c_str(), text_.c_str(), percent_);
+    std::fprintf(err_, "\r%s %s %3d%%\x1b[K", EscapeControls(caption_).c_str(),
+                 EscapeControls(text_).c_str(), percent_);
     std::fflush(err_);
     shown_ = true;
   }
@@ -66,7 +68,7 @@ void ConsoleFrontEnd::ShowMessage(const std::string& text) {
     std::fputc('\n', err_);
     label_line_open_ = false;
   }
-  std::fprintf(err_, "%s\n", text.c_str());
+  std::fprintf(err_, "%s\n", EscapeControlsKeepingLines(text).c_str());
   std::fflush(err_);
 }
 
@@ -107,7 +109,7 @@ int ConsoleFrontEnd::Run(Application& app, const std::vector<std::string>& porta
     std::fprintf(err_, "%s\n", app_text::kUsage);
     reporter.SyntaxError(app_text::kUsage);
   } else if (reporter.ExitCode() == kExitSyntax) {
-    std::fprintf(err_, "%s\n", reporter.Message().c_str());
+    std::fprintf(err_, "%s\n", EscapeControlsKeepingLines(reporter.Message()).c_str());
   }
   FlushOut();
   app.Window().SetObserver(nullptr);

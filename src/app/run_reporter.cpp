@@ -7,6 +7,7 @@
 #include "platform/unicode_case.h"
 #include "runcontrol/run_deadline.h"
 #include "runcontrol/stock_guard.h"
+#include "runcontrol/window_model.h"
 
 namespace kalvex {
 
@@ -107,7 +108,8 @@ void RunReporter::Finish(RunReport& report) {
   try {
     WriteRunReport(path_, report);
   } catch (const std::exception& e) {
-    std::fprintf(err_, "%s\n", app_text::ReportNotWritten(path_, e.what()).c_str());
+    std::fprintf(err_, "%s\n",
+                 EscapeControlsKeepingLines(app_text::ReportNotWritten(path_, e.what())).c_str());
     std::fflush(err_);
     if (exit_code_ == kExitOk) exit_code_ = kExitReportNotWritten;
   }
@@ -123,7 +125,8 @@ void RunReporter::WriteOnSignal(int signal_number) {
   try {
     WriteRunReport(path_, report);
   } catch (const std::exception& e) {
-    std::fprintf(err_, "%s\n", app_text::ReportNotWritten(path_, e.what()).c_str());
+    std::fprintf(err_, "%s\n",
+                 EscapeControlsKeepingLines(app_text::ReportNotWritten(path_, e.what())).c_str());
   }
 }
 

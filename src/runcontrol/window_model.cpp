@@ -100,6 +100,21 @@ std::string EscapeControls(std::string_view text) {
   return line;
 }
 
+std::string EscapeControlsKeepingLines(std::string_view text) {
+  std::string shown;
+  size_t start = 0;
+  while (true) {
+    size_t end = text.find('\n', start);
+    std::string_view line = text.substr(start, end == std::string_view::npos ? end : end - start);
+    if (end != std::string_view::npos && !line.empty() && line.back() == '\r')
+      line.remove_suffix(1);
+    AppendEscapingControls(shown, line);
+    if (end == std::string_view::npos) return shown;
+    shown += '\n';
+    start = end + 1;
+  }
+}
+
 std::string MemoDisplayText(const std::string& line, size_t limit) {
   return ShortenedText(line, limit);
 }

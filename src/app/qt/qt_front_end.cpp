@@ -47,6 +47,8 @@ void QtFrontEnd::ShowMessage(const std::string& text) {
   QMessageBox box(QMessageBox::Critical, QApplication::applicationName(),
                   QString::fromStdString(text), QMessageBox::Ok,
                   form_->isVisible() ? form_.get() : nullptr);
+  // Never read as rich text: a name in the message is shown as it is written.
+  box.setTextFormat(Qt::PlainText);
   box.exec();
 }
 
