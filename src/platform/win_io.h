@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -137,6 +138,31 @@ inline DWORD AttributesAt(const std::string& native_path) {
 
 inline bool IsReparsePoint(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Creates a new file named `stem` + six random letters and digits, exclusively (never
+// through an existing name or link), open for reading and writing; the file may be
+// renamed or removed while it is open. Gives the handle and puts the name in *path;
+// an invalid handle with the system error set when no name would do.
+inline OwnedHandle CreateNewFile(const std::string& stem, std::string* path) {
+  static constexpr char kCharacters[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local std::mt19937 random(std::random_device{}());
+  std::uniform_int_distribution<int> pick(0, sizeof kCharacters - 2);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = stem;
+    for (int i = 0; i < 6; ++i) name += kCharacters[pick(random)];
+    OwnedHandle handle(::CreateFileW(Wide(name).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (handle.ok()) {
+      *path = std::move(name);
+      return handle;
+    }
+    if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS)
+      return handle;
+  }
+  return OwnedHandle();
 }
 
 }  // namespace kalvex::platform
