@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// The tool's own RemoveDirectory, not the system's macro for RemoveDirectoryW.
+#undef RemoveDirectory
 
 #include <algorithm>
 #include <cerrno>

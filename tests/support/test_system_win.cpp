@@ -10,6 +10,8 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 // clang-format on
+// The tests' own SetEnvironmentVariable, not the system's macro for the W function.
+#undef SetEnvironmentVariable
 
 #include <io.h>
 #include <sys/stat.h>
