@@ -63,7 +63,7 @@ std::string SystemTempFolder() {
   const DWORD n = ::GetTempPathW(MAX_PATH + 2, buffer);
   if (n == 0 || n > MAX_PATH + 1) return {};
   std::string folder = Narrow(std::wstring(buffer, n));
-  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+  while (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
   return folder;
 }
 

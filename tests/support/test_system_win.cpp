@@ -136,7 +136,8 @@ std::string MakeUniqueTemporaryFolder(const std::string& prefix) {
   static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   std::random_device seed;
   std::mt19937 random(seed());
-  const std::string base = std::filesystem::temp_directory_path().string();
+  std::string base = std::filesystem::temp_directory_path().string();
+  while (!base.empty() && (base.back() == '\\' || base.back() == '/')) base.pop_back();
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string name = prefix;
     for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof(kLetters) - 1)];
