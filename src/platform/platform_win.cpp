@@ -383,8 +383,25 @@ std::string LinkTarget(const std::string& native) {
   return target.empty() ? "?" : target;
 }
 
+// Opens the folder at `native` without following a link or junction, not shareable for
+// deletion: while the handle is held, the folder cannot be renamed, removed or replaced.
+// An invalid handle when what is there is not a plain folder (or nothing is there).
+OwnedHandle OpenPlainFolder(const std::string& native) {
+  OwnedHandle handle(::CreateFileW(Wide(native).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                   nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (handle.ok() && (!::GetFileInformationByHandle(handle.get(), &info) ||
+                      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+                      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)))
+    handle.reset();
+  return handle;
+}
+
 // Removes everything inside a folder, never following a link or junction: a link is
-// removed itself, a sub-folder emptied the same way and removed.
+// removed itself, a sub-folder is held open while it is emptied the same way, then
+// removed.
 void EmptyFolder(const std::string& folder) {
   WIN32_FIND_DATAW found;
   const HANDLE search = ::FindFirstFileW(Wide(folder + "\\*").c_str(), &found);
@@ -396,15 +413,18 @@ void EmptyFolder(const std::string& folder) {
   } while (::FindNextFileW(search, &found));
   ::FindClose(search);
   for (const auto& [name, attributes] : entries) {
-    const std::wstring path = Wide(folder + "\\" + name);
+    const std::string path = folder + "\\" + name;
     if (attributes & FILE_ATTRIBUTE_READONLY)
-      ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) EmptyFolder(folder + "\\" + name);
-      ::RemoveDirectoryW(path.c_str());  // a junction or folder link goes itself
-    } else {
-      ::DeleteFileW(path.c_str());
+      ::SetFileAttributesW(Wide(path).c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      ::DeleteFileW(Wide(path).c_str());
+      continue;
     }
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      const OwnedHandle held = OpenPlainFolder(path);
+      if (held.ok()) EmptyFolder(path);
+    }
+    ::RemoveDirectoryW(Wide(path).c_str());  // a junction or folder link goes itself
   }
 }
 
@@ -430,18 +450,11 @@ OwnedHandle HoldFolder(const std::string& native) {
   }
   if (IsReparsePoint(attributes)) throw LinkInPath(native, LinkTarget(native));
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) ThrowIoError(ENOTDIR, native);
-  OwnedHandle handle(::CreateFileW(Wide(native).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                   nullptr));
-  if (!handle.ok()) ThrowIoError(LastErrno(), native);
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!::GetFileInformationByHandle(handle.get(), &info)) ThrowIoError(LastErrno(), native);
-  // Put in place between the look and the open.
-  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-    throw LinkInPath(native, LinkTarget(native));
-  if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ThrowIoError(ENOTDIR, native);
-  return handle;
+  OwnedHandle handle = OpenPlainFolder(native);
+  if (handle.ok()) return handle;
+  // Replaced between the look and the open.
+  if (IsReparsePoint(AttributesAt(native))) throw LinkInPath(native, LinkTarget(native));
+  ThrowIoError(IsDir(native) ? EACCES : ENOTDIR, native);
 }
 
 }  // namespace
@@ -478,8 +491,9 @@ std::string RenewFolderBelow(const std::string& base, std::string_view relative)
     held.push_back(std::move(next));
   }
   const std::string target = shown + "\\" + EntryNameIn(shown, components.back());
-  if (HoldFolder(target).ok()) {
+  if (OwnedHandle old = HoldFolder(target); old.ok()) {
     EmptyFolder(target);
+    old.reset();  // the removal needs the folder let go
     ::RemoveDirectoryW(Wide(target).c_str());
   }
   // Made again as written; a folder that would not go is still a folder, not a link.
