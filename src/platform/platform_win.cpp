@@ -526,21 +526,28 @@ bool CopyFileOverwrite(const std::string& from, const std::string& to, Flush flu
 
 namespace {
 
-// Opens a file the tool writes in place, never through a link or junction: ELOOP when
-// one stands at the path.
-OwnedHandle OpenToWrite(const std::string& native, DWORD access, DWORD disposition) {
-  if (IsReparsePoint(AttributesAt(native))) {
-    ::SetLastError(ERROR_CANT_RESOLVE_FILENAME);
-    return OwnedHandle();
-  }
+// Opens a file the tool writes in place, never through a link or junction: ELOOP in
+// *error when one stands at the path, EISDIR when a folder does.
+OwnedHandle OpenToWrite(const std::string& native, DWORD access, DWORD disposition, int* error) {
+  const DWORD attributes = AttributesAt(native);
+  *error = IsReparsePoint(attributes) ? ELOOP
+           : attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
+               ? EISDIR
+               : 0;
+  if (*error != 0) return OwnedHandle();
   OwnedHandle handle(::CreateFileW(Wide(native).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                    nullptr, disposition,
                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!handle.ok()) {
+    *error = LastErrno();
+    return handle;
+  }
+  // A link put there between the look and the open.
   BY_HANDLE_FILE_INFORMATION info;
-  if (handle.ok() && ::GetFileInformationByHandle(handle.get(), &info) &&
+  if (::GetFileInformationByHandle(handle.get(), &info) &&
       (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    ::SetLastError(ERROR_CANT_RESOLVE_FILENAME);
-    return OwnedHandle();
+    *error = ELOOP;
+    handle.reset();
   }
   return handle;
 }
@@ -548,14 +555,16 @@ OwnedHandle OpenToWrite(const std::string& native, DWORD access, DWORD dispositi
 }  // namespace
 
 void CreateEmptyFile(const std::string& path) {
-  const OwnedHandle handle = OpenToWrite(NativePath(path), GENERIC_WRITE, CREATE_ALWAYS);
-  if (!handle.ok()) ThrowIoError(LastErrno(), path);
+  int error = 0;
+  const OwnedHandle handle = OpenToWrite(NativePath(path), GENERIC_WRITE, CREATE_ALWAYS, &error);
+  if (!handle.ok()) ThrowIoError(error, path);
 }
 
 void AppendToFile(const std::string& path, std::string_view bytes) {
-  const OwnedHandle handle = OpenToWrite(NativePath(path), FILE_APPEND_DATA, OPEN_ALWAYS);
-  if (!handle.ok()) ThrowIoError(LastErrno(), path);
-  const int error = WriteAll(handle.get(), bytes.data(), bytes.size());
+  int error = 0;
+  const OwnedHandle handle = OpenToWrite(NativePath(path), FILE_APPEND_DATA, OPEN_ALWAYS, &error);
+  if (!handle.ok()) ThrowIoError(error, path);
+  error = WriteAll(handle.get(), bytes.data(), bytes.size());
   if (error != 0) ThrowIoError(error, path);
 }
 
