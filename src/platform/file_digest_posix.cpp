@@ -1,47 +1,32 @@
-#include "platform/file_digest.h"
-
+// POSIX side of sha256.h: OpenSSL's libcrypto (EVP).
 #include <openssl/evp.h>
 
-#include <memory>
-#include <vector>
-
-#include "platform/platform.h"
+#include "platform/sha256.h"
 
 namespace kalvex::platform {
 
-namespace {
-
-struct ContextFree {
-  void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
+struct Sha256::State {
+  struct ContextFree {
+    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
+  };
+  std::unique_ptr<EVP_MD_CTX, ContextFree> context{EVP_MD_CTX_new()};
+  bool ok = context && EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) == 1;
 };
 
-}  // namespace
+Sha256::Sha256() : state_(std::make_unique<State>()) {}
 
-bool FileSha256(const std::string& native_path, std::string& digest, int64_t& size) {
-  RegularFileReader file(native_path);
-  if (!file.ok()) return false;
-  std::unique_ptr<EVP_MD_CTX, ContextFree> context(EVP_MD_CTX_new());
-  if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) return false;
-  std::vector<char> buffer(1 << 16);
-  int64_t total = 0;
-  for (;;) {
-    const long n = file.Read(buffer.data(), buffer.size());
-    if (n < 0) return false;
-    if (n == 0) break;
-    if (EVP_DigestUpdate(context.get(), buffer.data(), static_cast<size_t>(n)) != 1) return false;
-    total += n;
-  }
-  unsigned char bytes[EVP_MAX_MD_SIZE];
+Sha256::~Sha256() = default;
+
+bool Sha256::ok() const { return state_->ok; }
+
+bool Sha256::Update(const char* data, size_t size) {
+  return state_->ok && EVP_DigestUpdate(state_->context.get(), data, size) == 1;
+}
+
+bool Sha256::Finish(unsigned char (&digest)[32]) {
   unsigned int length = 0;
-  if (EVP_DigestFinal_ex(context.get(), bytes, &length) != 1) return false;
-  static constexpr char kHex[] = "0123456789abcdef";
-  digest.clear();
-  for (unsigned int i = 0; i < length; ++i) {
-    digest += kHex[bytes[i] >> 4];
-    digest += kHex[bytes[i] & 0x0F];
-  }
-  size = total;
-  return true;
+  return state_->ok && EVP_DigestFinal_ex(state_->context.get(), digest, &length) == 1 &&
+         length == sizeof digest;
 }
 
 }  // namespace kalvex::platform
