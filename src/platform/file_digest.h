@@ -1,4 +1,4 @@
-// The SHA-256 digest of a file, through OpenSSL's libcrypto (EVP).
+// The SHA-256 digest of a file (POSIX: OpenSSL's libcrypto, EVP; Windows: CNG, BCrypt).
 #pragma once
 
 #include <cstdint>

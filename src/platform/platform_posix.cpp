@@ -212,16 +212,6 @@ bool FolderHolds(const std::string& folder, const std::string& path) {
 
 bool IsFileSystemRoot(const std::string& resolved) { return resolved == "/"; }
 
-std::string AbsolutePath(const std::string& native_path) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  return fs::absolute(fs::path(native_path), ec).lexically_normal().string();
-}
-
-std::string NormalPath(const std::string& path) {
-  return std::filesystem::path(path).lexically_normal().generic_string();
-}
-
 std::string ExecutablePath() {
   char buf[4096];
   ssize_t n = ::readlink("/proc/self/exe", buf, sizeof(buf) - 1);
@@ -337,23 +327,6 @@ long RegularFileReader::Read(char* buffer, size_t length) {
   }
 }
 
-bool ReadRegularFile(const std::string& native_path, std::string& bytes, std::string& reason) {
-  bytes.clear();
-  RegularFileReader in(native_path);
-  if (!in.ok()) {
-    reason = in.Reason();
-    return false;
-  }
-  char buffer[65536];
-  long n = 0;
-  while ((n = in.Read(buffer, sizeof buffer)) > 0) bytes.append(buffer, static_cast<size_t>(n));
-  if (n < 0) {
-    reason = SystemErrorText(in.error());
-    return false;
-  }
-  return true;
-}
-
 std::optional<FileId> FileIdentity(const std::string& path) {
   struct stat st;
   if (::lstat(NativePath(path).c_str(), &st) != 0) return std::nullopt;
@@ -390,11 +363,6 @@ bool ForceDirectories(const std::string& path) {
   }
   return IsDir(native);
 }
-
-LinkInPath::LinkInPath(std::string link, std::string target)
-    : Error(platform_text::LinkInPath(link, target)),
-      link_(std::move(link)),
-      target_(std::move(target)) {}
 
 namespace {
 
@@ -546,19 +514,6 @@ bool CopyFileOverwrite(const std::string& from, const std::string& to, Flush flu
   }
 }
 
-IoErrorInfo DescribeIoError(int code, const std::string& path) {
-  // The tool opens the files it writes in place without following links: ELOOP then
-  // means a link stands where the file should be.
-  const std::string reason =
-      code == ELOOP ? std::string(platform_text::kLinkRefused) : SystemErrorText(code);
-  return {code, platform_text::IoErrorMessage(code, reason, path)};
-}
-
-void ThrowIoError(int code, const std::string& path) {
-  IoErrorInfo info = DescribeIoError(code, path);
-  throw IoError(info.code, info.message);
-}
-
 void CreateEmptyFile(const std::string& path) {
   int fd =
       ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
@@ -576,12 +531,6 @@ void AppendToFile(const std::string& path, std::string_view bytes) {
     ThrowIoError(error, path);
   }
   if (::close(fd) != 0) ThrowIoError(errno, path);
-}
-
-void WriteFileAtomically(const std::string& path, std::string_view bytes) {
-  TemporaryFile file(NativePath(path), path);
-  file.Write(bytes);
-  file.Commit();
 }
 
 void CheckWindir() {

@@ -6,7 +6,9 @@
 //   target + ".kalvex-tmp-" + tag + "-" + six random characters
 // where the tag is the portal of the run. A SIGINT, SIGTERM or SIGHUP removes every
 // temporary file still in the making and ends the process with 128 + the signal number;
-// a run removes, at its start, the ones of its own tag that a killed run left behind
+// on Windows the console's stop events stand for those signals (Ctrl+C for SIGINT, closing
+// the console for SIGHUP, Ctrl+Break, log-off and shutdown for SIGTERM). A run removes,
+// at its start, the ones of its own tag that a killed run left behind
 // (the per-portal lock makes sure no live run of that portal still owns them).
 #pragma once
 
@@ -82,8 +84,9 @@ class RemovedOnSignal {
 
 // Blocks SIGINT, SIGTERM and SIGHUP in the calling thread, and so in every thread it
 // starts afterwards, and hands them to a thread of their own that removes the files in
-// the making and ends the process with exit code 128 + the signal number. To be called
-// first thing in main, before any other thread exists. Once per process.
+// the making and ends the process with exit code 128 + the signal number (Windows: a
+// console control handler does the same for the events above). To be called first thing
+// in main, before any other thread exists. Once per process.
 void InstallSignalCleanup();
 
 // An action for the signal thread to run when a stop signal comes, before the files in

@@ -14,45 +14,12 @@
 
 #include "platform/platform.h"
 #include "platform/posix_io.h"
+#include "platform/stop_registry.h"
 #include "platform/temporary_files.h"
 
 namespace kalvex::platform {
 
 namespace {
-
-// The files a signal removes. Entries are added and dropped under the lock; the signal
-// thread takes the lock for good before it removes them, so a file being created while
-// the signal comes is either not there yet or already listed.
-struct Registry {
-  struct Entry {
-    int id;
-    std::string path;
-    size_t extra_characters;
-  };
-  std::mutex lock;
-  std::vector<Entry> entries;
-  int next_id = 1;
-  std::string tag;
-};
-
-Registry& TheRegistry() {
-  static Registry* registry = new Registry();  // lives on while the signal thread ends the process
-  return *registry;
-}
-
-int AddEntry(const std::string& path, size_t extra_characters) {
-  Registry& registry = TheRegistry();
-  std::lock_guard<std::mutex> guard(registry.lock);
-  const int id = registry.next_id++;
-  registry.entries.push_back({id, path, extra_characters});
-  return id;
-}
-
-void DropEntry(int id) {
-  Registry& registry = TheRegistry();
-  std::lock_guard<std::mutex> guard(registry.lock);
-  std::erase_if(registry.entries, [id](const Registry::Entry& e) { return e.id == id; });
-}
 
 // Removes the files derived from `path` by `extra` more characters of name.
 void RemoveDerived(const std::string& path, size_t extra) {
@@ -69,26 +36,13 @@ void RemoveDerived(const std::string& path, size_t extra) {
   ::closedir(dir);
 }
 
-struct SignalAction {
-  std::mutex lock;
-  std::function<void(int)> action;
-};
-
-SignalAction& TheSignalAction() {
-  static SignalAction* action = new SignalAction();  // lives on while the process ends
-  return *action;
+void RemoveListed(const stop_registry::Entry& entry) {
+  ::unlink(entry.path.c_str());
+  if (entry.extra_characters > 0) RemoveDerived(entry.path, entry.extra_characters);
 }
 
 [[noreturn]] void EndOnSignal(int signal_number) {
-  SignalAction& action = TheSignalAction();
-  action.lock.lock();  // never released: the action is not replaced while it runs
-  if (action.action) action.action(signal_number);
-  Registry& registry = TheRegistry();
-  registry.lock.lock();  // never released: nothing new is listed from here on
-  for (const Registry::Entry& entry : registry.entries) {
-    ::unlink(entry.path.c_str());
-    if (entry.extra_characters > 0) RemoveDerived(entry.path, entry.extra_characters);
-  }
+  stop_registry::RunStopAction(signal_number, &RemoveListed);
   ::_exit(128 + signal_number);
 }
 
@@ -103,37 +57,20 @@ sigset_t CleanupSignals() {
 
 }  // namespace
 
-void SetTemporaryFileTag(const std::string& tag) {
-  std::string clean;
-  for (char c : tag)
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) clean += c;
-  Registry& registry = TheRegistry();
-  std::lock_guard<std::mutex> guard(registry.lock);
-  registry.tag = clean;
-}
-
-std::string TemporaryFileMarker() {
-  Registry& registry = TheRegistry();
-  std::lock_guard<std::mutex> guard(registry.lock);
-  return ".kalvex-tmp-" + registry.tag + "-";
-}
-
 TemporaryFile::TemporaryFile(const std::string& native_target, const std::string& display_path)
     : target_(native_target), display_(display_path) {
   std::string name = native_target + TemporaryFileMarker() + "XXXXXX";
-  Registry& registry = TheRegistry();
-  std::lock_guard<std::mutex> guard(registry.lock);
+  const std::unique_lock<std::mutex> listed = stop_registry::Lock();
   fd_ = ::mkostemp(name.data(), O_CLOEXEC);
   if (fd_ < 0) ThrowIoError(errno, display_);
   path_ = name;
-  id_ = registry.next_id++;
-  registry.entries.push_back({id_, path_, 0});
+  id_ = stop_registry::AddLocked(path_, 0);
 }
 
 TemporaryFile::~TemporaryFile() {
   if (fd_ >= 0) ::close(fd_);
   if (!committed_) ::unlink(path_.c_str());
-  DropEntry(id_);
+  stop_registry::Drop(id_);
 }
 
 void TemporaryFile::Write(std::string_view bytes) {
@@ -228,17 +165,6 @@ void TemporaryFile::Commit(Flush flush) {
   if (error == 0 && ::rename(path_.c_str(), target_.c_str()) != 0) error = errno;
   if (error != 0) ThrowIoError(error, display_);  // the destructor removes the file
   committed_ = true;
-}
-
-RemovedOnSignal::RemovedOnSignal(const std::string& native_path, size_t extra_characters)
-    : id_(AddEntry(native_path, extra_characters)) {}
-
-RemovedOnSignal::~RemovedOnSignal() { DropEntry(id_); }
-
-void SetSignalAction(std::function<void(int signal_number)> action) {
-  SignalAction& signal_action = TheSignalAction();
-  std::lock_guard<std::mutex> guard(signal_action.lock);
-  signal_action.action = std::move(action);
 }
 
 void InstallSignalCleanup() {

@@ -23,14 +23,16 @@ TEST(ZipPlatformTest, VolumesTemporaryFilesAndDiskSets) {
   EXPECT_FALSE(MultiDiskSetDisk(dir / "x.zip").has_value());
 
   {
-    ScopedEnv tmp("TMPDIR", (dir.path() + "/").c_str());
+    // POSIX: $TMPDIR; Windows: %TMP%, the first variable GetTempPathW reads.
+    ScopedEnv tmp(testing::IsPosixSystem() ? "TMPDIR" : "TMP", (dir.path() + "/").c_str());
     EXPECT_EQ(SystemTempFolder(), dir.path());
   }
   std::string first = CreateTempFile(dir.path(), "zzz");
   std::string second = CreateTempFile(dir.path() + "\\", "zzz");
   ASSERT_FALSE(first.empty());
   EXPECT_NE(first, second);
-  EXPECT_EQ(first.substr(0, dir.path().size() + 4), dir.path() + "/zzz");
+  EXPECT_EQ(first.substr(0, dir.path().size() + 4),
+            dir.path() + (testing::IsPosixSystem() ? "/zzz" : "\\zzz"));
   EXPECT_EQ(ReadFile(first), "");
   EXPECT_EQ(CreateTempFile(dir / "missing", "zzz"), "");
 }
