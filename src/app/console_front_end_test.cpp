@@ -99,7 +99,7 @@ TEST_F(ConsoleFrontEndTest, ErrorExitsOneWithMessageOnStandardError) {
   app_.Driver().SetExporter("PARUVENDU",
                             [](RunContext&) { throw Error("Load Error\r\nboom\x1b]0;x\x07\r"); });
   EXPECT_EQ(fe_.Run(app_, {"PARUVENDU"}), 1);
-  EXPECT_EQ(err_.Text(), "Load Error\nboom\\x1B]0;x\\x07\\r\n");
+  EXPECT_EQ(err_.Text(), "Load Error\r\nboom\\x1B]0;x\\x07\\r\n");
 }
 
 }  // namespace

@@ -106,11 +106,11 @@ std::string EscapeControlsKeepingLines(std::string_view text) {
   while (true) {
     size_t end = text.find('\n', start);
     std::string_view line = text.substr(start, end == std::string_view::npos ? end : end - start);
-    if (end != std::string_view::npos && !line.empty() && line.back() == '\r')
-      line.remove_suffix(1);
+    const bool crlf = end != std::string_view::npos && !line.empty() && line.back() == '\r';
+    if (crlf) line.remove_suffix(1);
     AppendEscapingControls(shown, line);
     if (end == std::string_view::npos) return shown;
-    shown += '\n';
+    shown += crlf ? "\r\n" : "\n";
     start = end + 1;
   }
 }

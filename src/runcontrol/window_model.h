@@ -58,7 +58,7 @@ void AppendEscapingControls(std::string& line, std::string_view text);
 bool HoldsControls(std::string_view text);
 std::string EscapeControls(std::string_view text);
 // A message of several lines as a console shows it: its line breaks (LF, CR LF) kept as
-// LF, every other control character escaped as EscapeControls does.
+// they are, every other control character escaped as EscapeControls does.
 std::string EscapeControlsKeepingLines(std::string_view text);
 
 class WindowModel {
