@@ -835,7 +835,7 @@ void FtpSession::Put(const std::string& native_local_path, const std::string& re
   } catch (const FtpError&) {
     // The refusal is in the status lines; the store has failed all the same.
   }
-  throw FtpError(FtpError::Stage::kStore,
+  throw FtpError(FtpError::Stage::kStoredShort,
                  ftp_text::SessionError(name_, EndpointKey(endpoint_), reason));
 }
 

@@ -79,7 +79,19 @@ class RegularFileReader;
 // reply. Never carries the password.
 class FtpError : public Error {
  public:
-  enum class Stage { kConnect, kLogin, kChangeFolder, kList, kStore, kLocalFile, kRename, kDelete };
+  // kStoredShort: stored, but the server holds fewer (or more) bytes than were sent; the
+  // file has been deleted from it already.
+  enum class Stage {
+    kConnect,
+    kLogin,
+    kChangeFolder,
+    kList,
+    kStore,
+    kStoredShort,
+    kLocalFile,
+    kRename,
+    kDelete
+  };
   FtpError(Stage stage, const std::string& message) : Error(message), stage_(stage) {}
   Stage stage() const { return stage_; }
 
@@ -159,8 +171,10 @@ class FtpSession {
   static constexpr size_t kMaxListingNames = 1000000;
 
   // STOR of the local file (native path) under remote_name in the current folder;
-  // never appends. Only a regular file is sent. Throws FtpError (kLocalFile when it
-  // cannot be opened or is not a regular file, kStore).
+  // never appends. Only a regular file is sent. The server is then asked the size it
+  // stored (SIZE; a server without it is taken at its word): a file held short is deleted
+  // there. Throws FtpError (kLocalFile when it cannot be opened or is not a regular file,
+  // kStore, kStoredShort).
   void Put(const std::string& native_local_path, const std::string& remote_name);
 
   // RNFR from, RNTO to, in the current folder. Throws FtpError (kRename when the server

@@ -186,10 +186,11 @@ bool FtpTransfer::Deliver(const std::string& native_path, const std::string& rem
   const std::string partial = PartialUploadName(remote_name);
   try {
     id_ftp2_.Put(native_path, partial);
-  } catch (const FtpError&) {
+  } catch (const FtpError& error) {
     // What arrived stays under the temporary name, which no portal imports; it goes
-    // when the server still listens.
-    if (id_ftp2_.Connected()) DeleteQuietly(partial);
+    // when the server still listens (a file held short is gone already).
+    if (error.stage() != FtpError::Stage::kStoredShort && id_ftp2_.Connected())
+      DeleteQuietly(partial);
     return false;
   } catch (const DeadlineExceeded&) {
     RemoveAfterDeadline(partial);

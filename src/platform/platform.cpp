@@ -1,11 +1,14 @@
 // The parts of platform.h that are the same on every system: they call only the
 // platform layer's own functions.
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "platform/error.h"
+#include "platform/folder_components.h"
 #include "platform/platform.h"
 #include "platform/platform_texts.h"
 #include "platform/temporary_files.h"
@@ -20,6 +23,20 @@ std::string AbsolutePath(const std::string& native_path) {
 
 std::string NormalPath(const std::string& path) {
   return std::filesystem::path(path).lexically_normal().generic_string();
+}
+
+std::vector<std::string> FolderComponentsBelow(const std::string& base,
+                                               const std::string& written) {
+  std::vector<std::string> components;
+  for (size_t start = 0; start <= written.size();) {
+    const size_t end = std::min(written.find_first_of("\\/", start), written.size());
+    const std::string component = written.substr(start, end - start);
+    if (component == "..") throw Error(platform_text::PathGoesUpBelow(base + written));
+    if (!component.empty() && component != ".") components.push_back(component);
+    start = end + 1;
+  }
+  if (components.empty()) throw Error(platform_text::NoFolderBelow(base));
+  return components;
 }
 
 bool ReadRegularFile(const std::string& native_path, std::string& bytes, std::string& reason) {

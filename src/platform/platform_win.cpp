@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/folder_components.h"
 #include "platform/platform.h"
 #include "platform/platform_texts.h"
 #include "platform/temporary_files.h"
@@ -460,16 +461,7 @@ OwnedHandle HoldFolder(const std::string& native) {
 }  // namespace
 
 std::string RenewFolderBelow(const std::string& base, std::string_view relative) {
-  std::vector<std::string> components;
-  const std::string written = NativePath(relative);
-  for (size_t start = 0; start <= written.size();) {
-    const size_t end = std::min(written.find('\\', start), written.size());
-    const std::string component = written.substr(start, end - start);
-    if (component == "..") throw Error(platform_text::PathGoesUpBelow(base + written));
-    if (!component.empty() && component != ".") components.push_back(component);
-    start = end + 1;
-  }
-  if (components.empty()) throw Error(platform_text::NoFolderBelow(base));
+  const std::vector<std::string> components = FolderComponentsBelow(base, NativePath(relative));
 
   std::string shown = NativePath(base);
   while (shown.size() > RootLength(shown) && shown.back() == '\\') shown.pop_back();
